@@ -1,0 +1,39 @@
+#include "Commands.h"
+#include "QuorvixVersion.h"
+
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    using namespace quorvix::cli;
+
+    CLI::App app{"Converts between Cakewalk instrument definition files (.ins) and Cubase patchname scripts "
+                 "(.txt).",
+                 "quorvix-convert"};
+    app.set_version_flag("--version", std::string("quorvix-convert ") + QUORVIX_VERSION);
+    app.require_subcommand(1);
+    app.footer("Examples:\n"
+               "  quorvix-convert list Synth.ins\n"
+               "  quorvix-convert to-cubase Synth.ins --definition \"My Synth\" -o MySynth.txt\n"
+               "  quorvix-convert to-cakewalk MySynth.txt --name \"My Synth\" -o MySynth.ins");
+
+    setupListCommand(app);
+    setupToCubaseCommand(app);
+    setupToCakewalkCommand(app);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    } catch (const CommandExit& e) {
+        return e.status;
+    }
+    return kExitOk;
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "DialogHost.h"
+#include "TextLines.h"
+#include "TimeStamp.h"
+#include "insinput/MidiLibrary.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvix {
+
+/// Command buttons of the main window, by control id.
+enum class Button : int
+{
+    LoadDefinition = 1000,  ///< "Load Cakewalk Instrumentdefinition"
+    ConvertToScript = 1006, ///< "Convert to Cubase Patchname Script"
+    SaveScript = 1009,      ///< "Save Script"
+    LoadScript = 1020,      ///< "Load Cubase Patchname Script"
+    ConvertToDefinition = 1024, ///< "Convert to Cakewalk Instrumentdefinition"
+    SaveDefinition = 1027,  ///< "Save Insfile"
+};
+
+/// Read-only fields of the main window, by control id.
+enum class Field : int
+{
+    DefinitionFile = 1001, ///< the loaded .ins file
+    Instrument = 1002,     ///< the chosen instrument
+    SavedScript = 1008,    ///< the saved script file
+    LoadedScript = 1023,   ///< the loaded script file
+    SavedDefinition = 1026, ///< the saved .ins file
+};
+
+/// The text shown for a path: the path itself up to 55 characters, else "..." and its last 52 characters.
+/// Characters are UTF-8 code points (a byte that is not valid UTF-8 counts as one character), so a path is
+/// never cut inside a character.
+std::string ShortenPath(std::string_view path);
+
+/// The main window's state and command logic. Every command runs to completion; modal interactions go
+/// through the DialogHost, which is told of every change of a button or a field.
+class ConverterDialog
+{
+public:
+    explicit ConverterDialog(DialogHost& host, MidiLibrary& library = MidiLibrary::standard(),
+                             Clock clock = systemNow);
+    ~ConverterDialog();
+    ConverterDialog(const ConverterDialog&) = delete;
+    ConverterDialog& operator=(const ConverterDialog&) = delete;
+
+    /// Sets the first button states (ResetButtons).
+    void OnInitDialog();
+
+    void LoadInstrumentDefinition();    ///< button 1000
+    void ConvertToCubaseScript();       ///< button 1006
+    void SaveScript();                  ///< button 1009
+    void ShowInfo();                    ///< button 1010
+    void LoadCubaseScript();            ///< button 1020
+    void ConvertToCakewalkDefinition(); ///< button 1024
+    void SaveInsfile();                 ///< button 1027
+    /// "Exit": releases the library handle when there is one. The window then closes.
+    void OnOK();
+
+    /// 1000 on, 1006 off, 1009 off, 1020 on, 1024 off, 1027 off.
+    void ResetButtons();
+
+    bool isEnabled(Button button) const;
+    const std::string& fieldText(Field field) const;
+
+    // State, readable for the window and for tests.
+    const TextLines& lines() const { return m_lines; }
+    const std::string& instrumentName() const { return m_instrumentName; }
+    const std::string& scriptPath() const { return m_scriptPath; }
+    const std::string& insFileName() const { return m_insFileName; }
+    bool hasLibrary() const { return m_library != nullptr; }
+    std::int32_t voiceCount() const { return m_voiceCount; }
+
+private:
+    enum class SaveKind
+    {
+        Script,
+        Definition,
+    };
+
+    void enable(Button button, bool on);
+    void setField(Field field, std::string text);
+    void clearAllFields();
+    void releaseVoices();
+    void SaveLines(SaveKind kind);
+
+    DialogHost& m_host;
+    MidiLibrary& m_zt;
+    Clock m_clock;
+
+    std::array<bool, 6> m_enabled{};
+    std::array<std::string, 5> m_fields;
+
+    MIDIFile* m_library = nullptr;
+    ZT_cwbankvoice* m_voices = nullptr;
+    std::int32_t m_voiceCount = 0;
+    std::uint8_t* m_voiceTaken = nullptr;
+    std::int32_t m_voiceCursor = 0;
+    TextLines m_lines;
+    std::string m_instrumentName;
+    std::string m_scriptPath;
+    std::string m_insFileName;
+};
+
+} // namespace quorvix

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/TextLines.h"
+#include "app/TimeStamp.h"
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <string_view>
+
+namespace quorvix {
+
+/// Longest script line read, in bytes, and most distinct banks in one conversion.
+inline constexpr std::size_t kMaxScriptLineLength = 256;
+inline constexpr int kMaxBanks = 1000;
+
+/// Header credit text of generated instrument definitions (after "; ").
+inline constexpr const char* kDefinitionCredit = "Quorvix - https://quorvix.org";
+
+/// Outcome of reading a Cubase Patchname Script into instrument definition lines.
+struct DefinitionConversion
+{
+    enum class Status
+    {
+        Ok,
+        CannotOpen,  ///< the script cannot be opened for reading
+        LineTooLong, ///< a line holds more than 256 characters ("Error: No Windows Patchname Script")
+        TooManyBanks, ///< an entry would open the 1001st distinct bank
+        ReadError,   ///< reading failed in the middle of the file
+    };
+    Status status = Status::Ok;
+    TextLines lines;          ///< the definition text; filled only on success
+    std::uint64_t lineNumber = 0; ///< 1-based line of the failure (LineTooLong, TooManyBanks)
+    std::string detail;       ///< human-readable reason for the command line (path, line, bank text)
+};
+
+/// Reads the script at `path` (lines end at LF or CR LF) and produces the Cakewalk instrument definition
+/// text for `instrumentName`.
+DefinitionConversion ConvertToCakewalkDefinition(const std::string& path, std::string_view instrumentName,
+                                                 const TimeStamp& stamp);
+
+/// Same from an open stream.
+DefinitionConversion ConvertToCakewalkDefinition(std::istream& script, std::string_view instrumentName,
+                                                 const TimeStamp& stamp);
+
+/// The file name "Save Insfile" proposes for a script path: the script's own extension replaced by ".ins"
+/// (".ins" appended when the file name has none); folders are never cut.
+std::string DefaultDefinitionFileName(std::string_view scriptPath);
+
+} // namespace quorvix

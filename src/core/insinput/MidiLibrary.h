@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ZT_midifile.h"
+
+namespace quorvix {
+
+/// The calls the main window makes into the instrument definition library. The default forwards to the
+/// ZT_ functions; tests substitute failures the real reader cannot produce on demand.
+class MidiLibrary
+{
+public:
+    virtual ~MidiLibrary() = default;
+
+    virtual MIDIFile* Init() { return ZT_Init(); }
+    virtual std::uint32_t Free(MIDIFile* file) { return ZT_Free(file); }
+    virtual void Delete(void* array) { ZT_Delete(array); }
+    virtual std::uint32_t CWInsLoad(MIDIFile* file, const char* path) { return ZT_CWInsLoad(file, path); }
+    virtual std::uint32_t CWInsGetDefs(MIDIFile* file, ZT_cwdef** defs, int* count)
+    {
+        return ZT_CWInsGetDefs(file, defs, count);
+    }
+    virtual std::uint32_t CWInsSetDef(MIDIFile* file, int index) { return ZT_CWInsSetDef(file, index); }
+    virtual std::uint32_t CWInsGetBankVoiceList(MIDIFile* file, char* text, ZT_cwbankvoice** voices, long* count)
+    {
+        return ZT_CWInsGetBankVoiceList(file, text, voices, count);
+    }
+
+    /// The library every window uses unless told otherwise.
+    static MidiLibrary& standard();
+};
+
+} // namespace quorvix

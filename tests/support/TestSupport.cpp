@@ -1,0 +1,141 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace quorvix::test {
+
+fs::path dataDir() { return QUORVIX_TEST_DATA_DIR; }
+
+std::optional<fs::path> corpusDir()
+{
+    std::error_code ec;
+    fs::path dir = QUORVIX_CORPUS_DIR;
+    if (fs::is_directory(dir, ec))
+        return fs::canonical(dir, ec);
+    return std::nullopt;
+}
+
+fs::path convertExe() { return QUORVIX_CONVERT_EXE; }
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void writeFile(const fs::path& path, std::string_view bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::string> splitCrLf(std::string_view bytes)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        const auto end = bytes.find("\r\n", start);
+        if (end == std::string_view::npos)
+            throw std::runtime_error("text does not end with CR LF");
+        lines.emplace_back(bytes.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+TempDir::TempDir()
+{
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = fs::temp_directory_path() /
+                         ("quorvix-test-" + std::to_string(random()) + "-" + std::to_string(counter++));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            m_path = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    // Restore write permission on anything a test locked, so that removal succeeds.
+    for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(m_path, ec);
+}
+
+#if !defined(_WIN32)
+RunResult runConvert(const std::vector<std::string>& args, const fs::path& workingDir,
+                     const std::vector<std::string>& environment)
+{
+    // Output goes to temporary files, so that a large output can never block the child.
+    TempDir io;
+    const auto outPath = io / "stdout";
+    const auto errPath = io / "stderr";
+    const std::string exe = convertExe().string();
+
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0)
+            ::_exit(127);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        if (!workingDir.empty() && ::chdir(workingDir.c_str()) != 0)
+            ::_exit(127);
+        for (const auto& entry : environment)
+            ::putenv(const_cast<char*>(entry.c_str()));
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(exe.c_str()));
+        for (const auto& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(exe.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+    }
+    RunResult result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    return result;
+}
+#endif
+
+} // namespace quorvix::test

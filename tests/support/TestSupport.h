@@ -1,0 +1,62 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvix::test {
+
+/// tests/data of the source tree.
+std::filesystem::path dataDir();
+
+/// The shared corpus folder when it exists; nullopt otherwise (tests then skip).
+std::optional<std::filesystem::path> corpusDir();
+
+/// The quorvix-convert program built with the tests.
+std::filesystem::path convertExe();
+
+/// Whole file as bytes; throws std::runtime_error when it cannot be read.
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, std::string_view bytes);
+
+/// Splits bytes at CR LF (the format the program writes); a missing final line end is an error.
+std::vector<std::string> splitCrLf(std::string_view bytes);
+
+/// A fresh folder under the system's temporary folder, removed with everything in it at destruction.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+/// Result of running a program: exit status and what it printed.
+struct RunResult
+{
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+/// Runs quorvix-convert with the arguments (no shell), optionally in a working folder and with extra
+/// environment entries ("NAME=value"); stdin is empty.
+RunResult runConvert(const std::vector<std::string>& args, const std::filesystem::path& workingDir = {},
+                     const std::vector<std::string>& environment = {});
+
+} // namespace quorvix::test
+
+/// Skips the current test when the shared corpus is absent.
+#define QUORVIX_REQUIRE_CORPUS(dir)                                                                           \
+    auto dir##Opt = ::quorvix::test::corpusDir();                                                            \
+    if (!dir##Opt)                                                                                           \
+        GTEST_SKIP() << "shared corpus not found at " QUORVIX_CORPUS_DIR ", skipping real-file test";         \
+    const std::filesystem::path dir = *dir##Opt
