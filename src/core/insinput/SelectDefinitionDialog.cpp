@@ -2,8 +2,8 @@
 
 #include "app/DialogHost.h"
 #include "app/Messages.h"
+#include "RecordText.h"
 
-#include <cstring>
 
 namespace quorvix {
 
@@ -34,8 +34,7 @@ std::vector<std::string> SelectDefinitionDialog::OnInitDialog()
     m_definitionCount = count > 0 ? count : 0;
     names.reserve(static_cast<std::size_t>(m_definitionCount));
     for (int i = 0; i < m_definitionCount; ++i) {
-        const char* name = m_definitions[i].name;
-        names.emplace_back(name, strnlen(name, sizeof m_definitions[i].name));
+        names.emplace_back(recordText(m_definitions[i].name));
     }
     return names;
 }
@@ -48,8 +47,7 @@ SelectDefinitionDialog::Result SelectDefinitionDialog::OnOK(int selectedIndex)
         m_host.message(messages::kOpenDefinitionFailed, MessageOwner::SelectionDialog);
         return OnCancel();
     }
-    const char* name = m_definitions[selectedIndex].name;
-    m_definitionName.assign(name, strnlen(name, sizeof m_definitions[selectedIndex].name));
+    m_definitionName = recordText(m_definitions[selectedIndex].name);
     releaseDefinitions();
     return Result::Ok;
 }

@@ -1,0 +1,386 @@
+#include "ConverterDialog.h"
+
+#include "FileWriter.h"
+#include "Messages.h"
+#include "insgen/CakewalkDefinitionWriter.h"
+#include "insgen/InstrumentNameDialog.h"
+#include "insinput/RecordText.h"
+#include "insinput/SelectDefinitionDialog.h"
+#include "scriptgen/CubaseScriptWriter.h"
+
+#include <climits>
+#include <vector>
+
+namespace quorvix {
+
+namespace {
+
+constexpr std::array<Button, 6> kButtons{Button::LoadDefinition, Button::ConvertToScript, Button::SaveScript,
+                                         Button::LoadScript, Button::ConvertToDefinition, Button::SaveDefinition};
+constexpr std::array<Field, 5> kFields{Field::DefinitionFile, Field::Instrument, Field::SavedScript,
+                                       Field::LoadedScript, Field::SavedDefinition};
+
+std::size_t buttonSlot(Button button)
+{
+    for (std::size_t i = 0; i < kButtons.size(); ++i)
+        if (kButtons[i] == button)
+            return i;
+    return 0;
+}
+
+std::size_t fieldSlot(Field field)
+{
+    for (std::size_t i = 0; i < kFields.size(); ++i)
+        if (kFields[i] == field)
+            return i;
+    return 0;
+}
+
+/// Length of the UTF-8 sequence starting at `i`, or 1 when the bytes there are not valid UTF-8.
+std::size_t characterLength(std::string_view text, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 1;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        if (lead == 0xED)
+            high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        if (lead == 0xF4)
+            high = 0x8F;
+    } else {
+        return 1;
+    }
+    if (i + length > text.size())
+        return 1;
+    if (byte(i + 1) < low || byte(i + 1) > high)
+        return 1;
+    for (std::size_t k = 2; k < length; ++k)
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
+            return 1;
+    return length;
+}
+
+std::string replacePlaceholder(std::string_view format, std::string_view value)
+{
+    std::string text(format);
+    const auto at = text.find("%s");
+    if (at != std::string::npos)
+        text.replace(at, 2, value);
+    return text;
+}
+
+} // namespace
+
+std::string ShortenPath(std::string_view path)
+{
+    constexpr std::size_t kLongest = 55;
+    constexpr std::size_t kTail = 52;
+    std::vector<std::size_t> starts;
+    starts.reserve(path.size());
+    for (std::size_t i = 0; i < path.size(); i += characterLength(path, i))
+        starts.push_back(i);
+    if (starts.size() <= kLongest)
+        return std::string(path);
+    return "..." + std::string(path.substr(starts[starts.size() - kTail]));
+}
+
+ConverterDialog::ConverterDialog(DialogHost& host, MidiLibrary& library, Clock clock)
+    : m_host(host), m_zt(library), m_clock(std::move(clock))
+{
+    m_enabled.fill(true); // as the window is built, before OnInitDialog sets the first states
+}
+
+ConverterDialog::~ConverterDialog()
+{
+    releaseVoices();
+    if (m_library != nullptr)
+        m_zt.Free(m_library);
+}
+
+void ConverterDialog::OnInitDialog() { ResetButtons(); }
+
+void ConverterDialog::ResetButtons()
+{
+    enable(Button::LoadDefinition, true);
+    enable(Button::ConvertToScript, false);
+    enable(Button::SaveScript, false);
+    enable(Button::LoadScript, true);
+    enable(Button::ConvertToDefinition, false);
+    enable(Button::SaveDefinition, false);
+}
+
+bool ConverterDialog::isEnabled(Button button) const { return m_enabled[buttonSlot(button)]; }
+
+const std::string& ConverterDialog::fieldText(Field field) const { return m_fields[fieldSlot(field)]; }
+
+void ConverterDialog::enable(Button button, bool on)
+{
+    bool& slot = m_enabled[buttonSlot(button)];
+    if (slot == on)
+        return;
+    slot = on;
+    m_host.stateChanged();
+}
+
+void ConverterDialog::setField(Field field, std::string text)
+{
+    std::string& slot = m_fields[fieldSlot(field)];
+    if (slot == text)
+        return;
+    slot = std::move(text);
+    m_host.stateChanged();
+}
+
+void ConverterDialog::clearAllFields()
+{
+    for (Field field : {Field::Instrument, Field::DefinitionFile, Field::SavedScript, Field::LoadedScript,
+                        Field::SavedDefinition})
+        setField(field, {});
+}
+
+void ConverterDialog::releaseVoices()
+{
+    if (m_voices != nullptr)
+        m_zt.Delete(m_voices);
+    m_voices = nullptr;
+    m_voiceCount = 0;
+    delete[] m_voiceTaken;
+    m_voiceTaken = nullptr;
+    m_voiceCursor = 0;
+}
+
+void ConverterDialog::LoadInstrumentDefinition()
+{
+    if (!isEnabled(Button::LoadDefinition))
+        return;
+    enable(Button::LoadScript, false);
+    enable(Button::ConvertToDefinition, false);
+    enable(Button::SaveDefinition, false);
+    clearAllFields();
+
+    if (m_library != nullptr)
+        m_zt.Free(m_library);
+    m_library = m_zt.Init();
+    if (m_library == nullptr) {
+        m_host.message(messages::kInitLibraryFailed);
+        return;
+    }
+
+    const auto path = m_host.openFile({messages::kInsOpenFilter, "ins", {}});
+    if (!path)
+        return;
+    if (m_zt.CWInsLoad(m_library, path->c_str()) != 0) {
+        m_host.message(messages::kOpenInsFailed);
+        return;
+    }
+    setField(Field::DefinitionFile, ShortenPath(*path));
+
+    ZT_cwdef* definitions = nullptr;
+    int definitionCount = 0;
+    if (m_zt.CWInsGetDefs(m_library, &definitions, &definitionCount) != 0) {
+        m_host.message(messages::kNoDefinitions, MessageOwner::MainWindow, true);
+        m_zt.Delete(definitions);
+        return;
+    }
+    m_zt.Delete(definitions);
+
+    std::string chosenName;
+    {
+        SelectDefinitionDialog selection(m_host, m_zt);
+        selection.m_library = m_library;
+        if (!m_host.runSelectDefinition(selection))
+            return;
+        chosenName = selection.m_definitionName;
+    }
+    if (chosenName.empty())
+        return;
+    m_instrumentName = chosenName;
+    setField(Field::Instrument, m_instrumentName);
+
+    // A list loaded earlier and never converted is released here rather than leaked.
+    releaseVoices();
+    long count = 0;
+    if (m_zt.CWInsGetBankVoiceList(m_library, const_cast<char*>(""), &m_voices, &count) != 0 || count < 0 ||
+        count > INT32_MAX || (count > 0 && m_voices == nullptr)) {
+        if (m_voices != nullptr)
+            m_zt.Delete(m_voices);
+        m_voices = nullptr;
+        m_host.message(messages::kVoiceListFailed);
+        return;
+    }
+    m_voiceCount = static_cast<std::int32_t>(count);
+    m_voiceTaken = new std::uint8_t[static_cast<std::size_t>(m_voiceCount)]();
+    m_voiceCursor = 0;
+
+    enable(Button::LoadDefinition, false);
+    enable(Button::ConvertToScript, true);
+    enable(Button::SaveScript, false);
+    m_host.message(messages::kLoadInsDone);
+}
+
+void ConverterDialog::ConvertToCubaseScript()
+{
+    if (!isEnabled(Button::ConvertToScript))
+        return;
+    enable(Button::LoadDefinition, false);
+
+    const TimeStamp stamp = localTimeStamp(m_clock());
+    const std::vector<std::int32_t> leftOut = quorvix::ConvertToCubaseScript(
+        m_voices, m_voiceCount, m_voiceTaken, m_voiceCursor, m_instrumentName, stamp, m_lines);
+    for (const std::int32_t index : leftOut) {
+        const ZT_cwbankvoice& voice = m_voices[index];
+        m_host.message(std::string(recordText(voice.name)) + " Bank " + std::to_string(voice.bank));
+    }
+    releaseVoices();
+
+    enable(Button::ConvertToScript, false);
+    enable(Button::SaveScript, true);
+    m_host.message(messages::kScriptConverted);
+}
+
+void ConverterDialog::SaveScript()
+{
+    if (isEnabled(Button::SaveScript))
+        SaveLines(SaveKind::Script);
+}
+
+void ConverterDialog::SaveInsfile()
+{
+    if (isEnabled(Button::SaveDefinition))
+        SaveLines(SaveKind::Definition);
+}
+
+void ConverterDialog::SaveLines(SaveKind kind)
+{
+    const bool script = kind == SaveKind::Script;
+    const Field pathField = script ? Field::SavedScript : Field::SavedDefinition;
+    // The script side simply ends; the definition side returns the window to its first state.
+    const auto endQuietly = [&] {
+        if (!script)
+            ResetButtons();
+    };
+
+    if (!script)
+        enable(Button::SaveDefinition, false);
+    setField(pathField, {});
+
+    FileDialogRequest request;
+    if (script) {
+        request = {messages::kScriptSaveFilter, "txt", DefaultScriptFileName(m_instrumentName)};
+    } else {
+        m_insFileName = DefaultDefinitionFileName(m_scriptPath);
+        request = {messages::kInsSaveFilter, "ins", m_insFileName};
+    }
+    const auto chosen = m_host.saveFile(request);
+    if (!chosen) {
+        endQuietly();
+        return;
+    }
+    const std::string& path = *chosen;
+
+    if (existingFileSize(path) > 0 &&
+        !m_host.askYesNo(replacePlaceholder(messages::kUseExistingFile, path))) {
+        endQuietly();
+        return;
+    }
+    setField(pathField, ShortenPath(path));
+    if (path.empty()) {
+        endQuietly();
+        return;
+    }
+
+    const WriteResult written = writeLinesAtomically(path, m_lines);
+    if (!written.ok) {
+        m_host.error("Cannot save \"" + path + "\": " + written.error);
+        endQuietly();
+        return;
+    }
+
+    if (script) {
+        ResetButtons();
+        m_host.message(messages::kScriptSaved);
+    } else {
+        m_lines.SetSize(0, -1);
+        m_host.message(messages::kDefinitionSaved);
+        ResetButtons();
+    }
+}
+
+void ConverterDialog::ShowInfo() { m_host.runInfo(); }
+
+void ConverterDialog::LoadCubaseScript()
+{
+    if (!isEnabled(Button::LoadScript))
+        return;
+    enable(Button::LoadDefinition, false);
+    enable(Button::LoadScript, false);
+    enable(Button::ConvertToDefinition, false);
+    enable(Button::SaveDefinition, false);
+    clearAllFields();
+
+    const auto path = m_host.openFile({messages::kScriptOpenFilter, "txt", {}});
+    if (!path) {
+        ResetButtons();
+        return;
+    }
+    m_scriptPath = *path;
+    setField(Field::LoadedScript, ShortenPath(m_scriptPath));
+
+    enable(Button::LoadDefinition, false);
+    enable(Button::SaveScript, false);
+    enable(Button::LoadScript, false);
+    enable(Button::ConvertToDefinition, true);
+    m_host.message(messages::kLoadScriptDone);
+}
+
+void ConverterDialog::ConvertToCakewalkDefinition()
+{
+    if (!isEnabled(Button::ConvertToDefinition))
+        return;
+    enable(Button::ConvertToDefinition, false);
+
+    const auto fail = [&] {
+        ResetButtons();
+        m_host.message(messages::kConvertFailed);
+    };
+
+    InstrumentNameDialog nameDialog;
+    if (!m_host.runInstrumentName(nameDialog) || nameDialog.m_enteredName.empty()) {
+        fail();
+        return;
+    }
+
+    DefinitionConversion result =
+        quorvix::ConvertToCakewalkDefinition(m_scriptPath, nameDialog.m_enteredName, localTimeStamp(m_clock()));
+    if (result.status != DefinitionConversion::Status::Ok) {
+        if (result.status == DefinitionConversion::Status::LineTooLong)
+            m_host.message(messages::kNoWindowsScript);
+        fail();
+        return;
+    }
+    m_lines = std::move(result.lines);
+
+    m_host.message(messages::kDefinitionConverted);
+    enable(Button::SaveDefinition, true);
+}
+
+void ConverterDialog::OnOK()
+{
+    if (m_library != nullptr) {
+        m_zt.Free(m_library);
+        m_library = nullptr;
+    }
+}
+
+} // namespace quorvix
