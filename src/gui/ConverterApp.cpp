@@ -1,0 +1,23 @@
+#include "ConverterApp.h"
+
+#include "ConverterWindow.h"
+#include "Icon.h"
+
+#include <QuorvixVersion.h>
+
+namespace quorvix::gui {
+
+ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationVersion(QStringLiteral(QUORVIX_VERSION));
+    setWindowIcon(applicationIcon());
+}
+
+bool ConverterApp::InitInstance()
+{
+    ConverterWindow window;
+    window.exec();
+    return false;
+}
+
+} // namespace quorvix::gui

@@ -1,0 +1,48 @@
+#include "InstrumentNameWindow.h"
+
+#include "DialogTemplate.h"
+#include "TextCodec.h"
+#include "app/Messages.h"
+#include "insgen/InstrumentNameDialog.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace quorvix::gui {
+
+namespace {
+
+constexpr int kEditId = 1030;
+
+// Template 131, in tab order: the field, then "Cancel" left of "OK".
+constexpr ControlTemplate kNameTemplate[] = {
+    {kEditId, ControlKind::Edit, "", 22, 19, 140, 14},
+    {2, ControlKind::PushButton, "Cancel", 30, 48, 50, 14},
+    {1, ControlKind::DefaultPushButton, "OK", 103, 48, 50, 14},
+};
+
+} // namespace
+
+InstrumentNameWindow::InstrumentNameWindow(InstrumentNameDialog& logic, QWidget* parent)
+    : QDialog(parent), m_logic(logic)
+{
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    const DialogUnits units(font());
+    buildDialog(*this, QString::fromUtf8(messages::kInstrumentNameTitle), 186, 69, kNameTemplate, units);
+    m_edit = findChild<QLineEdit*>(controlName(ControlKind::Edit, kEditId));
+    m_ok = findChild<QPushButton*>(controlName(ControlKind::PushButton, 1));
+    m_cancel = findChild<QPushButton*>(controlName(ControlKind::PushButton, 2));
+    m_edit->setFocus(); // the user can type at once
+
+    connect(m_ok, &QPushButton::clicked, this, &InstrumentNameWindow::confirm);
+    connect(m_cancel, &QPushButton::clicked, this, &InstrumentNameWindow::reject);
+}
+
+void InstrumentNameWindow::confirm()
+{
+    if (m_logic.OnOK(toWindows1252(m_edit->text())))
+        accept();
+}
+
+} // namespace quorvix::gui

@@ -1,0 +1,146 @@
+#include "QtDialogHost.h"
+
+#include "InfoDialog.h"
+#include "InstrumentNameWindow.h"
+#include "SelectDefinitionWindow.h"
+#include "TextCodec.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace quorvix::gui {
+
+namespace {
+
+QString patternsOf(QString pattern)
+{
+    QStringList patterns;
+    for (QString& part : pattern.replace(u';', u' ').split(u' ', Qt::SkipEmptyParts))
+        patterns.append(part == QLatin1String("*.*") ? QStringLiteral("*") : part);
+    return patterns.isEmpty() ? QStringLiteral("*") : patterns.join(u' ');
+}
+
+/// Push buttons with their text only, as every other button of the program.
+void plainButtons(QMessageBox& box)
+{
+    for (QAbstractButton* button : box.buttons())
+        button->setIcon(QIcon());
+}
+
+/// A message box with the program's caption and plain text: names from files are never read as markup.
+void showMessage(QWidget* owner, const QString& text, QMessageBox::Icon icon, bool applicationModal)
+{
+    QMessageBox box(icon, messageCaption(), text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    plainButtons(box);
+    if (applicationModal)
+        box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+} // namespace
+
+QStringList toQtNameFilters(std::string_view classicFilter)
+{
+    const QStringList parts = displayText(classicFilter).split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        if (description.isEmpty())
+            break; // "||" ends the list
+        const QString pattern = i + 1 < parts.size() ? parts[i + 1] : QString();
+        filters.append(description + QStringLiteral(" (") + patternsOf(pattern) + u')');
+    }
+    return filters;
+}
+
+QString messageCaption()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+}
+
+void QtDialogHost::stateChanged()
+{
+    if (m_onStateChanged)
+        m_onStateChanged();
+}
+
+std::optional<std::string> QtDialogHost::runFileDialog(const FileDialogRequest& request, bool save)
+{
+    QFileDialog dialog(m_mainWindow);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The save command asks about an existing file itself.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // Show each description as written; the pattern added after it is for matching only.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setNameFilters(toQtNameFilters(request.filter));
+    dialog.setDefaultSuffix(displayText(request.defaultExtension));
+    if (!request.initialName.empty())
+        dialog.selectFile(pathText(request.initialName));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? std::string() : pathBytes(files.constFirst());
+}
+
+std::optional<std::string> QtDialogHost::openFile(const FileDialogRequest& request)
+{
+    return runFileDialog(request, false);
+}
+
+std::optional<std::string> QtDialogHost::saveFile(const FileDialogRequest& request)
+{
+    return runFileDialog(request, true);
+}
+
+void QtDialogHost::message(std::string_view text, MessageOwner owner, bool taskModal)
+{
+    QWidget* parent = m_mainWindow;
+    if (owner == MessageOwner::SelectionDialog && m_selectionWindow)
+        parent = m_selectionWindow;
+    showMessage(parent, displayText(text), QMessageBox::NoIcon, taskModal);
+}
+
+void QtDialogHost::error(std::string_view text)
+{
+    showMessage(m_mainWindow, displayText(text), QMessageBox::Warning, false);
+}
+
+bool QtDialogHost::askYesNo(std::string_view text)
+{
+    QMessageBox box(QMessageBox::NoIcon, messageCaption(), displayText(text),
+                    QMessageBox::Yes | QMessageBox::No, m_mainWindow);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    plainButtons(box);
+    box.exec();
+    return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
+bool QtDialogHost::runSelectDefinition(SelectDefinitionDialog& dialog)
+{
+    SelectDefinitionWindow window(dialog, m_mainWindow);
+    m_selectionWindow = &window;
+    const bool accepted = window.exec() == QDialog::Accepted;
+    m_selectionWindow = nullptr;
+    return accepted;
+}
+
+bool QtDialogHost::runInstrumentName(InstrumentNameDialog& dialog)
+{
+    InstrumentNameWindow window(dialog, m_mainWindow);
+    return window.exec() == QDialog::Accepted;
+}
+
+void QtDialogHost::runInfo()
+{
+    InfoDialog info(m_mainWindow);
+    info.exec();
+}
+
+} // namespace quorvix::gui
