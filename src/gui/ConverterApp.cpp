@@ -10,6 +10,8 @@ namespace quorvix::gui {
 ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationVersion(QStringLiteral(QUORVIX_VERSION));
+    // Ties the window to its menu entry and icon on Wayland.
+    setDesktopFileName(QStringLiteral("org.quorvix.Quorvix"));
     setWindowIcon(applicationIcon());
 }
 
