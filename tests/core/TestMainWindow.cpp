@@ -296,6 +296,28 @@ TEST(MainWindow, CancelledReloadReleasesTheEarlierFileAndClearsEveryField)
     EXPECT_EQ(w.host.buttons(), "1000");
 }
 
+TEST(MainWindow, ConvertReportsEachVoiceThatFitsNoGroupBeforeTheButtonsChange)
+{
+    Window w;
+    w.library.voices = {voice(0, 0, "Grand Piano"), voice(20000, 5, "Odd One"), voice(16256, 128, "Kit\xE9")};
+    w.loadDefinition();
+    w.host.events.clear();
+    w.dialog.ConvertToCubaseScript();
+    const std::vector<std::string> expected{"Odd One Bank 20000", "Kit\xE9 Bank 16256", messages::kScriptConverted};
+    EXPECT_EQ(w.host.messages(), expected);
+    EXPECT_EQ(w.host.events[0].buttons, "1006") << "the notices come before the buttons change";
+    EXPECT_EQ(w.host.events[2].buttons, "1009");
+    EXPECT_EQ(w.dialog.voiceCount(), 0) << "the voice list is handed back after converting";
+    EXPECT_EQ(w.library.deletes, 3) << "two definition arrays and the voice list";
+
+    // An empty voice list converts without notices.
+    Window empty;
+    empty.loadDefinition();
+    empty.host.events.clear();
+    empty.dialog.ConvertToCubaseScript();
+    EXPECT_EQ(empty.host.messages(), std::vector<std::string>{messages::kScriptConverted});
+}
+
 TEST(MainWindow, CommandsOfDisabledButtonsDoNothing)
 {
     Window w;

@@ -1,6 +1,7 @@
 #include "FileWriter.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -57,6 +58,15 @@ bool forEachBlock(const TextLines& lines, Sink&& sink)
 
 #if !defined(_WIN32)
 
+/// A number for the name of a temporary file. The generator is seeded once: asking the system for
+/// randomness on every save costs more than writing a small file (on virtual machines by far).
+std::uint64_t temporaryNumber()
+{
+    thread_local std::mt19937_64 generator{(std::uint64_t{std::random_device{}()} << 32) ^
+                                           static_cast<std::uint64_t>(::getpid())};
+    return generator() % 1000000000u;
+}
+
 bool writeAll(int fd, std::string_view bytes, int& error)
 {
     while (!bytes.empty()) {
@@ -110,11 +120,10 @@ WriteResult writeWith(const std::string& path, Producer&& produce)
 
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const std::string base = target.filename().string();
-    std::random_device random;
     fs::path temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder / ("." + base + ".tmp-" + std::to_string(random() % 1000000000u));
+        temporary = folder / ("." + base + ".tmp-" + std::to_string(temporaryNumber()));
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {
             result.error = systemError(errno);
@@ -135,7 +144,10 @@ WriteResult writeWith(const std::string& path, Producer&& produce)
             ok = false;
         }
     }
-    if (ok && ::fsync(fd) != 0) {
+    // The data reaches the disk before the rename, so that a crash cannot leave an empty file in place of
+    // the old one. A new file replaces nothing, and syncing each of many new files (one script per
+    // definition) would cost far more than the conversion.
+    if (ok && exists && ::fsync(fd) != 0) {
         error = errno;
         ok = errno == EINVAL || errno == EROFS; // some file systems cannot sync; the data is still written
     }

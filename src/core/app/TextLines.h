@@ -12,6 +12,11 @@ class TextLines
 public:
     TextLines() = default;
     virtual ~TextLines() = default;
+    // Declared because the destructor would otherwise suppress moving: a moved list hands over its lines.
+    TextLines(const TextLines&) = default;
+    TextLines(TextLines&&) noexcept = default;
+    TextLines& operator=(const TextLines&) = default;
+    TextLines& operator=(TextLines&&) noexcept = default;
 
     /// Appends a copy of the line; returns the index it was stored at.
     int Add(std::string line);

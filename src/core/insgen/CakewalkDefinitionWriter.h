@@ -23,15 +23,15 @@ struct DefinitionConversion
     enum class Status
     {
         Ok,
-        CannotOpen,  ///< the script cannot be opened for reading
-        LineTooLong, ///< a line holds more than 256 characters ("Error: No Windows Patchname Script")
+        CannotOpen,   ///< the script cannot be opened for reading
+        LineTooLong,  ///< a line holds more than 256 characters ("Error: No Windows Patchname Script")
         TooManyBanks, ///< an entry would open the 1001st distinct bank
-        ReadError,   ///< reading failed in the middle of the file
+        ReadError,    ///< reading failed in the middle of the file
     };
     Status status = Status::Ok;
-    TextLines lines;          ///< the definition text; filled only on success
+    TextLines lines;              ///< the definition text; filled only on success
     std::uint64_t lineNumber = 0; ///< 1-based line of the failure (LineTooLong, TooManyBanks)
-    std::string detail;       ///< human-readable reason for the command line (path, line, bank text)
+    std::string detail;           ///< human-readable reason for the command line (path, line, bank text)
 };
 
 /// Reads the script at `path` (lines end at LF or CR LF) and produces the Cakewalk instrument definition
@@ -42,6 +42,22 @@ DefinitionConversion ConvertToCakewalkDefinition(const std::string& path, std::s
 /// Same from an open stream.
 DefinitionConversion ConvertToCakewalkDefinition(std::istream& script, std::string_view instrumentName,
                                                  const TimeStamp& stamp);
+
+/// The value of the script's first "[device name]" line, without the blanks around it; empty when the header
+/// (the lines before "[define patchnames]" or the first entry line) has none. Stops at a line longer than
+/// kMaxScriptLineLength.
+std::string ScriptDeviceName(std::istream& script);
+
+/// The number a digit text stands for: value = value * 10 + (c - '0') for each character in turn, 0 for an
+/// empty text. A value beyond the signed 32-bit range counts as the nearest 32-bit limit (no overflow).
+std::int32_t DecimalValue(std::string_view text);
+
+/// The bank text of an MSB text and an LSB text: DecimalValue(msb) * 128 + DecimalValue(lsb) in plain
+/// decimal, computed without overflow (the text may exceed the 32-bit range).
+std::string CombineBank(std::string_view msbText, std::string_view lsbText);
+
+/// MSB and LSB texts of a bank text: DecimalValue(bank) / 128 and DecimalValue(bank) % 128 in decimal.
+void SplitBank(std::string_view bankText, std::string& msbText, std::string& lsbText);
 
 /// The file name "Save Insfile" proposes for a script path: the script's own extension replaced by ".ins"
 /// (".ins" appended when the file name has none); folders are never cut.
