@@ -4,7 +4,10 @@
 #include "app/TimeStamp.h"
 #include "insinput/ZT_midifile.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,13 +18,20 @@ namespace quorvix {
 /// !"&'()+,-./[]{}); every other byte, including all from 128 up, is not.
 bool IsScriptCharacter(unsigned char character);
 
+/// Bytes of a voice name an entry line keeps at most.
+inline constexpr std::size_t kEntryNameLimit = 30;
+
+/// The voice name of a record, up to its terminating NUL or the end of the 64-byte field.
+std::string_view VoiceName(const ZT_cwbankvoice& voice);
+
 /// The entry line of one voice: "[tag, program, msb, lsb]\tname" with each number right-aligned in three
 /// characters; the name is cut after its first "}", then to 30 bytes, and every character IsScriptCharacter
 /// rejects becomes a space.
 std::string FormatEntryLine(const ZT_cwbankvoice& voice, std::string_view tag);
 
 /// The group scan over one voice list. It borrows the list, the written flags (one byte per voice, 0 = not
-/// yet written) and the scan cursor; it owns none of them.
+/// yet written) and the scan cursor; it owns none of them. Bank and program numbers are read once, when it is
+/// made.
 class VoiceClassifier
 {
 public:
@@ -33,31 +43,76 @@ public:
     std::string NextEntryLine(std::string_view tag, std::int32_t programLow, std::int32_t programHigh,
                               std::int32_t bankLow, std::int32_t bankHigh);
 
+    /// Whether an unwritten voice has a bank of its section: 16256, 16128 or 15360 (drum kits); at most 101
+    /// (XG, negative banks included); 105 to 127 (panel); 15488 to 15497 (GM2). The program plays no part.
     bool HasDrumKitVoices() const;
     bool HasXgVoices() const;
     bool HasPanelVoices() const;
     bool HasGm2Voices() const;
 
 private:
+    struct Numbers
+    {
+        std::int32_t bank;
+        std::int32_t program;
+    };
+
+    template <typename Condition>
+    bool hasUnwrittenBank(Condition condition) const;
+
     const ZT_cwbankvoice* m_voices;
+    std::vector<Numbers> m_numbers; ///< bank and program of each voice, packed for the many scans
     std::int32_t m_voiceCount;
     std::uint8_t* m_voiceTaken;
     std::int32_t& m_voiceCursor;
 };
+
+/// The sections of a script, in the order they are written.
+enum class ScriptSection
+{
+    DrumKits, ///< written when HasDrumKitVoices holds
+    Xg,       ///< written when HasXgVoices holds
+    Panel,    ///< written when HasPanelVoices holds
+    Gm2,      ///< written when HasGm2Voices holds
+    Other,    ///< always written
+};
+
+/// One group heading of a script and the voices it takes (inclusive ranges).
+struct ScriptGroup
+{
+    ScriptSection section;
+    const char* heading; ///< the heading line, e.g. "[g2]\t\tPiano"
+    const char* tag;     ///< entry tag: "p3", or "p2" for "Other Voices"
+    std::int32_t programLow;
+    std::int32_t programHigh;
+    std::int32_t bankLow;
+    std::int32_t bankHigh;
+};
+
+inline constexpr std::size_t kScriptGroupCount = 55;
+
+/// Every group in the order the script runs them; a voice goes to the first group that takes it.
+std::span<const ScriptGroup, kScriptGroupCount> ScriptGroups();
 
 /// Header credit texts of generated scripts.
 inline constexpr const char* kScriptCreatorFirstName = "Quorvix";
 inline constexpr const char* kScriptCreatorLastName = "converter - https://quorvix.org";
 
 /// Empties `lines` and appends the complete Cubase Patchname Script of the voice list, up to and including
-/// "[end]". Returns the indexes, in list order, of the voices that fit no group and are left out.
+/// "[end]". Returns the indexes, in list order, of the voices that fit no group and are left out (the caller
+/// reports each as "%s Bank %i"). `voiceTaken` must hold voiceCount zero bytes; it is left marking the
+/// written voices, and the cursor is left at 0. A CR or LF in the instrument name is written as a space.
 std::vector<std::int32_t> ConvertToCubaseScript(const ZT_cwbankvoice* voices, std::int32_t voiceCount,
                                                 std::uint8_t* voiceTaken, std::int32_t& voiceCursor,
                                                 std::string_view instrumentName, const TimeStamp& stamp,
                                                 TextLines& lines);
 
+/// Bytes of an instrument name that DefaultScriptFileName keeps at most, so that the whole name stays
+/// within the 255 bytes file systems allow for one name.
+inline constexpr std::size_t kScriptFileStemLimit = 251;
+
 /// The file name "Save Script" proposes for an instrument: its ASCII letters, digits, spaces and
-/// underscores, then ".txt".
+/// underscores (the first 251 of them), then ".txt". An empty result stem gives ".txt".
 std::string DefaultScriptFileName(std::string_view instrumentName);
 
 } // namespace quorvix
