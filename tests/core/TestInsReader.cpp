@@ -51,6 +51,9 @@ struct VoiceCase
     std::string warnings; // all of them
 };
 
+// Keeps the test names readable in listings (gtest would print the parameter's bytes).
+[[maybe_unused]] void PrintTo(const VoiceCase& c, std::ostream* out) { *out << c.what; }
+
 class InsReaderVoices : public testing::TestWithParam<VoiceCase>
 {};
 

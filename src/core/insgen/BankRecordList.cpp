@@ -1,5 +1,7 @@
 #include "BankRecordList.h"
 
+#include "RecordGrowth.h"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -18,10 +20,7 @@ void BankRecordList::Add(std::int32_t bankNumber, std::string_view bankText, std
     if (count == std::numeric_limits<std::int32_t>::max())
         throw std::length_error("too many bank records");
     if (m_capacity <= count) {
-        const std::int32_t step = std::max(kGrowthStep, m_capacity / 8);
-        m_capacity = m_capacity > std::numeric_limits<std::int32_t>::max() - step
-                         ? std::numeric_limits<std::int32_t>::max()
-                         : m_capacity + step;
+        m_capacity = grownCapacity(m_capacity, kGrowthStep);
         m_records.reserve(static_cast<std::size_t>(m_capacity));
     }
     m_records.push_back(BankRecord{bankNumber, std::string(bankText), std::string(msbText),
