@@ -233,6 +233,9 @@ bool ScriptReader::handleLine(std::string_view line, DefinitionConversion& resul
         result.lineNumber = m_lineNumber;
         return lineTooLong(result);
     }
+    // A NUL byte ends a line's text, as it does for every program that reads these files as C strings;
+    // kept, it would make the written definition unreadable.
+    line = line.substr(0, std::min(line.find('\0'), line.size()));
     std::size_t first = 0;
     while (first < line.size() && line[first] == ' ')
         ++first;
@@ -309,8 +312,14 @@ bool sameLine(const PatchRecordList::View& a, const PatchRecordList::View& b)
     return a.programText == b.programText && a.patchName == b.patchName;
 }
 
-void ScriptReader::produce(std::string_view instrumentName, const TimeStamp& stamp, TextLines& lines)
+void ScriptReader::produce(std::string_view typedName, const TimeStamp& stamp, TextLines& lines)
 {
+    // The name stands inside two lines of the definition: a line break or a NUL in it would split them.
+    std::string instrumentName(typedName);
+    for (char& c : instrumentName)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+
     m_banks.Sort();
     for (std::int32_t i = 0; i < m_bankCount; ++i)
         m_slots[static_cast<std::size_t>(i)]->Sort();
