@@ -48,48 +48,17 @@ struct Restrictions
 /// Runs quorvix-convert like runConvert, under the restrictions.
 RunResult runRestricted(const std::vector<std::string>& args, const Restrictions& restrictions)
 {
-    TempDir io;
-    const auto outPath = io / "stdout";
-    const auto errPath = io / "stderr";
-    const std::string exe = quorvix::test::convertExe().string();
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        // The output files are opened before the privileges go, so that the child can always report.
-        const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0)
-            ::_exit(127);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
+    return quorvix::test::runConvert(args, {}, {"SOURCE_DATE_EPOCH=1700000000"}, [&restrictions] {
         if (restrictions.unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(126);
         if (restrictions.fileSizeLimit != RLIM_INFINITY) {
-            std::signal(SIGXFSZ,
-                        SIG_IGN); // a write beyond the limit then fails with EFBIG instead of a signal
+            // A write beyond the limit then fails with EFBIG instead of a signal.
+            std::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{restrictions.fileSizeLimit, restrictions.fileSizeLimit};
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 ::_exit(125);
         }
-        ::putenv(const_cast<char*>("SOURCE_DATE_EPOCH=1700000000"));
-        std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-        for (const auto& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(exe.c_str(), argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-    }
-    RunResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    return result;
+    });
 }
 
 /// The two conversions, each with an input that every user can read, writing to `target`.

@@ -95,7 +95,7 @@ TempDir::~TempDir()
 
 #if !defined(_WIN32)
 RunResult runConvert(const std::vector<std::string>& args, const fs::path& workingDir,
-                     const std::vector<std::string>& environment)
+                     const std::vector<std::string>& environment, const std::function<void()>& inChild)
 {
     // Output goes to temporary files, so that a large output can never block the child.
     TempDir io;
@@ -119,6 +119,8 @@ RunResult runConvert(const std::vector<std::string>& args, const fs::path& worki
             ::_exit(127);
         for (const auto& entry : environment)
             ::putenv(const_cast<char*>(entry.c_str()));
+        if (inChild)
+            inChild();
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(exe.c_str()));
         for (const auto& arg : args)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,9 +49,11 @@ struct RunResult
 };
 
 /// Runs quorvix-convert with the arguments (no shell), optionally in a working folder and with extra
-/// environment entries ("NAME=value"); stdin is empty.
+/// environment entries ("NAME=value"); stdin is empty. `inChild` runs in the child just before the program
+/// starts (after its output is redirected), to drop privileges or set limits; it must only make system calls.
 RunResult runConvert(const std::vector<std::string>& args, const std::filesystem::path& workingDir = {},
-                     const std::vector<std::string>& environment = {});
+                     const std::vector<std::string>& environment = {},
+                     const std::function<void()>& inChild = {});
 
 } // namespace quorvix::test
 
