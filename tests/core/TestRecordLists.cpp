@@ -1,6 +1,7 @@
 #include "insgen/BankRecordList.h"
 #include "insgen/PatchRecordList.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
@@ -193,5 +194,56 @@ TEST(RecordLists, LargeSortKeepsTheReadingOrderOfEqualKeys)
         if (sorted[i - 1].first == sorted[i].first) {
             ASSERT_LT(std::stoi(sorted[i - 1].second), std::stoi(sorted[i].second));
         }
+    }
+}
+
+// Lists sorted by counting (keys within a small range, negative ones among them) and lists whose keys spread
+// too wide for that, each against std::stable_sort of the same keys.
+TEST(RecordLists, SortMatchesAStableSortForNarrowAndWideKeyRanges)
+{
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    struct Case
+    {
+        const char* name;
+        std::vector<std::int32_t> keys;
+    };
+    std::vector<Case> cases = {
+        {"narrow, repeated", {}},
+        {"narrow, negative", {}},
+        {"narrow, next to the int32 maximum", {}},
+        {"narrow, next to the int32 minimum", {}},
+        {"exactly the counted span", {4095, 0, 4095, 2000, 0}},
+        {"one more than the counted span", {4096, 0, 4096, 2000, 0}},
+        {"the whole int32 range", {kMax, kMin, 0, kMax, -1, kMin, 1}},
+        {"wide, many records", {}},
+    };
+    for (std::int32_t i = 0; i < 3000; ++i) {
+        cases[0].keys.push_back((i * 37) % 128);
+        cases[1].keys.push_back(-((i * 13) % 300) + 50);
+        cases[2].keys.push_back(kMax - (i * 7) % 200);
+        cases[3].keys.push_back(kMin + (i * 11) % 200);
+        cases[7].keys.push_back((i % 2 == 0 ? 1 : -1) * ((i * 7919) % 1000000));
+    }
+
+    for (const Case& test : cases) {
+        PatchRecordList patches;
+        std::vector<std::pair<std::int32_t, std::string>> expected;
+        for (std::size_t i = 0; i < test.keys.size(); ++i) {
+            patches.Add("0", test.keys[i], "", std::to_string(i));
+            expected.emplace_back(test.keys[i], std::to_string(i));
+        }
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        patches.Sort();
+        EXPECT_EQ(contents(patches), expected) << test.name;
+
+        // A record added after a sort goes behind its equals at the next sort.
+        patches.Add("0", test.keys.front(), "", "late");
+        expected.emplace_back(test.keys.front(), "late");
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        patches.Sort();
+        EXPECT_EQ(contents(patches), expected) << test.name << ", after one more record";
     }
 }

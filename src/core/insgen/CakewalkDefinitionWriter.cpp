@@ -20,6 +20,8 @@ namespace quorvix {
 
 namespace {
 
+static_assert(kMaxBanks <= std::numeric_limits<std::int16_t>::max(), "a bank's slot must fit the key table");
+
 constexpr std::string_view kRuleLine = "; -------------------------------------------";
 
 bool isDigit(char c)
@@ -69,6 +71,25 @@ std::int64_t combinedBankValue(std::string_view msbText, std::string_view lsbTex
     return std::int64_t{DecimalValue(msbText)} * 128 + DecimalValue(lsbText);
 }
 
+/// Bank texts written as a number is formatted (no leading zero) and below this value are found through a
+/// table indexed by their value: it holds every bank an MSB and an LSB of 0 to 127 make.
+constexpr std::int32_t kDirectBankLimit = 128 * 128;
+
+/// The value of a bank text when it is the formatted form of a number below kDirectBankLimit, -1 otherwise.
+/// Such texts and their values correspond one to one, so the value identifies the bank as the text does.
+std::int32_t directBankKey(std::string_view text)
+{
+    if (text.empty() || text.size() > 5 || (text.size() > 1 && text[0] == '0'))
+        return -1;
+    std::int32_t value = 0;
+    for (const char c : text) {
+        if (!isDigit(c))
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value < kDirectBankLimit ? value : -1;
+}
+
 /// What one entry line holds, as views into the line (the bank text may point into `combined`).
 struct Entry
 {
@@ -78,6 +99,7 @@ struct Entry
     std::string_view lsbText;
     std::string_view patchName;
     bool threeNumbers = false;
+    std::int32_t directKey = -1; ///< directBankKey(bankText)
     char combined[24];
 };
 
@@ -111,11 +133,15 @@ void readEntry(std::string_view text, Entry& entry)
     if (entry.threeNumbers) {
         entry.msbText = second;
         entry.lsbText = third;
-        entry.bankText = formatInteger(combinedBankValue(second, third), entry.combined);
+        const std::int64_t combined = combinedBankValue(second, third);
+        entry.bankText = formatInteger(combined, entry.combined);
+        entry.directKey =
+            combined >= 0 && combined < kDirectBankLimit ? static_cast<std::int32_t>(combined) : -1;
     } else {
         entry.msbText = {};
         entry.lsbText = {};
         entry.bankText = second;
+        entry.directKey = directBankKey(second);
     }
 }
 
@@ -128,7 +154,9 @@ std::string describe(std::uint64_t lineNumber)
 class ScriptReader
 {
 public:
-    ScriptReader() : m_slots(static_cast<std::size_t>(kMaxBanks))
+    ScriptReader()
+        : m_slots(static_cast<std::size_t>(kMaxBanks)),
+          m_slotByKey(static_cast<std::size_t>(kDirectBankLimit), -1)
     {
         m_slotTexts.reserve(static_cast<std::size_t>(kMaxBanks)); // never reallocated: views stay valid
         m_slotByText.reserve(static_cast<std::size_t>(kMaxBanks));
@@ -148,8 +176,9 @@ private:
     BankRecordList m_banks;
     std::vector<std::unique_ptr<PatchRecordList>> m_slots; ///< the patch list table
     std::int32_t m_bankCount = 0;
-    std::vector<std::string> m_slotTexts; ///< the bank text of each filled slot
-    std::unordered_map<std::string_view, std::int32_t> m_slotByText;
+    std::vector<std::string> m_slotTexts;                            ///< the bank text of each filled slot
+    std::unordered_map<std::string_view, std::int32_t> m_slotByText; ///< banks without a direct key
+    std::vector<std::int16_t> m_slotByKey; ///< banks with a direct key, by that key; -1 for none
     std::int32_t m_lastSlot = -1;
     std::uint64_t m_lineNumber = 0;
 };
@@ -252,9 +281,12 @@ bool ScriptReader::fileEntry(const Entry& entry, DefinitionConversion& result)
 {
     const std::int32_t programNumber = DecimalValue(entry.programText);
 
-    // Entries of one bank usually follow each other, so the bank of the previous entry is tried first.
+    // Nearly every bank text is a plain number, found by its value without hashing or comparing text. Of
+    // the others, entries of one bank usually follow each other, so the previous entry's bank is tried first.
     std::int32_t slot = -1;
-    if (m_lastSlot >= 0 && m_slotTexts[static_cast<std::size_t>(m_lastSlot)] == entry.bankText) {
+    if (entry.directKey >= 0) {
+        slot = m_slotByKey[static_cast<std::size_t>(entry.directKey)];
+    } else if (m_lastSlot >= 0 && m_slotTexts[static_cast<std::size_t>(m_lastSlot)] == entry.bankText) {
         slot = m_lastSlot;
     } else if (const auto found = m_slotByText.find(entry.bankText); found != m_slotByText.end()) {
         slot = found->second;
@@ -289,7 +321,10 @@ bool ScriptReader::fileEntry(const Entry& entry, DefinitionConversion& result)
         m_banks.Add(DecimalValue(entry.bankText), entry.bankText, msbText, lsbText, slot);
     }
     m_slotTexts.emplace_back(entry.bankText);
-    m_slotByText.emplace(m_slotTexts.back(), slot);
+    if (entry.directKey >= 0)
+        m_slotByKey[static_cast<std::size_t>(entry.directKey)] = static_cast<std::int16_t>(slot);
+    else
+        m_slotByText.emplace(m_slotTexts.back(), slot);
     m_lastSlot = slot;
     ++m_bankCount;
     return true;
@@ -324,20 +359,12 @@ void ScriptReader::produce(std::string_view typedName, const TimeStamp& stamp, T
     for (std::int32_t i = 0; i < m_bankCount; ++i)
         m_slots[static_cast<std::size_t>(i)]->Sort();
 
-    // The text is laid out at its final size first, so that millions of lines are placed without the list
-    // ever being copied.
+    // The text is laid out at its largest possible size first (a line per record; repeated lines are left
+    // out below and the rest trimmed at the end), so that millions of lines are placed without the list ever
+    // being copied, and without a pass over every record's text only to count the lines.
     std::size_t total = 20 + 3 * static_cast<std::size_t>(m_bankCount);
-    for (std::int32_t i = 0; i < m_bankCount; ++i) {
-        const PatchRecordList& list = *m_slots[static_cast<std::size_t>(i)];
-        const std::int32_t count = list.GetCount();
-        PatchRecordList::View previous;
-        for (std::int32_t p = 0; p < count; ++p) {
-            const PatchRecordList::View view = list.viewAt(p);
-            if (p == 0 || !sameLine(view, previous))
-                ++total;
-            previous = view;
-        }
-    }
+    for (std::int32_t i = 0; i < m_bankCount; ++i)
+        total += static_cast<std::size_t>(m_slots[static_cast<std::size_t>(i)]->GetCount());
     if (total > static_cast<std::size_t>(std::numeric_limits<int>::max()))
         throw std::length_error("instrument definition has too many lines");
 
@@ -396,6 +423,7 @@ void ScriptReader::produce(std::string_view typedName, const TimeStamp& stamp, T
         line.append("Patch[").append(text).append("]=Bank").append(text);
         put(std::move(line));
     }
+    lines.SetSize(next);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <vector>
 
 namespace quorvix {
 
@@ -76,10 +77,45 @@ void PatchRecordList::GetAt(std::int32_t index, std::string& bankText, std::int3
 
 void PatchRecordList::Sort()
 {
-    const auto byProgram = [](const Record& a, const Record& b) { return a.programNumber < b.programNumber; };
-    if (std::is_sorted(m_records.begin(), m_records.end(), byProgram))
+    const std::size_t count = m_records.size();
+    if (count < 2)
         return;
-    std::stable_sort(m_records.begin(), m_records.end(), byProgram);
+
+    // One pass finds whether the list is already in order and the range of its keys.
+    std::int32_t lowest = m_records[0].programNumber;
+    std::int32_t highest = lowest;
+    bool ordered = true;
+    for (std::size_t i = 1; i < count; ++i) {
+        const std::int32_t key = m_records[i].programNumber;
+        ordered = ordered && m_records[i - 1].programNumber <= key;
+        lowest = std::min(lowest, key);
+        highest = std::max(highest, key);
+    }
+    if (ordered)
+        return;
+
+    // Program numbers usually lie within a few hundred values, so counting them sorts in linear time; a list
+    // whose keys spread wider than its length would make the count table the larger cost.
+    const auto span = static_cast<std::uint64_t>(std::int64_t{highest} - std::int64_t{lowest}) + 1;
+    if (span > std::max<std::uint64_t>(kCountingSortSpan, std::uint64_t{4} * count)) {
+        std::stable_sort(m_records.begin(), m_records.end(),
+                         [](const Record& a, const Record& b) { return a.programNumber < b.programNumber; });
+        return;
+    }
+
+    const auto slotOf = [lowest](const Record& record) {
+        return static_cast<std::size_t>(std::int64_t{record.programNumber} - std::int64_t{lowest});
+    };
+    // starts[k] becomes the position of the first record with key lowest + k (below 2^31, as the count is).
+    std::vector<std::uint32_t> starts(static_cast<std::size_t>(span) + 1, 0);
+    for (const Record& record : m_records)
+        ++starts[slotOf(record) + 1];
+    for (std::size_t k = 1; k < starts.size(); ++k)
+        starts[k] += starts[k - 1];
+    // The records are placed back in reading order, which keeps equal keys in the order they were added.
+    const std::vector<Record> unsorted(m_records.begin(), m_records.end());
+    for (const Record& record : unsorted)
+        m_records[starts[slotOf(record)]++] = record;
 }
 
 } // namespace quorvix

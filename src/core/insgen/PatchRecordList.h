@@ -16,6 +16,8 @@ class PatchRecordList
 public:
     static constexpr std::int32_t kInitialCapacity = 128;
     static constexpr std::int32_t kGrowthStep = 20;
+    /// Lists whose program numbers span at most this many values (or four per record) sort in linear time.
+    static constexpr std::uint64_t kCountingSortSpan = 4096;
 
     /// Read-only view of one record; valid while the list lives.
     struct View
@@ -45,7 +47,9 @@ public:
     /// Number of records.
     std::int32_t GetCount() const { return static_cast<std::int32_t>(m_records.size()); }
 
-    /// Stable ascending sort on the program number: equal numbers keep their order.
+    /// Stable ascending sort on the program number: equal numbers keep their order. Linear in the number of
+    /// records when their numbers span at most kCountingSortSpan values or four per record, n log n
+    /// otherwise.
     void Sort();
 
     /// Records the list can hold before it grows: kInitialCapacity, then kGrowthStep more at a time, or an
