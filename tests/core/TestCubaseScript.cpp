@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "scriptgen/CubaseScriptWriter.h"
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using quorvix::test::makeVoice;
+
 using quorvix::ConvertToCubaseScript;
 using quorvix::DefaultScriptFileName;
 using quorvix::TextLines;
@@ -15,15 +18,6 @@ using quorvix::TimeStamp;
 namespace {
 
 using Lines = std::vector<std::string>;
-
-ZT_cwbankvoice makeVoice(std::int32_t bank, std::int32_t program, std::string_view name = "V")
-{
-    ZT_cwbankvoice voice{};
-    voice.bank = bank;
-    voice.program = program;
-    std::memcpy(voice.name, name.data(), std::min(name.size(), sizeof voice.name - 1));
-    return voice;
-}
 
 const TimeStamp kStamp{"03/09/07", "08:05:59"};
 
@@ -212,14 +206,7 @@ TEST(CubaseScript, EveryVoiceLandsWhereTheBankTableSays)
     }
     const auto result = convert(voices);
 
-    const char* families[16] = {"Piano",         "Chromatic Percussion",
-                                "Organ",         "Guitar",
-                                "Bass",          "Strings",
-                                "Ensemble",      "Brass",
-                                "Reed",          "Pipe",
-                                "Synth Lead",    "Synth Pad",
-                                "Synth Effects", "Ethnic",
-                                "Percussive",    "Sound Effects"};
+    const auto& families = quorvix::test::kVoiceFamilies;
     auto expectedHeading = [&](std::int32_t bank, std::int32_t program) -> std::string {
         const std::string family = families[program / 8];
         if (bank == 16256)

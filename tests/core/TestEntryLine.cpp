@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "scriptgen/CubaseScriptWriter.h"
 
 #include <algorithm>
@@ -6,19 +7,12 @@
 #include <limits>
 #include <set>
 
+using quorvix::test::makeVoice;
+
 using quorvix::FormatEntryLine;
 using quorvix::IsScriptCharacter;
 
 namespace {
-
-ZT_cwbankvoice makeVoice(std::int32_t bank, std::int32_t program, std::string_view name)
-{
-    ZT_cwbankvoice voice{};
-    voice.bank = bank;
-    voice.program = program;
-    std::memcpy(voice.name, name.data(), std::min(name.size(), sizeof voice.name - 1));
-    return voice;
-}
 
 struct EntryCase
 {

@@ -5,13 +5,13 @@
 #include "app/ConverterDialog.h"
 #include "app/Messages.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 
 using namespace quorvix;
+using quorvix::test::makeVoice;
 using quorvix::test::ScriptedHost;
 using quorvix::test::TempDir;
 
@@ -86,15 +86,6 @@ private:
     int m_handle = 0;
     std::map<void*, std::function<void()>> m_arrays;
 };
-
-ZT_cwbankvoice voice(std::int32_t bank, std::int32_t program, const char* name)
-{
-    ZT_cwbankvoice v{};
-    v.bank = bank;
-    v.program = program;
-    std::strncpy(v.name, name, sizeof v.name - 1);
-    return v;
-}
 
 struct Window
 {
@@ -176,55 +167,67 @@ TEST(MainWindow, LoadDefinitionFailuresLeaveTheCakewalkOnlyState)
         std::string fields;
     };
     const std::vector<Row> rows{
-        {"library cannot be created", [](Window& w) { w.library.initFails = true; },
-         {messages::kInitLibraryFailed}, kNoFields},
-        {"file dialog cancelled", [](Window& w) { w.host.openAnswers.push_back(std::nullopt); }, {}, kNoFields},
+        {"library cannot be created",
+         [](Window& w) { w.library.initFails = true; },
+         {messages::kInitLibraryFailed},
+         kNoFields},
+        {"file dialog cancelled",
+         [](Window& w) { w.host.openAnswers.push_back(std::nullopt); },
+         {},
+         kNoFields},
         {"file cannot be loaded",
          [](Window& w) {
              w.library.loadFails = true;
              w.host.openAnswers.push_back("/x/broken.ins");
          },
-         {messages::kOpenInsFailed}, kNoFields},
+         {messages::kOpenInsFailed},
+         kNoFields},
         {"no definitions",
          [](Window& w) {
              w.library.defsFail = true;
              w.host.openAnswers.push_back("/x/empty.ins");
          },
-         {messages::kNoDefinitions}, "[/x/empty.ins][][][][]"},
+         {messages::kNoDefinitions},
+         "[/x/empty.ins][][][][]"},
         {"selection cancelled",
          [](Window& w) {
              w.host.openAnswers.push_back("/x/a.ins");
              w.host.selections.push_back(std::nullopt);
          },
-         {}, "[/x/a.ins][][][][]"},
+         {},
+         "[/x/a.ins][][][][]"},
         {"definition refused",
          [](Window& w) {
              w.library.setDefFails = true;
              w.host.openAnswers.push_back("/x/a.ins");
              w.host.selections.push_back(0);
          },
-         {messages::kOpenDefinitionFailed}, "[/x/a.ins][][][][]"},
+         {messages::kOpenDefinitionFailed},
+         "[/x/a.ins][][][][]"},
         {"empty definitions list",
          [](Window& w) {
              w.library.definitions.clear();
              w.host.openAnswers.push_back("/x/a.ins");
              w.host.selections.push_back(0);
          },
-         {}, "[/x/a.ins][][][][]"},
+         {},
+         "[/x/a.ins][][][][]"},
         {"definition with an empty name",
          [](Window& w) {
              w.library.definitions = {""};
              w.host.openAnswers.push_back("/x/a.ins");
              w.host.selections.push_back(0);
          },
-         {}, "[/x/a.ins][][][][]"},
+         {},
+         "[/x/a.ins][][][][]"},
         {"voice list cannot be computed",
          [](Window& w) {
              w.library.voiceListFails = true;
              w.host.openAnswers.push_back("/x/a.ins");
              w.host.selections.push_back(0);
          },
-         {messages::kVoiceListFailed}, "[/x/a.ins][Synth One][][][]"},
+         {messages::kVoiceListFailed},
+         "[/x/a.ins][Synth One][][][]"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -262,7 +265,7 @@ TEST(MainWindow, MessageKindsAndOwnersOfTheLoad)
 TEST(MainWindow, SuccessfulLoadEnablesOnlyConvertBeforeItsConfirmation)
 {
     Window w;
-    w.library.voices = {voice(0, 0, "Grand Piano")};
+    w.library.voices = {makeVoice(0, 0, "Grand Piano")};
     w.loadDefinition();
     ASSERT_FALSE(w.host.events.empty());
     EXPECT_EQ(w.host.events.back().text, messages::kLoadInsDone);
@@ -299,11 +302,13 @@ TEST(MainWindow, CancelledReloadReleasesTheEarlierFileAndClearsEveryField)
 TEST(MainWindow, ConvertReportsEachVoiceThatFitsNoGroupBeforeTheButtonsChange)
 {
     Window w;
-    w.library.voices = {voice(0, 0, "Grand Piano"), voice(20000, 5, "Odd One"), voice(16256, 128, "Kit\xE9")};
+    w.library.voices = {makeVoice(0, 0, "Grand Piano"), makeVoice(20000, 5, "Odd One"),
+                        makeVoice(16256, 128, "Kit\xE9")};
     w.loadDefinition();
     w.host.events.clear();
     w.dialog.ConvertToCubaseScript();
-    const std::vector<std::string> expected{"Odd One Bank 20000", "Kit\xE9 Bank 16256", messages::kScriptConverted};
+    const std::vector<std::string> expected{"Odd One Bank 20000", "Kit\xE9 Bank 16256",
+                                            messages::kScriptConverted};
     EXPECT_EQ(w.host.messages(), expected);
     EXPECT_EQ(w.host.events[0].buttons, "1006") << "the notices come before the buttons change";
     EXPECT_EQ(w.host.events[2].buttons, "1009");

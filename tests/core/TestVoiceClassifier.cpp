@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "scriptgen/CubaseScriptWriter.h"
 
 #include <algorithm>
@@ -6,21 +7,14 @@
 #include <string>
 #include <vector>
 
+using quorvix::test::makeVoice;
+
 using quorvix::ScriptGroup;
 using quorvix::ScriptGroups;
 using quorvix::ScriptSection;
 using quorvix::VoiceClassifier;
 
 namespace {
-
-ZT_cwbankvoice makeVoice(std::int32_t bank, std::int32_t program, std::string_view name = "V")
-{
-    ZT_cwbankvoice voice{};
-    voice.bank = bank;
-    voice.program = program;
-    std::memcpy(voice.name, name.data(), std::min(name.size(), sizeof voice.name - 1));
-    return voice;
-}
 
 // A voice list with its written flags and cursor, as the main window holds them.
 struct VoiceList
@@ -172,14 +166,7 @@ TEST(VoiceClassifier, GroupTableHasFiftyFiveGroupsInSectionOrder)
             EXPECT_EQ(groups[at].section, section) << "group " << at;
     }
 
-    const char* families[16] = {"Piano",         "Chromatic Percussion",
-                                "Organ",         "Guitar",
-                                "Bass",          "Strings",
-                                "Ensemble",      "Brass",
-                                "Reed",          "Pipe",
-                                "Synth Lead",    "Synth Pad",
-                                "Synth Effects", "Ethnic",
-                                "Percussive",    "Sound Effects"};
+    const auto& families = quorvix::test::kVoiceFamilies;
     for (const std::size_t first : {3u, 20u, 38u}) {
         for (int f = 0; f < 16; ++f) {
             const ScriptGroup& group = groups[first + static_cast<std::size_t>(f)];

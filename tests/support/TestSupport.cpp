@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -18,6 +20,15 @@
 namespace fs = std::filesystem;
 
 namespace quorvix::test {
+
+ZT_cwbankvoice makeVoice(std::int32_t bank, std::int32_t program, std::string_view name)
+{
+    ZT_cwbankvoice voice{};
+    voice.bank = bank;
+    voice.program = program;
+    std::memcpy(voice.name, name.data(), std::min(name.size(), sizeof voice.name - 1));
+    return voice;
+}
 
 fs::path dataDir() { return QUORVIX_TEST_DATA_DIR; }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "insinput/ZT_midifile.h"
+
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -8,6 +12,19 @@
 #include <vector>
 
 namespace quorvix::test {
+
+/// A voice record with the given numbers and name (cut to fit its field).
+ZT_cwbankvoice makeVoice(std::int32_t bank, std::int32_t program, std::string_view name = "V");
+
+/// The sixteen voice family titles of the script groups, in program order (eight programs each).
+inline constexpr std::array<const char*, 16> kVoiceFamilies = {"Piano",         "Chromatic Percussion",
+                                                               "Organ",         "Guitar",
+                                                               "Bass",          "Strings",
+                                                               "Ensemble",      "Brass",
+                                                               "Reed",          "Pipe",
+                                                               "Synth Lead",    "Synth Pad",
+                                                               "Synth Effects", "Ethnic",
+                                                               "Percussive",    "Sound Effects"};
 
 /// tests/data of the source tree.
 std::filesystem::path dataDir();
@@ -58,8 +75,8 @@ RunResult runConvert(const std::vector<std::string>& args, const std::filesystem
 } // namespace quorvix::test
 
 /// Skips the current test when the shared corpus is absent.
-#define QUORVIX_REQUIRE_CORPUS(dir)                                                                           \
+#define QUORVIX_REQUIRE_CORPUS(dir)                                                                          \
     auto dir##Opt = ::quorvix::test::corpusDir();                                                            \
     if (!dir##Opt)                                                                                           \
-        GTEST_SKIP() << "shared corpus not found at " QUORVIX_CORPUS_DIR ", skipping real-file test";         \
+        GTEST_SKIP() << "shared corpus not found at " QUORVIX_CORPUS_DIR ", skipping real-file test";        \
     const std::filesystem::path dir = *dir##Opt
