@@ -5,12 +5,12 @@
 // size over the time of one whole run. Results are written under QUORVIX_BENCH_OUTPUT (default: the system's
 // temporary folder); a folder on a RAM file system leaves out the cost of the disk.
 
-#include "app/FileWriter.h"
-#include "app/TextLines.h"
-#include "app/TimeStamp.h"
-#include "insgen/CakewalkDefinitionWriter.h"
-#include "insinput/ZT_midifile.h"
-#include "scriptgen/CubaseScriptWriter.h"
+#include "base/FileWriter.h"
+#include "base/TextLines.h"
+#include "base/TimeStamp.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
+#include "legacy/ZT_midifile.h"
+#include "formats/cubase/CubaseScriptWriter.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // Arbitrary bytes through the .ins reader: parse, list the definitions, compute every definition's voices,
 // and the same through the ZT_ records' name fields.
 
-#include "insinput/InsReader.h"
-#include "insinput/ZT_midifile.h"
+#include "formats/ins/InsReader.h"
+#include "legacy/ZT_midifile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,10 +3,10 @@
 // fetched and converted to a script. Each script must be complete, and our own script reader must read it
 // back: no line too long, and every bank written comes back as a bank of the definition.
 
-#include "app/TextLines.h"
-#include "insgen/CakewalkDefinitionWriter.h"
-#include "insinput/ZT_midifile.h"
-#include "scriptgen/CubaseScriptWriter.h"
+#include "base/TextLines.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
+#include "legacy/ZT_midifile.h"
+#include "formats/cubase/CubaseScriptWriter.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Bytes in, instrument definition out: the bytes are read as a Cubase script. A conversion either fails with
 // no lines or gives a complete definition whose every line is short and free of line breaks.
 
-#include "insgen/CakewalkDefinitionWriter.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
 
 #include <cstdint>
 #include <cstdlib>

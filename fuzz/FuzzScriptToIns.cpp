@@ -2,8 +2,8 @@
 // definition produced must load again in our own .ins reader as exactly one instrument of the given name,
 // whose every voice lies in a bank the script filed.
 
-#include "insgen/CakewalkDefinitionWriter.h"
-#include "insinput/InsReader.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
+#include "formats/ins/InsReader.h"
 
 #include <cstdint>
 #include <cstdlib>

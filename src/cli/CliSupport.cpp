@@ -1,6 +1,6 @@
 #include "CliSupport.h"
 
-#include "app/FileWriter.h"
+#include "base/FileWriter.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -4,8 +4,8 @@
 // -o - for stdout, the default name, --force) and the time stamp of generated files.
 
 #include "Commands.h"
-#include "app/TextLines.h"
-#include "app/TimeStamp.h"
+#include "base/TextLines.h"
+#include "base/TimeStamp.h"
 
 #include <optional>
 #include <string>

@@ -3,8 +3,8 @@
 // Loading an .ins file for a command, the way the main window loads it: through the ZT_ functions, so that
 // every command sees the same definitions and voices as the GUI.
 
-#include "insinput/InsReader.h"
-#include "insinput/ZT_midifile.h"
+#include "formats/ins/InsReader.h"
+#include "legacy/ZT_midifile.h"
 
 #include <memory>
 #include <ostream>

@@ -1,7 +1,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "app/Messages.h"
-#include "insgen/CakewalkDefinitionWriter.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,9 +1,9 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "app/Messages.h"
-#include "insinput/InsReader.h"
-#include "insinput/ZT_midifile.h"
-#include "scriptgen/CubaseScriptWriter.h"
+#include "formats/ins/InsReader.h"
+#include "legacy/ZT_midifile.h"
+#include "formats/cubase/CubaseScriptWriter.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include "DialogTemplate.h"
 #include "TextCodec.h"
 #include "app/Messages.h"
-#include "insgen/InstrumentNameDialog.h"
+#include "app/InstrumentNameDialog.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 #include "DialogTemplate.h"
 #include "TextCodec.h"
 #include "app/Messages.h"
-#include "insinput/SelectDefinitionDialog.h"
+#include "app/SelectDefinitionDialog.h"
 
 #include <QComboBox>
 #include <QPushButton>

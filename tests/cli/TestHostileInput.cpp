@@ -5,8 +5,8 @@
 #include "TestSupport.h"
 #include "app/ConverterDialog.h"
 #include "app/Messages.h"
-#include "insgen/CakewalkDefinitionWriter.h"
-#include "insinput/InsReader.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
+#include "formats/ins/InsReader.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #include "TestSupport.h"
-#include "app/TimeStamp.h"
-#include "insgen/CakewalkDefinitionWriter.h"
-#include "insinput/ZT_midifile.h"
+#include "base/TimeStamp.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
+#include "legacy/ZT_midifile.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,8 +1,8 @@
 #include "ScriptedHost.h"
 #include "TestSupport.h"
 #include "app/ConverterDialog.h"
-#include "insinput/ZT_midifile.h"
-#include "scriptgen/CubaseScriptWriter.h"
+#include "legacy/ZT_midifile.h"
+#include "formats/cubase/CubaseScriptWriter.h"
 
 #include <algorithm>
 #include <cstdio>

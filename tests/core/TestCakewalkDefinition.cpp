@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "insgen/CakewalkDefinitionWriter.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "scriptgen/CubaseScriptWriter.h"
+#include "formats/cubase/CubaseScriptWriter.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Saving replaces a file whole or not at all, and says why when it cannot.
 
 #include "TestSupport.h"
-#include "app/FileWriter.h"
+#include "base/FileWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
-#include "insinput/InsReader.h"
-#include "insinput/ZT_midifile.h"
+#include "formats/ins/InsReader.h"
+#include "legacy/ZT_midifile.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "insgen/BankRecordList.h"
-#include "insgen/PatchRecordList.h"
+#include "formats/cubase/BankRecordList.h"
+#include "formats/cubase/PatchRecordList.h"
 
 #include <algorithm>
 #include <cstdint>

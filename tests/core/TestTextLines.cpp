@@ -1,4 +1,4 @@
-#include "app/TextLines.h"
+#include "base/TextLines.h"
 
 #include <gtest/gtest.h>
 

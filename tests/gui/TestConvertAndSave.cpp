@@ -8,7 +8,7 @@
 #include "InstrumentNameWindow.h"
 #include "SelectDefinitionWindow.h"
 #include "TextCodec.h"
-#include "insinput/ZT_midifile.h"
+#include "legacy/ZT_midifile.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -3,7 +3,7 @@
 
 #include "DialogUnits.h"
 #include "InstrumentNameWindow.h"
-#include "insgen/InstrumentNameDialog.h"
+#include "app/InstrumentNameDialog.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -3,7 +3,7 @@
 #include "GuiTestSupport.h"
 #include "QtDialogHost.h"
 #include "SelectDefinitionWindow.h"
-#include "insinput/SelectDefinitionDialog.h"
+#include "app/SelectDefinitionDialog.h"
 
 #include <QComboBox>
 #include <QMessageBox>

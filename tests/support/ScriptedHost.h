@@ -2,8 +2,8 @@
 
 #include "app/ConverterDialog.h"
 #include "app/DialogHost.h"
-#include "insgen/InstrumentNameDialog.h"
-#include "insinput/SelectDefinitionDialog.h"
+#include "app/InstrumentNameDialog.h"
+#include "app/SelectDefinitionDialog.h"
 
 #include <deque>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "insinput/ZT_midifile.h"
+#include "legacy/ZT_midifile.h"
 
 #include <array>
 #include <cstdint>

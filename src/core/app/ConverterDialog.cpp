@@ -1,12 +1,12 @@
-#include "ConverterDialog.h"
+#include "app/ConverterDialog.h"
 
-#include "FileWriter.h"
-#include "Messages.h"
-#include "insgen/CakewalkDefinitionWriter.h"
-#include "insgen/InstrumentNameDialog.h"
-#include "insinput/RecordText.h"
-#include "insinput/SelectDefinitionDialog.h"
-#include "scriptgen/CubaseScriptWriter.h"
+#include "base/FileWriter.h"
+#include "app/Messages.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
+#include "app/InstrumentNameDialog.h"
+#include "legacy/RecordText.h"
+#include "app/SelectDefinitionDialog.h"
+#include "formats/cubase/CubaseScriptWriter.h"
 
 #include <climits>
 #include <vector>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DialogHost.h"
-#include "TextLines.h"
-#include "TimeStamp.h"
-#include "insinput/MidiLibrary.h"
+#include "app/DialogHost.h"
+#include "base/TextLines.h"
+#include "base/TimeStamp.h"
+#include "legacy/MidiLibrary.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/TextLines.h"
-#include "app/TimeStamp.h"
+#include "base/TextLines.h"
+#include "base/TimeStamp.h"
 
 #include <cstdint>
 #include <istream>

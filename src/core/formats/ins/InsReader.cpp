@@ -1,4 +1,4 @@
-#include "InsReader.h"
+#include "formats/ins/InsReader.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "StringArena.h"
+#include "formats/cubase/StringArena.h"
 
 #include <algorithm>
 #include <cstring>

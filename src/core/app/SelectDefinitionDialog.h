@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiLibrary.h"
+#include "legacy/MidiLibrary.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "SelectDefinitionDialog.h"
+#include "app/SelectDefinitionDialog.h"
 
 #include "app/DialogHost.h"
 #include "app/Messages.h"
-#include "RecordText.h"
+#include "legacy/RecordText.h"
 
 
 namespace quorvix {

@@ -1,7 +1,7 @@
-#include "CakewalkDefinitionWriter.h"
+#include "formats/cubase/CakewalkDefinitionWriter.h"
 
-#include "BankRecordList.h"
-#include "PatchRecordList.h"
+#include "formats/cubase/BankRecordList.h"
+#include "formats/cubase/PatchRecordList.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "ZT_midifile.h"
+#include "legacy/ZT_midifile.h"
 
-#include "InsReader.h"
+#include "formats/ins/InsReader.h"
 
 #include <climits>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "CubaseScriptWriter.h"
+#include "formats/cubase/CubaseScriptWriter.h"
 
 namespace quorvix {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/TextLines.h"
-#include "app/TimeStamp.h"
-#include "insinput/ZT_midifile.h"
+#include "base/TextLines.h"
+#include "base/TimeStamp.h"
+#include "legacy/ZT_midifile.h"
 
 #include <array>
 #include <cstddef>

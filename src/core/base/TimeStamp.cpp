@@ -1,4 +1,4 @@
-#include "TimeStamp.h"
+#include "base/TimeStamp.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "PatchRecordList.h"
+#include "formats/cubase/PatchRecordList.h"
 
-#include "RecordGrowth.h"
+#include "formats/cubase/RecordGrowth.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "FileWriter.h"
+#include "base/FileWriter.h"
 
 #include <cerrno>
 #include <cstdint>

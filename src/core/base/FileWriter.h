@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TextLines.h"
+#include "base/TextLines.h"
 
 #include <string>
 

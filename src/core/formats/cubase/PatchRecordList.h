@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StringArena.h"
+#include "formats/cubase/StringArena.h"
 
 #include <cstdint>
 #include <string>

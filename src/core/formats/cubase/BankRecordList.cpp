@@ -1,6 +1,6 @@
-#include "BankRecordList.h"
+#include "formats/cubase/BankRecordList.h"
 
-#include "RecordGrowth.h"
+#include "formats/cubase/RecordGrowth.h"
 
 #include <algorithm>
 #include <limits>

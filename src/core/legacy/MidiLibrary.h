@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZT_midifile.h"
+#include "legacy/ZT_midifile.h"
 
 namespace quorvix {
 
