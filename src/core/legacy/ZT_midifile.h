@@ -3,32 +3,12 @@
 // The instrument definition library: seven plain functions around one opaque handle. One handle holds one
 // loaded .ins file and the definition chosen in it. Every function returns 0 on success.
 
-#include <cstddef>
+#include "model/VoiceRecord.h"
+
 #include <cstdint>
 
 /// Opaque handle of one loaded instrument definition file.
 struct MIDIFile;
-
-/// One instrument definition of a loaded file.
-struct ZT_cwdef
-{
-    char name[80]; ///< definition name, NUL-terminated, cut to fit
-};
-
-/// One voice (named program) of the chosen definition.
-struct ZT_cwbankvoice
-{
-    char reserved[64];  ///< unused; zero
-    std::int32_t bank;  ///< bank select MSB * 128 + LSB
-    char name[64];      ///< voice name as read (bytes), NUL-terminated, cut to fit
-    std::int32_t program; ///< program number counted from 0
-};
-
-static_assert(sizeof(ZT_cwdef) == 80);
-static_assert(sizeof(ZT_cwbankvoice) == 136);
-static_assert(offsetof(ZT_cwbankvoice, bank) == 64);
-static_assert(offsetof(ZT_cwbankvoice, name) == 68);
-static_assert(offsetof(ZT_cwbankvoice, program) == 132);
 
 /// Returns a new, empty handle; null when none can be created.
 MIDIFile* ZT_Init();

@@ -2,7 +2,7 @@
 
 #include "base/TextLines.h"
 #include "base/TimeStamp.h"
-#include "legacy/ZT_midifile.h"
+#include "model/VoiceRecord.h"
 
 #include <array>
 #include <cstddef>

@@ -71,10 +71,6 @@ private:
     std::vector<InsWarning> m_warnings;
 };
 
-/// Copies `name` into a NUL-terminated field of `fieldSize` bytes (at least 1), cutting it to fieldSize - 1
-/// bytes; a name that is valid UTF-8 is never cut inside a character. Unused bytes are set to 0.
-void copyNameField(char* field, std::size_t fieldSize, std::string_view name);
-
 } // namespace quorvix
 
 struct MIDIFile;

@@ -1,0 +1,87 @@
+#include "model/Instrument.h"
+
+#include <limits>
+#include <stdexcept>
+
+namespace quorvix {
+
+BankSelect bankSelectFor(BankSelectMethod method, std::int32_t number)
+{
+    BankSelect select;
+    const auto msb = static_cast<std::int16_t>((number / 128) & 127);
+    const auto lsb = static_cast<std::int16_t>(number % 128);
+    switch (method) {
+    case BankSelectMethod::Normal:
+        select.msb = msb;
+        select.lsb = lsb;
+        break;
+    case BankSelectMethod::MsbOnly:
+        select.msb = msb;
+        break;
+    case BankSelectMethod::LsbOnly:
+        select.lsb = lsb;
+        break;
+    case BankSelectMethod::ProgramChange:
+        select.program = static_cast<std::int16_t>(100 + number);
+        break;
+    }
+    return select;
+}
+
+std::int32_t bankNumberOf(const BankSelect& select)
+{
+    if (select.program >= 0 && select.msb < 0 && select.lsb < 0)
+        return select.program - 100;
+    return std::int32_t{select.msb > 0 ? select.msb : std::int16_t{0}} * 128 +
+           (select.lsb > 0 ? select.lsb : 0);
+}
+
+bool methodOf(const BankSelect& select, BankSelectMethod& method)
+{
+    const bool msb = select.msb >= 0;
+    const bool lsb = select.lsb >= 0;
+    if (select.program >= 0) {
+        if (msb || lsb || select.program < 100)
+            return false;
+        method = BankSelectMethod::ProgramChange;
+    } else if (msb == lsb) {
+        method = BankSelectMethod::Normal;
+    } else {
+        method = msb ? BankSelectMethod::MsbOnly : BankSelectMethod::LsbOnly;
+    }
+    return true;
+}
+
+InstrumentSet::InstrumentSet(std::string source, TextEncoding textEncoding)
+    : encoding(textEncoding), m_text(std::move(source)), m_sourceSize(m_text.size())
+{
+    if (m_text.size() > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("a source of more than 4 GiB");
+}
+
+TextRef InstrumentSet::refer(std::string_view part) const
+{
+    return TextRef{static_cast<std::uint32_t>(part.data() - m_text.data()),
+                   static_cast<std::uint32_t>(part.size())};
+}
+
+TextRef InstrumentSet::keep(std::string_view text)
+{
+    if (text.size() > std::numeric_limits<std::uint32_t>::max() - m_text.size())
+        throw std::length_error("names of more than 4 GiB");
+    const TextRef ref{static_cast<std::uint32_t>(m_text.size()), static_cast<std::uint32_t>(text.size())};
+    m_text.append(text);
+    return ref;
+}
+
+std::size_t InstrumentSet::voiceCount(const Instrument& instrument) const
+{
+    std::size_t count = 0;
+    for (const Bank& bank : instrument.banks) {
+        if (bank.patchList >= 0)
+            count += patchLists[static_cast<std::size_t>(bank.patchList)].patches.size();
+    }
+    return count;
+}
+
+} // namespace quorvix

@@ -1,0 +1,188 @@
+#pragma once
+
+// The instrument model that every format reads into and writes from. An InstrumentSet holds what one file
+// describes: devices, the instruments of those devices (a Cakewalk instrument definition, a MIDNAM channel
+// name set, a Cubase script, a REAPER bank file), their banks, and the patch, note, controller, RPN and NRPN
+// name lists the instruments use. Lists are shared: several banks (or instruments) may use one patch list.
+// Names are bytes in the set's encoding, kept by the set and reached through TextRef.
+
+#include "base/Encoding.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvix {
+
+/// A piece of text kept by an InstrumentSet. Stays valid when the set grows; read it with set.text(ref).
+struct TextRef
+{
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+
+    bool empty() const { return length == 0; }
+};
+
+/// How a device switches banks (Cakewalk's BankSelMethod).
+enum class BankSelectMethod : std::uint8_t
+{
+    Normal = 0,        ///< CC0 = bank / 128 and CC32 = bank % 128
+    MsbOnly = 1,       ///< CC0 only
+    LsbOnly = 2,       ///< CC32 only
+    ProgramChange = 3, ///< a program change 100 + bank before the patch's own program change
+};
+
+/// The messages that select a bank; a negative field is not sent.
+struct BankSelect
+{
+    std::int16_t msb = -1;     ///< controller 0
+    std::int16_t lsb = -1;     ///< controller 32
+    std::int16_t program = -1; ///< a program change sent before the patch's own
+
+    bool operator==(const BankSelect&) const = default;
+};
+
+/// The messages that select bank `number` (MSB * 128 + LSB) under `method`.
+BankSelect bankSelectFor(BankSelectMethod method, std::int32_t number);
+
+/// The bank number of what `select` sends: MSB * 128 + LSB (an unsent part counts 0), or for a selecting
+/// program change its number - 100.
+std::int32_t bankNumberOf(const BankSelect& select);
+
+/// The method that sends what `select` sends, when one does: CC0 + CC32 (or nothing) is Normal, CC0 alone
+/// MsbOnly, CC32 alone LsbOnly, a program change of 100 or more alone ProgramChange.
+bool methodOf(const BankSelect& select, BankSelectMethod& method);
+
+inline constexpr std::int32_t kNoList = -1;
+
+struct Patch
+{
+    TextRef name;
+    std::uint8_t program = 0;       ///< 0..127
+    std::int32_t noteList = kNoList; ///< the note names this patch uses (index into noteLists)
+};
+
+/// Programs ascending, each at most once.
+struct PatchList
+{
+    TextRef name;
+    std::vector<Patch> patches;
+};
+
+/// A named note, controller, RPN or NRPN number.
+struct NameEntry
+{
+    std::uint16_t number = 0;
+    TextRef name;
+};
+
+/// Note names (0..127), ascending, each at most once.
+struct NoteList
+{
+    TextRef name;
+    std::vector<NameEntry> notes;
+};
+
+enum class ControlKind : std::uint8_t
+{
+    Controller,   ///< a 7-bit controller, 0..127
+    Controller14, ///< a 14-bit controller pair, 0..31 (its MSB controller number)
+    Rpn,          ///< 0..16383
+    Nrpn,         ///< 0..16383
+};
+
+/// Names of controllers (or RPNs, or NRPNs), ascending by number.
+struct ControlList
+{
+    TextRef name;
+    ControlKind kind = ControlKind::Controller;
+    std::vector<NameEntry> controls;
+};
+
+struct Bank
+{
+    std::int32_t number = 0; ///< bankNumberOf(select): MSB * 128 + LSB
+    BankSelect select;
+    TextRef name;                     ///< may be empty
+    std::int32_t patchList = kNoList; ///< index into patchLists
+};
+
+struct Device
+{
+    TextRef manufacturer; ///< may be empty
+    TextRef model;
+};
+
+struct Instrument
+{
+    TextRef name;
+    std::int32_t device = -1; ///< index into devices; -1 when the source names none
+    BankSelectMethod method = BankSelectMethod::Normal;
+    std::vector<Bank> banks; ///< in the source's order
+    std::int32_t controllers = kNoList; ///< index into controlLists (Controller and Controller14 names)
+    std::int32_t rpns = kNoList;        ///< index into controlLists (Rpn names)
+    std::int32_t nrpns = kNoList;       ///< index into controlLists (Nrpn names)
+};
+
+/// One voice of an instrument: a named program of one of its banks.
+struct Voice
+{
+    std::int32_t bank = 0;
+    std::int32_t program = 0;
+    std::string_view name;
+};
+
+/// Everything one file describes, with the text its names are made of.
+class InstrumentSet
+{
+public:
+    InstrumentSet() = default;
+    /// A set whose text starts with the source's bytes, so that readers can keep names where they stand.
+    InstrumentSet(std::string source, TextEncoding encoding);
+
+    /// The text of a reference. The view is valid until the next keep().
+    std::string_view text(TextRef ref) const
+    {
+        return std::string_view(m_text).substr(ref.offset, ref.length);
+    }
+    /// The source's bytes, as given at construction.
+    std::string_view source() const { return std::string_view(m_text).substr(0, m_sourceSize); }
+    /// A reference to a part of source(); `part` must lie inside it.
+    TextRef refer(std::string_view part) const;
+    /// Copies text into the set (std::length_error beyond 4 GiB in all).
+    TextRef keep(std::string_view text);
+
+    /// The encoding of every name in the set.
+    TextEncoding encoding = TextEncoding::Utf8;
+
+    std::vector<Device> devices;
+    std::vector<PatchList> patchLists;
+    std::vector<NoteList> noteLists;
+    std::vector<ControlList> controlLists;
+    std::vector<Instrument> instruments;
+
+    /// The number of voices: every patch of every bank.
+    std::size_t voiceCount(const Instrument& instrument) const;
+
+    /// Calls `visit(const Voice&)` for every voice: the banks in order, in each its patches by program.
+    template <typename Visit>
+    void forEachVoice(const Instrument& instrument, Visit&& visit) const
+    {
+        for (const Bank& bank : instrument.banks) {
+            if (bank.patchList < 0)
+                continue;
+            for (const Patch& patch : patchLists[static_cast<std::size_t>(bank.patchList)].patches)
+                visit(Voice{bank.number, patch.program, text(patch.name)});
+        }
+    }
+
+    /// A text of the set as UTF-8.
+    std::string utf8(TextRef ref) const { return toUtf8(text(ref), encoding); }
+
+private:
+    std::string m_text;
+    std::size_t m_sourceSize = 0;
+};
+
+} // namespace quorvix
