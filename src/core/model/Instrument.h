@@ -120,6 +120,7 @@ struct Instrument
     std::int32_t device = -1; ///< index into devices; -1 when the source names none
     BankSelectMethod method = BankSelectMethod::Normal;
     std::vector<Bank> banks; ///< in the source's order
+    std::int32_t noteList = kNoList; ///< the note names of every patch that names none of its own
     std::int32_t controllers = kNoList; ///< index into controlLists (Controller and Controller14 names)
     std::int32_t rpns = kNoList;        ///< index into controlLists (Rpn names)
     std::int32_t nrpns = kNoList;       ///< index into controlLists (Nrpn names)
