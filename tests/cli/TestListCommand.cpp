@@ -13,7 +13,9 @@ TEST(ListCommand, PrintsIndexNameAndVoiceCountWithWarningsOnStderr)
     const auto result = test::runConvert({"list", path});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "0\tSynth One\t4\n1\tSynth Two\t0\n");
-    EXPECT_EQ(result.err, path + ":34: warning: patch list \"Missing\" of Patch[128] is not defined\n" +
+    EXPECT_EQ(result.err, path + ":11: warning: number 1 of patch list \"Bank A\" is given again (first at line "
+                              "9); the later name is used\n" +
+                              path + ":34: warning: patch list \"Missing\" of Patch[128] is not defined\n" +
                               path + ":35: warning: unknown key \"FooBar\" ignored\n");
 }
 

@@ -29,7 +29,7 @@ std::string describe(const RunResult& run)
     return "status " + std::to_string(run.status) + ", stderr: " + run.err;
 }
 
-using Voice = std::tuple<std::int32_t, std::int32_t, std::string>; // bank, program, name
+using VoiceTuple = std::tuple<std::int32_t, std::int32_t, std::string>; // bank, program, name
 using VoiceKey = std::pair<std::int32_t, std::int32_t>;
 
 std::string trimmed(std::string_view text)
@@ -78,16 +78,16 @@ std::map<VoiceKey, std::string> scriptVoices(const std::string& bytes)
     return voices;
 }
 
-std::set<Voice> asSet(const std::map<VoiceKey, std::string>& voices)
+std::set<VoiceTuple> asSet(const std::map<VoiceKey, std::string>& voices)
 {
-    std::set<Voice> set;
+    std::set<VoiceTuple> set;
     for (const auto& [key, name] : voices)
         set.emplace(key.first, key.second, name);
     return set;
 }
 
 // Every voice of the only definition in the .ins file, through our own reader.
-std::set<Voice> loadedVoices(const fs::path& ins, std::string& definitionName)
+std::set<VoiceTuple> loadedVoices(const fs::path& ins, std::string& definitionName)
 {
     struct Free
     {
@@ -107,7 +107,7 @@ std::set<Voice> loadedVoices(const fs::path& ins, std::string& definitionName)
     long voiceCount = 0;
     char noText[1] = {};
     EXPECT_EQ(ZT_CWInsGetBankVoiceList(library.get(), noText, &voices, &voiceCount), 0u);
-    std::set<Voice> result;
+    std::set<VoiceTuple> result;
     for (long i = 0; i < voiceCount; ++i)
         result.emplace(voices[i].bank, voices[i].program, std::string(voices[i].name));
     ZT_Delete(voices);
@@ -255,7 +255,7 @@ TEST(ToCakewalk, EveryCorpusScriptConvertsAndLoadsAgain)
         EXPECT_NO_THROW(splitCrLf(readFile(output)));
 
         std::string name;
-        const std::set<Voice> loaded = loadedVoices(output, name);
+        const std::set<VoiceTuple> loaded = loadedVoices(output, name);
         EXPECT_FALSE(name.empty());
         EXPECT_EQ(loaded, asSet(scriptVoices(readFile(script))));
     }
@@ -278,7 +278,7 @@ TEST(ToCakewalk, CorpusDefinitionsSurviveTheRoundTrip)
                            {}, {kEpoch});
             ASSERT_EQ(toCakewalk.status, 0) << describe(toCakewalk);
             std::string name;
-            const std::set<Voice> loaded = loadedVoices(back, name);
+            const std::set<VoiceTuple> loaded = loadedVoices(back, name);
             EXPECT_EQ(name, "Back");
             EXPECT_EQ(loaded, asSet(scriptVoices(readFile(script))));
             for (const auto& [bank, program, voice] : loaded) {

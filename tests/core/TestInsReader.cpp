@@ -110,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
                   kPatch + "[1..128]\n" + kDefs + "Patch[0]=1..128\n", builtinVoices(0, 1), ""},
         VoiceCase{"duplicate numbers: the last wins, programs ascending",
                   kPatch + "[A]\n9=nine\n3=three\n9=NINE\n0=zero\n" + kDefs + "Patch[1]=A\n",
-                  "1:0:zero|1:3:three|1:9:NINE", ""},
+                  "1:0:zero|1:3:three|1:9:NINE",
+                  "5: number 9 of patch list \"A\" is given again (first at line 3); the later name is used\n"},
         VoiceCase{"Patch lines in file order, a repeated bank keeps its first place with the last list",
                   kPatch + "[A]\n0=a\n[B]\n0=b\n[C]\n0=c\n" + kDefs +
                       "Patch[256]=A\nPatch[1]=B\nPatch[256]=C\nPatch[0008]=A\n",
@@ -244,8 +245,10 @@ TEST(InsReader, SeveralDefinitionsInFileOrderWithTheirOwnMethods)
     EXPECT_EQ(definitionNames(file), "Synth One|Synth Two");
     EXPECT_EQ(voiceText(file, 0), "256:0:Piano 1|256:1:Piano 2b|0:36:Kick A|0:38:Snare B");
     EXPECT_EQ(voiceText(file, 1), "");
-    EXPECT_EQ(warningText(file), "34: patch list \"Missing\" of Patch[128] is not defined\n"
-                                 "35: unknown key \"FooBar\" ignored\n");
+    EXPECT_EQ(warningText(file),
+              "11: number 1 of patch list \"Bank A\" is given again (first at line 9); the later name is used\n"
+              "34: patch list \"Missing\" of Patch[128] is not defined\n"
+              "35: unknown key \"FooBar\" ignored\n");
     EXPECT_EQ(file.voiceCount(2), 0u);
     EXPECT_TRUE(file.voices(2).empty());
     EXPECT_EQ(file.definitionName(2), "");
@@ -293,12 +296,12 @@ TEST(InsReader, SectionsWithoutInstrumentsLoad)
 TEST(InsReader, WarningsStopAtTheLimitWithACount)
 {
     std::string text = ".Patch Names\n";
-    const std::size_t lines = InsFile::kMaxWarnings + 5;
+    const std::size_t lines = quorvix::Diagnostics::kLimit + 5;
     for (std::size_t i = 0; i < lines; ++i)
         text += "x\n";
     InsFile file;
     ASSERT_TRUE(file.parse(text));
-    ASSERT_EQ(file.warnings().size(), InsFile::kMaxWarnings + 1);
+    ASSERT_EQ(file.warnings().size(), quorvix::Diagnostics::kLimit + 1);
     EXPECT_EQ(file.warnings().back().message, "5 more warnings not shown");
 }
 

@@ -1,5 +1,7 @@
 #include "base/Diagnostic.h"
 
+#include <algorithm>
+
 namespace quorvix {
 
 void Diagnostics::warn(SourcePos at, std::string message)
@@ -9,6 +11,12 @@ void Diagnostics::warn(SourcePos at, std::string message)
         return;
     }
     m_list.push_back(Diagnostic{Severity::Warning, at, std::move(message)});
+}
+
+void Diagnostics::sortByLine()
+{
+    std::stable_sort(m_list.begin(), m_list.end(),
+                     [](const Diagnostic& a, const Diagnostic& b) { return a.at.line < b.at.line; });
 }
 
 void Diagnostics::finish()

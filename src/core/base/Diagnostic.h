@@ -40,6 +40,8 @@ public:
 
     void warn(SourcePos at, std::string message);
     void warn(std::uint32_t line, std::string message) { warn(SourcePos{line, 0}, std::move(message)); }
+    /// Orders the warnings by line, keeping the order of those on one line.
+    void sortByLine();
     /// Adds the summary of the warnings that were dropped, if any. Called once, at the end.
     void finish();
 

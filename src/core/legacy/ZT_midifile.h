@@ -3,6 +3,7 @@
 // The instrument definition library: seven plain functions around one opaque handle. One handle holds one
 // loaded .ins file and the definition chosen in it. Every function returns 0 on success.
 
+#include "formats/ins/InsReader.h"
 #include "model/VoiceRecord.h"
 
 #include <cstdint>
@@ -32,3 +33,12 @@ std::uint32_t ZT_CWInsSetDef(MIDIFile* file, int index);
 
 /// Hands out a new array of every voice of the chosen definition. `text` is unused (pass "").
 std::uint32_t ZT_CWInsGetBankVoiceList(MIDIFile* file, char* text, ZT_cwbankvoice** voices, long* count);
+
+namespace quorvix {
+
+/// The reader behind a library handle: after ZT_CWInsLoad it holds that load's definitions, warnings and,
+/// when the load failed, its error. Null for a null handle.
+const InsFile* insFileOf(const MIDIFile* file);
+InsFile* insFileOf(MIDIFile* file);
+
+} // namespace quorvix

@@ -149,7 +149,7 @@ public:
     }
     /// The source's bytes, as given at construction.
     std::string_view source() const { return std::string_view(m_text).substr(0, m_sourceSize); }
-    /// A reference to a part of source(); `part` must lie inside it.
+    /// A reference to a part of the set's text (a view that text() or source() gave).
     TextRef refer(std::string_view part) const;
     /// Copies text into the set (std::length_error beyond 4 GiB in all).
     TextRef keep(std::string_view text);

@@ -1,0 +1,37 @@
+#pragma once
+
+// Reading an input file: once, whole, with a limit, and refusing what is no text.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvix {
+
+/// The largest input Quorvix reads.
+inline constexpr std::uint64_t kMaxInputSize = std::uint64_t{1} << 30;
+/// How the limit is named in messages.
+inline constexpr const char* kMaxInputSizeText = "1 GiB";
+
+/// The bytes of a file, or why they cannot be used.
+struct InputFile
+{
+    std::string bytes;
+    std::string error; ///< empty on success; otherwise a reason such as "No such file or directory"
+
+    bool ok() const { return error.empty(); }
+};
+
+/// Reads the file at `path` (UTF-8) once, whole. A regular file larger than kMaxInputSize is refused from its
+/// size, before any reading; a pipe or device is read in blocks and refused once it passes the limit. A
+/// folder is refused. Unless `kind` is empty, the read ends with an error at the first NUL byte ("holds a
+/// NUL byte (at byte N), so it is no KIND") and for a UTF-16 or UTF-32 byte-order mark, since none of the
+/// formats Quorvix reads can hold them.
+InputFile readInputFile(const std::string& path, std::string_view kind = "text file");
+
+/// Why `bytes` are no text of the kind, or empty when they are: a UTF-16 or UTF-32 byte-order mark ("is
+/// UTF-16 text ..."), or a NUL byte ("holds a NUL byte (at byte N), so it is no KIND"; N counts from 0).
+/// `offset` is the position of `bytes` in the file.
+std::string whyNotText(std::string_view bytes, std::string_view kind = "text file", std::uint64_t offset = 0);
+
+} // namespace quorvix

@@ -1,0 +1,371 @@
+#include "formats/ins/InsParse.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quorvix::ins {
+
+namespace {
+
+constexpr std::uint32_t kNumberTooLarge = 1'000'000'000; // any parsed number above this is saturated to it
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+/// Decimal digits only (leading zeros allowed); values above kNumberTooLarge are saturated to it.
+bool parseNumber(std::string_view s, std::uint32_t& value)
+{
+    if (s.empty())
+        return false;
+    std::uint64_t v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return false;
+        v = std::min<std::uint64_t>(v * 10 + static_cast<std::uint64_t>(c - '0'), kNumberTooLarge);
+    }
+    value = static_cast<std::uint32_t>(v);
+    return true;
+}
+
+class LineParser
+{
+public:
+    LineParser(std::string_view text, RawFile& raw, Diagnostics& warnings)
+        : m_text(text), m_raw(raw), m_warnings(warnings), m_firstLine(16384, 0), m_seenIn(16384, 0)
+    {}
+
+    void run();
+
+private:
+    void handleLine(std::string_view line, std::uint32_t lineNumber);
+    void handleListLine(std::string_view line, std::uint32_t lineNumber);
+    void handleInstrumentLine(std::string_view line, std::uint32_t lineNumber);
+    void openList(std::string_view name, std::uint32_t lineNumber);
+    void closeList();
+    void warn(std::uint32_t line, std::string message) { m_warnings.warn(line, std::move(message)); }
+
+    std::string_view m_text;
+    RawFile& m_raw;
+    Diagnostics& m_warnings;
+    Section m_section = kNoSection;
+    std::int32_t m_list = -1;
+    std::int32_t m_instrument = -1;
+    // Where each number of the open list was first given, to name both lines of a repeated number.
+    std::vector<std::uint32_t> m_firstLine;
+    std::vector<std::uint32_t> m_seenIn; ///< the list (index + 1) m_firstLine[number] belongs to
+    bool m_repeated = false;
+};
+
+void LineParser::run()
+{
+    const char* const bytes = m_text.data();
+    const std::size_t size = m_text.size();
+    std::size_t pos = 0;
+    if (size >= 3 && m_text.substr(0, 3) == "\xEF\xBB\xBF")
+        pos = 3;
+
+    // Next LF and next CR at or after pos; searched again only once passed, so that a file with only one kind
+    // of line end is still read in one pass.
+    auto find = [&](char c, std::size_t from) {
+        const void* hit = std::memchr(bytes + from, c, size - from);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes) : size;
+    };
+    std::size_t nextLf = find('\n', pos);
+    std::size_t nextCr = find('\r', pos);
+    std::uint32_t lineNumber = 0;
+    while (pos < size) {
+        ++lineNumber;
+        if (nextLf < pos)
+            nextLf = find('\n', pos);
+        if (nextCr < pos)
+            nextCr = find('\r', pos);
+        const std::size_t end = std::min(nextLf, nextCr);
+        std::size_t next = end + 1;
+        if (end == nextCr && nextLf == end + 1)
+            next = end + 2;
+        handleLine(std::string_view(bytes + pos, end - pos), lineNumber);
+        pos = next;
+    }
+    closeList();
+}
+
+void LineParser::handleLine(std::string_view line, std::uint32_t lineNumber)
+{
+    // A ';' at the start of the line or after a blank starts a comment.
+    for (std::size_t from = 0;;) {
+        const auto semicolon = line.find(';', from);
+        if (semicolon == std::string_view::npos)
+            break;
+        if (semicolon == 0 || isBlank(line[semicolon - 1])) {
+            line = line.substr(0, semicolon);
+            break;
+        }
+        from = semicolon + 1;
+    }
+    line = trimBlanks(line);
+    if (line.empty())
+        return;
+
+    if (line.front() == '.') {
+        closeList();
+        m_instrument = -1;
+        m_section = kUnknownSection;
+        for (std::size_t i = 0; i < kSectionLines.size(); ++i) {
+            if (line == kSectionLines[i]) {
+                m_section = static_cast<Section>(i);
+                m_raw.sawSection = true;
+            }
+        }
+        if (m_section == kUnknownSection)
+            warn(lineNumber, "unknown section " + quoted(line) + "; its lines are ignored");
+        return;
+    }
+
+    switch (m_section) {
+    case kNoSection:
+        warn(lineNumber, "line outside any section ignored");
+        return;
+    case kUnknownSection:
+        return;
+    case kInstrumentDefinitions:
+        handleInstrumentLine(line, lineNumber);
+        return;
+    default:
+        handleListLine(line, lineNumber);
+        return;
+    }
+}
+
+void LineParser::openList(std::string_view name, std::uint32_t lineNumber)
+{
+    closeList();
+    RawList list;
+    list.name = name;
+    list.line = lineNumber;
+    list.section = m_section;
+    m_list = static_cast<std::int32_t>(m_raw.lists.size());
+    m_raw.lists.push_back(std::move(list));
+    m_repeated = false;
+}
+
+void LineParser::closeList()
+{
+    if (m_list < 0)
+        return;
+    RawList& list = m_raw.lists[static_cast<std::size_t>(m_list)];
+    m_list = -1;
+    // Entries in ascending order, a number given twice only by its later name.
+    const auto order = [](auto& entries, auto numberOf) {
+        const bool ascending =
+            std::adjacent_find(entries.begin(), entries.end(), [&](const auto& a, const auto& b) {
+                return numberOf(a) >= numberOf(b);
+            }) == entries.end();
+        if (ascending)
+            return;
+        std::stable_sort(entries.begin(), entries.end(),
+                         [&](const auto& a, const auto& b) { return numberOf(a) < numberOf(b); });
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (i + 1 < entries.size() && numberOf(entries[i]) == numberOf(entries[i + 1]))
+                continue;
+            entries[kept++] = entries[i];
+        }
+        entries.resize(kept);
+    };
+    order(list.patches, [](const Patch& p) { return std::uint32_t{p.program}; });
+    order(list.names, [](const NameEntry& n) { return std::uint32_t{n.number}; });
+    list.patches.shrink_to_fit();
+    list.names.shrink_to_fit();
+}
+
+void LineParser::handleListLine(std::string_view line, std::uint32_t lineNumber)
+{
+    if (line.front() == '[') {
+        if (line.back() != ']' || line.size() < 2) {
+            closeList();
+            warn(lineNumber, "list header without closing \"]\" ignored, and the lines under it");
+            return;
+        }
+        openList(trimBlanks(line.substr(1, line.size() - 2)), lineNumber);
+        return;
+    }
+    if (m_list < 0) {
+        warn(lineNumber, "line outside any list ignored");
+        return;
+    }
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) {
+        warn(lineNumber, "line without \"=\" ignored");
+        return;
+    }
+    const std::string_view key = trimBlanks(line.substr(0, equals));
+    const std::string_view value = trimBlanks(line.substr(equals + 1));
+    RawList& list = m_raw.lists[static_cast<std::size_t>(m_list)];
+    if (key == "BasedOn") {
+        if (value.empty()) {
+            warn(lineNumber, "BasedOn without a list name ignored");
+            return;
+        }
+        list.baseName = value;
+        list.baseLine = lineNumber;
+        return;
+    }
+    std::uint32_t number = 0;
+    if (!parseNumber(key, number)) {
+        warn(lineNumber, quoted(key) + " is not a number; line ignored");
+        return;
+    }
+    const std::uint32_t highest = highestNumber(m_section);
+    if (number > highest) {
+        warn(lineNumber, "number " + std::string(key) + " is out of range 0.." + std::to_string(highest) +
+                             "; entry ignored");
+        return;
+    }
+    const auto listTag = static_cast<std::uint32_t>(m_list) + 1;
+    if (m_seenIn[number] == listTag) {
+        warn(lineNumber, "number " + std::to_string(number) + " of " + std::string(kListKinds[m_section]) + " " +
+                             quoted(list.name) + " is given again (first at line " +
+                             std::to_string(m_firstLine[number]) + "); the later name is used");
+    } else {
+        m_seenIn[number] = listTag;
+        m_firstLine[number] = lineNumber;
+    }
+    const TextRef name{static_cast<std::uint32_t>(value.data() - m_text.data()),
+                       static_cast<std::uint32_t>(value.size())};
+    if (m_section == kPatchNames)
+        list.patches.push_back(Patch{name, static_cast<std::uint8_t>(number), kNoList});
+    else
+        list.names.push_back(NameEntry{static_cast<std::uint16_t>(number), name});
+}
+
+void LineParser::handleInstrumentLine(std::string_view line, std::uint32_t lineNumber)
+{
+    if (line.front() == '[') {
+        m_instrument = -1;
+        if (line.back() != ']' || line.size() < 2) {
+            warn(lineNumber, "instrument header without closing \"]\" ignored, and the lines under it");
+            return;
+        }
+        RawInstrument instrument;
+        instrument.name = trimBlanks(line.substr(1, line.size() - 2));
+        instrument.line = lineNumber;
+        m_instrument = static_cast<std::int32_t>(m_raw.instruments.size());
+        m_raw.instruments.push_back(std::move(instrument));
+        return;
+    }
+    if (m_instrument < 0) {
+        warn(lineNumber, "line outside any instrument ignored");
+        return;
+    }
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) {
+        warn(lineNumber, "line without \"=\" ignored");
+        return;
+    }
+    const std::string_view key = trimBlanks(line.substr(0, equals));
+    const std::string_view value = trimBlanks(line.substr(equals + 1));
+    RawInstrument& instrument = m_raw.instruments[static_cast<std::size_t>(m_instrument)];
+
+    auto bracketed = [&](std::string_view prefix, std::string_view& inner) {
+        if (key.size() < prefix.size() + 1 || key.substr(0, prefix.size()) != prefix || key.back() != ']')
+            return false;
+        inner = trimBlanks(key.substr(prefix.size(), key.size() - prefix.size() - 1));
+        return true;
+    };
+    auto namesList = [&] {
+        if (value.empty())
+            warn(lineNumber, std::string(key) + " names no list; line ignored");
+        return !value.empty();
+    };
+    auto reference = [&](Section target) {
+        if (namesList())
+            instrument.refs[target] = ListRef{lineNumber, value};
+    };
+
+    std::string_view inner;
+    if (bracketed("Patch[", inner)) {
+        PatchLine patch{lineNumber, 0, inner == "*", value};
+        if (!patch.star && (!parseNumber(inner, patch.bank) || patch.bank > kHighestBank)) {
+            warn(lineNumber, "bank " + quoted(inner) + " of " + std::string(key) +
+                                 " is not a number from 0 to 16383; line ignored");
+            return;
+        }
+        if (namesList())
+            instrument.patches.push_back(patch);
+    } else if (bracketed("Key[", inner)) {
+        const auto comma = inner.find(',');
+        const std::string_view bankText = trimBlanks(inner.substr(0, comma));
+        const std::string_view programText =
+            comma == std::string_view::npos ? std::string_view() : trimBlanks(inner.substr(comma + 1));
+        KeyLine keyLine{lineNumber, -1, -1, value};
+        std::uint32_t number = 0;
+        if (bankText != "*") {
+            if (!parseNumber(bankText, number) || number > kHighestBank) {
+                warn(lineNumber, "bank " + quoted(bankText) + " of " + std::string(key) +
+                                     " is not a number from 0 to 16383 or *; line ignored");
+                return;
+            }
+            keyLine.bank = static_cast<std::int32_t>(number);
+        }
+        if (programText != "*") {
+            if (!parseNumber(programText, number) || number > 127) {
+                warn(lineNumber, "program " + quoted(programText) + " of " + std::string(key) +
+                                     " is not a number from 0 to 127 or *; line ignored");
+                return;
+            }
+            keyLine.program = static_cast<std::int32_t>(number);
+        }
+        if (namesList())
+            instrument.keys.push_back(keyLine);
+    } else if (bracketed("Drum[", inner)) {
+        // Drum flags change neither names nor banks.
+    } else if (key == "Control") {
+        reference(kControllerNames);
+    } else if (key == "RPN") {
+        reference(kRpnNames);
+    } else if (key == "NRPN") {
+        reference(kNrpnNames);
+    } else if (key == "BankSelMethod") {
+        if (value.size() == 1 && value[0] >= '0' && value[0] <= '3')
+            instrument.method = static_cast<BankSelectMethod>(value[0] - '0');
+        else
+            warn(lineNumber, "BankSelMethod " + quoted(value) + " is not 0, 1, 2 or 3; line ignored");
+    } else if (key == "UsesNotesAsControllers" || key == "UseNotesAsControllers" ||
+               key == "NoControllerReset") {
+        // Playback settings: nothing to convert.
+    } else {
+        warn(lineNumber, "unknown key " + quoted(key) + " ignored");
+    }
+}
+
+} // namespace
+
+std::string_view trimBlanks(std::string_view s)
+{
+    std::size_t begin = 0;
+    std::size_t end = s.size();
+    while (begin < end && isBlank(s[begin]))
+        ++begin;
+    while (end > begin && isBlank(s[end - 1]))
+        --end;
+    return s.substr(begin, end - begin);
+}
+
+std::string quoted(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size() + 2);
+    out += '"';
+    out += s;
+    out += '"';
+    return out;
+}
+
+void parseInsLines(std::string_view text, RawFile& raw, Diagnostics& warnings)
+{
+    LineParser(text, raw, warnings).run();
+}
+
+} // namespace quorvix::ins
