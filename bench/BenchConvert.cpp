@@ -101,7 +101,7 @@ std::size_t insToCubase(const std::string& path, const fs::path& outDir, const T
 /// One "to-cakewalk": the script becomes one .ins file. Returns the number of bytes written.
 std::size_t scriptToIns(const std::string& path, const fs::path& outDir, const TimeStamp& stamp)
 {
-    const DefinitionConversion result = ConvertToCakewalkDefinition(path, "Bench Synth", stamp);
+    const DefinitionConversion result = ConvertToCakewalkDefinitionFile(path, "Bench Synth", stamp);
     if (result.status != DefinitionConversion::Status::Ok)
         throw std::runtime_error("cannot convert " + path + ": " + result.detail);
     const auto target = outDir / "out.ins";

@@ -86,7 +86,8 @@ void convertOne(MIDIFile* library, int index, const std::string& name)
     std::istringstream script(text);
     const auto back = quorvix::ConvertToCakewalkDefinition(script, "Fuzz", {"01/02/03", "04:05:06"});
     using Status = quorvix::DefinitionConversion::Status;
-    check(back.status == Status::Ok || (back.status == Status::TooManyBanks && writtenBanks.size() > 1000));
+    check(back.status == Status::Ok || (back.status == Status::TooManyBanks && writtenBanks.size() > 1000) ||
+          (back.status == Status::NoEntries && written == 0));
     if (back.status != Status::Ok)
         return;
     std::set<std::string> readBanks;

@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
 
-    std::istringstream header(bytes);
-    const std::string deviceName = quorvix::ScriptDeviceName(header);
+    const std::string deviceName = quorvix::ScriptDeviceName(bytes);
     if (deviceName.size() > quorvix::kMaxScriptLineLength)
         std::abort();
 

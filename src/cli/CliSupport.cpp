@@ -1,12 +1,18 @@
 #include "CliSupport.h"
 
+#include "app/Messages.h"
 #include "base/FileWriter.h"
+#include "base/InputFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <map>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -17,34 +23,88 @@ namespace quorvix::cli {
 
 namespace {
 
-void printLine(std::string_view prefix, std::string_view message)
+constexpr std::string_view kProgram = "quorvix-convert";
+constexpr std::time_t kLastSourceDateEpoch = 253402300799; // 9999-12-31 23:59:59 UTC
+
+void printLine(std::string_view text)
 {
-    std::string line;
-    line.reserve(prefix.size() + message.size() + 1);
-    line += prefix;
-    line += message;
+    std::string line(text);
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-constexpr std::time_t kLastSourceDateEpoch = 253402300799; // 9999-12-31 23:59:59 UTC
+/// Standard output as a sink, written as raw bytes.
+class StdoutSink final : public OutputSink
+{
+public:
+    StdoutSink()
+    {
+#if defined(_WIN32)
+        _setmode(_fileno(stdout), _O_BINARY); // CR LF as written, no second CR
+#endif
+    }
+    void write(std::string_view bytes) override
+    {
+        if (m_ok && std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size()) {
+            m_ok = false;
+            m_error = errno;
+        }
+    }
+    bool finish()
+    {
+        if (std::fflush(stdout) != 0 && m_ok) {
+            m_ok = false;
+            m_error = errno;
+        }
+        return m_ok;
+    }
+    int error() const { return m_error; }
+
+private:
+    bool m_ok = true;
+    int m_error = 0;
+};
 
 } // namespace
 
-void printWarning(std::string_view message)
+std::string shownPath(std::string_view path)
 {
-    printLine("warning: ", message);
+    return path.empty() ? std::string("''") : std::string(path);
 }
 
-void printError(std::string_view message)
+void printError(std::string_view text)
 {
-    printLine("error: ", message);
+    printLine(std::string(kProgram) + ": error: " + std::string(text));
 }
 
-void fail(int status, std::string_view message)
+void fail(int status, std::string_view path, std::string_view message, std::string_view reason)
 {
-    printError(message);
+    std::string text = shownPath(path) + ": " + std::string(message);
+    if (!reason.empty())
+        text += ": " + std::string(reason);
+    printError(text);
     throw CommandExit{status};
+}
+
+void usageError(std::string_view text)
+{
+    printError(text);
+    throw CommandExit{kExitUsage};
+}
+
+void printDiagnostics(std::string_view path, const Diagnostics& diagnostics)
+{
+    std::string block;
+    for (const Diagnostic& diagnostic : diagnostics.list()) {
+        block += formatDiagnostic(shownPath(path), diagnostic);
+        block += '\n';
+    }
+    std::fwrite(block.data(), 1, block.size(), stderr);
+}
+
+void printWarning(std::string_view path, std::string_view message)
+{
+    printLine(shownPath(path) + ": warning: " + std::string(message));
 }
 
 std::string inQuotes(std::string_view text)
@@ -57,55 +117,183 @@ std::string inQuotes(std::string_view text)
     return result;
 }
 
+Input readInput(const std::string& path, std::string_view message)
+{
+    InputFile file = readInputFile(path);
+    if (!file.ok())
+        fail(kExitFailure, path, message, file.error);
+    Input input;
+    input.path = path;
+    input.stem = std::filesystem::path(path).stem().string();
+    input.format = detectFormat(file.bytes);
+    input.bytes = std::move(file.bytes);
+    return input;
+}
+
+std::string_view failureMessage(FileFormat format)
+{
+    switch (format) {
+    case FileFormat::CubaseScript:
+        return messages::kNoWindowsScript;
+    case FileFormat::Midnam:
+    case FileFormat::Reabank:
+        return messages::kConvertFailed;
+    default:
+        return messages::kOpenInsFailed;
+    }
+}
+
+ReadResult readModel(Input& input)
+{
+    ReadResult result = readInstruments(std::move(input.bytes), input.format, input.stem);
+    input.bytes = std::string();
+    printDiagnostics(input.path, result.warnings);
+    if (!result.ok()) {
+        const Diagnostic& error = *result.error;
+        if (error.at.line > 0) {
+            printLine(formatDiagnostic(shownPath(input.path), error));
+            throw CommandExit{kExitFailure};
+        }
+        fail(kExitFailure, input.path, failureMessage(input.format), error.message);
+    }
+    if (result.set.instruments.empty())
+        fail(kExitFailure, input.path, messages::kNoDefinitions);
+    return result;
+}
+
+void addSelectionOptions(CLI::App& command, Selection& selection, bool withAll)
+{
+    selection.indexOption =
+        command.add_option("--index", selection.index, "The definition at this 0-based index (see: list)");
+    selection.definitionOption =
+        command.add_option("--definition", selection.definition, "The first definition with exactly this name");
+    selection.indexOption->excludes(selection.definitionOption);
+    if (withAll) {
+        selection.allOption = command.add_flag("--all", selection.all, "One file per definition");
+        selection.indexOption->excludes(selection.allOption);
+        selection.definitionOption->excludes(selection.allOption);
+    }
+}
+
+std::vector<std::size_t> chooseInstruments(const Selection& selection, const InstrumentSet& set,
+                                           const std::string& path, bool defaultAll)
+{
+    const std::size_t count = set.instruments.size();
+    const auto listed = [&](const std::string& message) {
+        std::string text = message;
+        for (std::size_t i = 0; i < count; ++i)
+            text += "\n  " + std::to_string(i) + "\t" + std::string(set.text(set.instruments[i].name));
+        usageError(text);
+    };
+    const std::string counted = inQuotes(path) + " holds " + std::to_string(count) +
+                                " instrument definitions (0 to " + std::to_string(count - 1) + ")";
+    std::vector<std::size_t> chosen;
+    if (selection.all || (defaultAll && selection.indexOption->count() == 0 &&
+                          selection.definitionOption->count() == 0)) {
+        for (std::size_t i = 0; i < count; ++i)
+            chosen.push_back(i);
+    } else if (selection.indexOption->count() > 0) {
+        if (selection.index < 0 || static_cast<std::size_t>(selection.index) >= count)
+            listed("--index " + std::to_string(selection.index) + " is out of range: " + counted + ":");
+        chosen.push_back(static_cast<std::size_t>(selection.index));
+    } else if (selection.definitionOption->count() > 0) {
+        for (std::size_t i = 0; i < count && chosen.empty(); ++i)
+            if (set.text(set.instruments[i].name) == selection.definition)
+                chosen.push_back(i);
+        if (chosen.empty())
+            listed("no instrument definition is named " + inQuotes(selection.definition) + "; " + counted + ":");
+    } else if (count == 1) {
+        chosen.push_back(0);
+    } else {
+        listed(counted + "; choose one with --index N, --definition NAME" +
+               (selection.allOption != nullptr ? std::string(" or --all:") : std::string(":")));
+    }
+    return chosen;
+}
+
 void addOutputOptions(CLI::App& command, OutputOptions& options, const std::string& outputHelp)
 {
-    command.add_option("-o,--output", options.output, outputHelp)->type_name("PATH");
+    options.outputOption = command.add_option("-o,--output", options.output, outputHelp)->type_name("PATH");
     command.add_flag("--force", options.force, "Replace an existing non-empty output file");
 }
 
 OutputTarget resolveOutput(const OutputOptions& options, const std::string& defaultPath)
 {
+    const bool given = options.outputOption != nullptr && options.outputOption->count() > 0;
+    if (given && options.output.empty())
+        usageError("-o needs a path (or - for standard output), not an empty text");
     if (options.output == "-")
         return {true, {}};
-    return {false, options.output.empty() ? defaultPath : options.output};
+    return {false, given ? options.output : defaultPath};
 }
 
 bool mayReplace(const std::string& path, bool force)
 {
-    if (force || existingFileSize(path) <= 0)
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(path), error);
+    if (error || !fs::exists(status))
         return true;
-    printError(inQuotes(path) + " already exists and is not empty; use --force to replace it");
+    if (fs::is_directory(status)) {
+        printError(shownPath(path) + ": is a folder; name a file to write");
+        return false;
+    }
+    if (force || !fs::is_regular_file(status))
+        return true;
+    const auto size = fs::file_size(fs::path(path), error);
+    if (error || size == 0)
+        return true;
+    printError(shownPath(path) + ": already exists and is not empty; use --force to replace it");
     return false;
 }
 
-bool writeOutput(const OutputTarget& target, const TextLines& lines)
+bool writeOutput(const OutputTarget& target, const std::function<void(OutputSink&)>& produce)
 {
-    if (!target.toStdout) {
-        const WriteResult result = writeLinesAtomically(target.path, lines);
-        if (!result.ok)
-            printError("cannot write " + inQuotes(target.path) + ": " + result.error);
-        return result.ok;
+    if (target.toStdout) {
+        StdoutSink out;
+        produce(out);
+        if (!out.finish()) {
+            printError(std::string("standard output: cannot be written: ") + std::strerror(out.error()));
+            return false;
+        }
+        return true;
     }
+    StringSink text;
+    produce(text);
+    const WriteResult result = writeFileAtomically(target.path, text.text);
+    if (!result.ok)
+        printError(shownPath(target.path) + ": cannot be written: " + result.error);
+    return result.ok;
+}
 
-#if defined(_WIN32)
-    _setmode(_fileno(stdout), _O_BINARY); // CR LF as written, no second CR
-#endif
+void writeLines(OutputSink& out, const TextLines& lines)
+{
     std::string block;
     block.reserve(1 << 16);
-    bool ok = true;
     for (const std::string& line : lines) {
         block += line;
         block += "\r\n";
         if (block.size() >= (1 << 16)) {
-            ok = ok && std::fwrite(block.data(), 1, block.size(), stdout) == block.size();
+            out.write(block);
             block.clear();
         }
     }
-    ok = ok && std::fwrite(block.data(), 1, block.size(), stdout) == block.size();
-    ok = std::fflush(stdout) == 0 && ok;
-    if (!ok)
-        printError(std::string("cannot write standard output: ") + std::strerror(errno));
-    return ok;
+    out.write(block);
+}
+
+std::vector<std::string> uniqueFileNames(const std::vector<std::string>& names, std::string_view extension)
+{
+    std::map<std::string, int> seen;
+    std::vector<std::string> files;
+    for (const std::string& name : names) {
+        std::string key = name;
+        std::transform(key.begin(), key.end(), key.begin(),
+                       [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+        const int n = ++seen[key];
+        files.push_back(n == 1 ? name + std::string(extension)
+                               : name + " (" + std::to_string(n) + ")" + std::string(extension));
+    }
+    return files;
 }
 
 std::optional<std::time_t> parseSourceDateEpoch(std::string_view value)
@@ -132,8 +320,8 @@ std::time_t stampMoment(const Clock& clock)
         return clock();
     const auto moment = parseSourceDateEpoch(value);
     if (!moment)
-        fail(kExitUsage, "SOURCE_DATE_EPOCH must be a whole number of seconds from 0 to 253402300799, not " +
-                             inQuotes(value));
+        usageError("SOURCE_DATE_EPOCH must be a whole number of seconds from 0 to 253402300799, not " +
+                   inQuotes(value));
     return *moment;
 }
 

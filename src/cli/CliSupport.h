@@ -1,32 +1,87 @@
 #pragma once
 
-// What the conversion commands of quorvix-convert share: messages on stderr, the output rules (-o PATH,
-// -o - for stdout, the default name, --force) and the time stamp of generated files.
+// What the commands of quorvix-convert share: messages on stderr in one form, reading the input once, choosing
+// definitions, the output rules (-o PATH, -o - for stdout, the default name, --force) and the time stamp.
+//
+// Messages:  quorvix-convert: error: PATH: MESSAGE: REASON     (MESSAGE: what the window would show)
+//            PATH:LINE: warning: MESSAGE                       (PATH: warning: MESSAGE without a line)
 
 #include "Commands.h"
+#include "base/Diagnostic.h"
+#include "base/OutputSink.h"
 #include "base/TextLines.h"
 #include "base/TimeStamp.h"
+#include "formats/Formats.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvix::cli {
 
-/// Prints "warning: MESSAGE" on stderr.
-void printWarning(std::string_view message);
-/// Prints "error: MESSAGE" on stderr.
-void printError(std::string_view message);
-/// Prints "error: MESSAGE" on stderr and ends the command with `status` (throws CommandExit).
-[[noreturn]] void fail(int status, std::string_view message);
+/// How a path is named in messages: as given, or '' when empty.
+std::string shownPath(std::string_view path);
 
-/// The text in double quotes, bytes as they are: how messages name files, definitions and voices.
+/// Prints "quorvix-convert: error: TEXT".
+void printError(std::string_view text);
+/// Prints "quorvix-convert: error: PATH: MESSAGE[: REASON]" and ends the command with `status`.
+[[noreturn]] void fail(int status, std::string_view path, std::string_view message, std::string_view reason = {});
+/// Prints "quorvix-convert: error: TEXT" and ends the command with kExitUsage.
+[[noreturn]] void usageError(std::string_view text);
+/// Prints every diagnostic as "PATH:LINE: warning: MESSAGE".
+void printDiagnostics(std::string_view path, const Diagnostics& diagnostics);
+/// Prints "PATH: warning: MESSAGE".
+void printWarning(std::string_view path, std::string_view message);
+
+/// The text in double quotes, bytes as they are.
 std::string inQuotes(std::string_view text);
+
+/// An input file read once, with its format.
+struct Input
+{
+    std::string path;
+    std::string stem; ///< the file name without folder and extension
+    FileFormat format = FileFormat::Unknown;
+    std::string bytes;
+};
+
+/// Reads the input once and tells its format. When it cannot be read, prints the error with `message` (what
+/// the window would show) and ends the command.
+Input readInput(const std::string& path, std::string_view message);
+
+/// The window's message for an input of this format that cannot be used.
+std::string_view failureMessage(FileFormat format);
+
+/// Reads the instruments of the input (its bytes are moved out), prints its warnings, and ends the command
+/// when it cannot be read or holds no instrument.
+ReadResult readModel(Input& input);
+
+/// Which instruments a command converts: --index, --definition (the whole name), --all, or the only one.
+struct Selection
+{
+    int index = -1;
+    std::string definition;
+    bool all = false;
+    CLI::Option* indexOption = nullptr;
+    CLI::Option* definitionOption = nullptr;
+    CLI::Option* allOption = nullptr;
+};
+
+/// Registers --index, --definition and (when `withAll`) --all, excluding each other.
+void addSelectionOptions(CLI::App& command, Selection& selection, bool withAll);
+
+/// The chosen instruments' indexes; without a choice the only instrument, or all when `defaultAll`. A usage
+/// error lists the instruments.
+std::vector<std::size_t> chooseInstruments(const Selection& selection, const InstrumentSet& set,
+                                           const std::string& path, bool defaultAll = false);
 
 /// The output options every conversion offers.
 struct OutputOptions
 {
-    std::string output; ///< the -o value; empty when -o was not given
+    std::string output; ///< the -o value
+    CLI::Option* outputOption = nullptr;
     bool force = false; ///< --force: replace an existing non-empty file
 };
 
@@ -40,27 +95,33 @@ struct OutputTarget
     std::string path;      ///< the file otherwise
 };
 
-/// "-o -" is standard output, "-o PATH" that path, no -o `defaultPath` (the command's default name).
+/// "-o -" is standard output, "-o PATH" that path, no -o `defaultPath`. "-o ''" is a usage error.
 OutputTarget resolveOutput(const OutputOptions& options, const std::string& defaultPath);
 
-/// True when the file may be written: it does not exist, is empty, or `force` is set. Otherwise prints
-/// `error: "PATH" already exists and is not empty; use --force to replace it` and returns false.
+/// True when the file may be written: nothing is there, or an empty file, or `force` is set. Otherwise prints
+/// why and returns false.
 bool mayReplace(const std::string& path, bool force);
 
-/// Writes every line followed by CR LF, and nothing else, to the target: to standard output as raw bytes, to
-/// a file through writeLinesAtomically (the old file stays whole when anything fails). On failure prints
-/// `error: cannot write "PATH": REASON` (or "standard output") and returns false.
-bool writeOutput(const OutputTarget& target, const TextLines& lines);
+/// Writes what `produce` puts into its sink to the target: standard output as raw bytes, a file whole or not at
+/// all. On failure prints "quorvix-convert: error: PATH: cannot be written: REASON" and returns false.
+bool writeOutput(const OutputTarget& target, const std::function<void(OutputSink&)>& produce);
+
+/// Writes the lines, each followed by CR LF.
+void writeLines(OutputSink& out, const TextLines& lines);
+
+/// File names for one file per instrument: the default name of each (`extension` with its dot), " (2)",
+/// " (3)", ... for names repeated (letter case ignored, as many file systems ignore it).
+std::vector<std::string> uniqueFileNames(const std::vector<std::string>& names, std::string_view extension);
 
 /// Reads a SOURCE_DATE_EPOCH value: decimal digits only, 0 to 253402300799 (the end of year 9999);
 /// nullopt for anything else, the empty text included.
 std::optional<std::time_t> parseSourceDateEpoch(std::string_view value);
 
 /// The moment generated files are stamped with: SOURCE_DATE_EPOCH when that variable is set, else `clock`.
-/// An invalid value is a usage error: prints why and ends the command with kExitUsage.
+/// An invalid value is a usage error.
 std::time_t stampMoment(const Clock& clock = systemNow);
 
-/// localTimeStamp(stampMoment()): the date and time, in the local time zone, of the generated files' comment.
+/// localTimeStamp(stampMoment()).
 TimeStamp commandTimeStamp();
 
 } // namespace quorvix::cli

@@ -2,9 +2,9 @@
 #include "Commands.h"
 #include "app/Messages.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
+#include "formats/ins/InsWriter.h"
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 namespace quorvix::cli {
@@ -13,51 +13,75 @@ namespace {
 
 struct ToCakewalkOptions
 {
-    std::string script;
+    std::string input;
     std::string name;
     CLI::Option* nameOption = nullptr;
+    Selection selection;
     OutputOptions output;
 };
 
-// The script's "[device name]" when it has one, else its file name without the extension.
-std::string defaultInstrumentName(const std::string& script)
+/// A script converted the way the window converts it.
+void convertScript(const ToCakewalkOptions& options, const Input& input, const OutputTarget& target,
+                   const TimeStamp& stamp)
 {
-    std::ifstream in(std::filesystem::path(script), std::ios::in | std::ios::binary);
-    if (in) {
-        std::string name = ScriptDeviceName(in);
-        if (!name.empty())
-            return name;
+    if (options.selection.indexOption->count() > 0 || options.selection.definitionOption->count() > 0)
+        usageError("a Cubase script describes one instrument: --index and --definition do not apply to it");
+    std::string name = options.name;
+    if (options.nameOption->count() == 0) {
+        name = ScriptDeviceName(input.bytes);
+        if (name.empty())
+            name = input.stem;
     }
-    return std::filesystem::path(script).stem().string();
-}
+    if (name.empty())
+        usageError("the instrument name must not be empty; give one with --name NAME");
 
-// A failure as the window reports it: its messages in order, the first with the reason.
-[[noreturn]] void failConversion(const DefinitionConversion& conversion)
-{
-    const std::string reason = conversion.detail.empty() ? std::string() : " (" + conversion.detail + ")";
-    if (conversion.status == DefinitionConversion::Status::LineTooLong) {
-        printError(messages::kNoWindowsScript + reason);
-        fail(kExitFailure, messages::kConvertFailed);
+    const DefinitionConversion conversion = ConvertToCakewalkDefinition(input.bytes, name, stamp);
+    printDiagnostics(input.path, conversion.warnings);
+    switch (conversion.status) {
+    case DefinitionConversion::Status::Ok:
+        break;
+    case DefinitionConversion::Status::LineTooLong:
+    case DefinitionConversion::Status::NoEntries:
+        fail(kExitFailure, input.path, messages::kNoWindowsScript, conversion.detail);
+    default:
+        fail(kExitFailure, input.path, messages::kConvertFailed, conversion.detail);
     }
-    fail(kExitFailure, messages::kConvertFailed + reason);
+    if (conversion.entriesNotReadBack > 0)
+        printWarning(input.path, std::to_string(conversion.entriesNotReadBack) +
+                                     (conversion.entriesNotReadBack == 1 ? " entry" : " entries") +
+                                     " of the script will not read back from the written definition");
+    if (!writeOutput(target, [&](OutputSink& out) { writeLines(out, conversion.lines); }))
+        throw CommandExit{kExitFailure};
 }
 
 void runToCakewalk(const ToCakewalkOptions& options)
 {
-    const std::string name =
-        options.nameOption->count() > 0 ? options.name : defaultInstrumentName(options.script);
-    if (name.empty())
-        fail(kExitUsage, "the instrument name must not be empty; give one with --name NAME");
-
-    const OutputTarget target = resolveOutput(options.output, DefaultDefinitionFileName(options.script));
+    Input input = readInput(options.input, messages::kConvertFailed);
+    const OutputTarget target = resolveOutput(options.output, DefaultDefinitionFileName(options.input));
     if (!target.toStdout && !mayReplace(target.path, options.output.force))
         throw CommandExit{kExitFailure};
     const TimeStamp stamp = commandTimeStamp();
+    if (input.format == FileFormat::CubaseScript || input.format == FileFormat::Unknown) {
+        convertScript(options, input, target, stamp);
+        return;
+    }
 
-    const DefinitionConversion conversion = ConvertToCakewalkDefinition(options.script, name, stamp);
-    if (conversion.status != DefinitionConversion::Status::Ok)
-        failConversion(conversion);
-    if (!writeOutput(target, conversion.lines))
+    ReadResult read = readModel(input);
+    InstrumentSet& set = read.set;
+    const std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.input, true);
+    if (options.nameOption->count() > 0) {
+        if (chosen.size() != 1)
+            usageError("--name names one definition: choose it with --index N or --definition NAME");
+        if (options.name.empty())
+            usageError("the instrument name must not be empty");
+        set.instruments[chosen.front()].name = set.keep(options.name);
+    }
+    Diagnostics warnings;
+    const InsWriteOptions writeOptions{std::filesystem::path(options.input).filename().string(), stamp};
+    const bool written =
+        writeOutput(target, [&](OutputSink& out) { writeIns(set, chosen, writeOptions, out, warnings); });
+    printDiagnostics(input.path, warnings);
+    if (!written)
         throw CommandExit{kExitFailure};
 }
 
@@ -65,19 +89,24 @@ void runToCakewalk(const ToCakewalkOptions& options)
 
 void setupToCakewalkCommand(CLI::App& app)
 {
-    auto* command =
-        app.add_subcommand("to-cakewalk", "Convert a Cubase patchname script to an instrument definition");
+    auto* command = app.add_subcommand("to-cakewalk", "Convert to a Cakewalk instrument definition file (.ins)");
     auto options = std::make_shared<ToCakewalkOptions>();
-    command->add_option("SCRIPT", options->script, "The Cubase patchname script")->required();
+    command->add_option("INPUT", options->input,
+                        "A Cubase script, a MIDNAM document, a REAPER bank file or an .ins file")
+        ->required();
     options->nameOption = command->add_option(
         "--name", options->name,
-        "The instrument's name in the definition. Default: the script's [device name], else the script's "
-        "file name without its extension");
+        "The instrument's name in the definition. Default: the script's [device name], else the file name "
+        "without its extension; for other formats the name the file gives");
+    addSelectionOptions(*command, options->selection, false);
     addOutputOptions(*command, options->output,
-                     "Write the definition here; - writes it to standard output. Default: the script's path "
+                     "Write the definition here; - writes it to standard output. Default: the input's path "
                      "with the extension .ins");
     command->footer(
-        "Lines longer than 256 characters, or more than 1000 distinct banks, fail the conversion.\n"
+        "A Cubase script is converted as the desktop program converts it: lines longer than 256 characters,\n"
+        "more than 1000 distinct banks or no entry line at all fail the conversion, and every entry that a\n"
+        "reader of the written definition will not get back is named in a warning.\n"
+        "Other formats give one definition per instrument (all of them, unless --index or --definition).\n"
         "SOURCE_DATE_EPOCH, when set, gives the time stamp of the definition.\n"
         "Exit status: 0 done, 1 a file or conversion error, 2 a usage error.\n"
         "\n"

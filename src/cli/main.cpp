@@ -1,14 +1,17 @@
+#include "CliSupport.h"
 #include "Commands.h"
 #include "QuorvixVersion.h"
 
-#include <iostream>
+#include <exception>
+#include <new>
 
 int main(int argc, char** argv)
 {
     using namespace quorvix::cli;
 
-    CLI::App app{"Converts between Cakewalk instrument definition files (.ins) and Cubase patchname scripts "
-                 "(.txt).",
+    CLI::App app{"Converts MIDI instrument data (patch names per bank, drum-kit note names, controller names) "
+                 "between Cakewalk instrument definitions (.ins), Cubase patchname scripts, MIDNAM documents and "
+                 "REAPER bank files. Every input is recognised by its content, whatever its name.",
                  "quorvix-convert"};
     app.set_version_flag("--version", std::string("quorvix-convert ") + QUORVIX_VERSION);
     app.require_subcommand(1);
@@ -34,6 +37,12 @@ int main(int argc, char** argv)
         return kExitUsage;
     } catch (const CommandExit& e) {
         return e.status;
+    } catch (const std::bad_alloc&) {
+        printError("not enough memory for the conversion");
+        return kExitFailure;
+    } catch (const std::exception& e) {
+        printError(e.what());
+        return kExitFailure;
     }
     return kExitOk;
 }

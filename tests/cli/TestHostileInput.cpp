@@ -467,7 +467,7 @@ TEST(HostileScriptCore, TheReaderStopsAtTheFirstLongLineWithoutReadingTheRest)
 {
     // The conversion from a stream: 100 MB in one line fails at line 1, and so does a lone-CR file.
     const auto singleLine = Inputs::get().singleLine();
-    const auto result = ConvertToCakewalkDefinition(singleLine.string(), "X", {"01/01/24", "00:00:00"});
+    const auto result = ConvertToCakewalkDefinitionFile(singleLine.string(), "X", {"01/01/24", "00:00:00"});
     EXPECT_EQ(result.status, DefinitionConversion::Status::LineTooLong);
     EXPECT_EQ(result.lineNumber, 1u);
     EXPECT_EQ(result.lines.GetSize(), 0);
@@ -480,7 +480,7 @@ TEST(HostileScriptCore, TheReaderStopsAtTheFirstLongLineWithoutReadingTheRest)
     EXPECT_EQ(crResult.status, DefinitionConversion::Status::LineTooLong);
 
     const auto directory =
-        ConvertToCakewalkDefinition(Inputs::get().folder().string(), "X", {"01/01/24", "00:00:00"});
+        ConvertToCakewalkDefinitionFile(Inputs::get().folder().string(), "X", {"01/01/24", "00:00:00"});
     EXPECT_NE(directory.status, DefinitionConversion::Status::Ok) << "a folder is no script";
 }
 

@@ -339,21 +339,21 @@ TEST(CakewalkDefinition, FromAFile)
     test::TempDir dir;
     const auto script = dir / "Synth.txt";
     test::writeFile(script, "[p3, 0, 1, 2] Alpha\r\n[p2, 3, 130]\tBeta\r\n[p3, 0, 0, 0] Gamma");
-    const auto fromFile = ConvertToCakewalkDefinition(script.string(), "Synth", kStamp);
+    const auto fromFile = ConvertToCakewalkDefinitionFile(script.string(), "Synth", kStamp);
     ASSERT_EQ(fromFile.status, Status::Ok) << fromFile.detail;
     EXPECT_EQ(linesOf(fromFile), linesOf(convert(test::readFile(script))));
 
-    const auto missing = ConvertToCakewalkDefinition((dir / "none.txt").string(), "Synth", kStamp);
+    const auto missing = ConvertToCakewalkDefinitionFile((dir / "none.txt").string(), "Synth", kStamp);
     EXPECT_EQ(missing.status, Status::CannotOpen);
     EXPECT_EQ(missing.detail,
               "cannot open \"" + (dir / "none.txt").string() + "\": No such file or directory");
-    const auto folder = ConvertToCakewalkDefinition(dir.path().string(), "Synth", kStamp);
+    const auto folder = ConvertToCakewalkDefinitionFile(dir.path().string(), "Synth", kStamp);
     EXPECT_EQ(folder.status, Status::CannotOpen);
     EXPECT_EQ(folder.detail, "cannot open \"" + dir.path().string() + "\": Is a directory");
 
     const auto longFile = dir / "Long.txt";
     test::writeFile(longFile, "[p2, 1, 0, 0] A\n" + repeated(257, 'x'));
-    const auto tooLong = ConvertToCakewalkDefinition(longFile.string(), "Synth", kStamp);
+    const auto tooLong = ConvertToCakewalkDefinitionFile(longFile.string(), "Synth", kStamp);
     EXPECT_EQ(tooLong.status, Status::LineTooLong);
     EXPECT_EQ(tooLong.detail, "\"" + longFile.string() + "\": line 2 is longer than 256 characters");
 }
@@ -422,7 +422,6 @@ TEST(CakewalkDefinition, DeviceNameComesFromTheHeader)
         {"", ""},
     };
     for (const auto& [script, name] : cases) {
-        std::istringstream in(script);
-        EXPECT_EQ(ScriptDeviceName(in), name) << script.substr(0, 40);
+        EXPECT_EQ(ScriptDeviceName(script), name) << script.substr(0, 40);
     }
 }

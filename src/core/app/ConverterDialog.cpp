@@ -1,6 +1,7 @@
 #include "app/ConverterDialog.h"
 
 #include "base/FileWriter.h"
+#include "base/InputFile.h"
 #include "app/Messages.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 #include "app/InstrumentNameDialog.h"
@@ -69,6 +70,15 @@ std::size_t characterLength(std::string_view text, std::size_t i)
         if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
             return 1;
     return length;
+}
+
+/// A failure's message as the window shows it: the message itself on the first line, then the file and why.
+std::string withReason(std::string_view message, std::string_view path, std::string_view reason)
+{
+    std::string text(message);
+    if (!reason.empty())
+        text += "\n\n" + std::string(path) + ": " + std::string(reason);
+    return text;
 }
 
 std::string replacePlaceholder(std::string_view format, std::string_view value)
@@ -181,7 +191,7 @@ void ConverterDialog::LoadInstrumentDefinition()
     if (!path)
         return;
     if (m_zt.CWInsLoad(m_library, path->c_str()) != 0) {
-        m_host.message(messages::kOpenInsFailed);
+        m_host.message(withReason(messages::kOpenInsFailed, *path, m_zt.LoadError(m_library)));
         return;
     }
     setField(Field::DefinitionFile, ShortenPath(*path));
@@ -361,17 +371,34 @@ void ConverterDialog::ConvertToCakewalkDefinition()
         return;
     }
 
+    // The script is read once, whole; the conversion then works on its bytes.
+    const InputFile script = readInputFile(m_scriptPath);
+    if (!script.ok()) {
+        ResetButtons();
+        m_host.message(withReason(messages::kConvertFailed, m_scriptPath, script.error));
+        return;
+    }
     DefinitionConversion result =
-        quorvix::ConvertToCakewalkDefinition(m_scriptPath, nameDialog.m_enteredName, localTimeStamp(m_clock()));
+        quorvix::ConvertToCakewalkDefinition(script.bytes, nameDialog.m_enteredName, localTimeStamp(m_clock()));
     if (result.status != DefinitionConversion::Status::Ok) {
-        if (result.status == DefinitionConversion::Status::LineTooLong)
-            m_host.message(messages::kNoWindowsScript);
-        fail();
+        const bool noScript = result.status == DefinitionConversion::Status::LineTooLong ||
+                              result.status == DefinitionConversion::Status::NoEntries;
+        if (noScript)
+            m_host.message(withReason(messages::kNoWindowsScript, m_scriptPath, result.detail));
+        ResetButtons();
+        m_host.message(noScript ? std::string(messages::kConvertFailed)
+                                : withReason(messages::kConvertFailed, m_scriptPath, result.detail));
         return;
     }
     m_lines = std::move(result.lines);
 
-    m_host.message(messages::kDefinitionConverted);
+    std::string converted = messages::kDefinitionConverted;
+    if (result.entriesNotReadBack > 0)
+        converted += "\n\n" + std::to_string(result.entriesNotReadBack) +
+                     (result.entriesNotReadBack == 1 ? " entry" : " entries") +
+                     " of the script will not read back from this definition (a bank or program out of range, "
+                     "a bank number written twice, or a program named twice in one bank).";
+    m_host.message(converted);
     enable(Button::SaveDefinition, true);
 }
 

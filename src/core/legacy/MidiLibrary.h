@@ -25,6 +25,13 @@ public:
         return ZT_CWInsGetBankVoiceList(file, text, voices, count);
     }
 
+    /// Why the last CWInsLoad of the handle failed (the reader's reason); empty when unknown.
+    virtual std::string LoadError(MIDIFile* file)
+    {
+        const InsFile* ins = insFileOf(file);
+        return ins != nullptr ? ins->error() : std::string();
+    }
+
     /// The library every window uses unless told otherwise.
     static MidiLibrary& standard();
 };

@@ -1,5 +1,6 @@
 #include "model/Instrument.h"
 
+#include <cassert>
 #include <limits>
 #include <stdexcept>
 
@@ -61,6 +62,9 @@ InstrumentSet::InstrumentSet(std::string source, TextEncoding textEncoding)
 
 TextRef InstrumentSet::refer(std::string_view part) const
 {
+    if (part.empty())
+        return {};
+    assert(part.data() >= m_text.data() && part.data() + part.size() <= m_text.data() + m_text.size());
     return TextRef{static_cast<std::uint32_t>(part.data() - m_text.data()),
                    static_cast<std::uint32_t>(part.size())};
 }

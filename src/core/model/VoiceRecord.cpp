@@ -20,4 +20,23 @@ void copyNameField(char* field, std::size_t fieldSize, std::string_view name)
     std::memcpy(field, name.data(), length);
 }
 
+std::vector<ZT_cwbankvoice> voiceRecords(const InstrumentSet& set, const Instrument& instrument,
+                                         bool toWindows1252)
+{
+    std::vector<ZT_cwbankvoice> records(set.voiceCount(instrument));
+    const bool convert = toWindows1252 && set.encoding == TextEncoding::Utf8;
+    std::size_t i = 0;
+    set.forEachVoice(instrument, [&](const Voice& voice) {
+        ZT_cwbankvoice& record = records[i++];
+        std::memset(record.reserved, 0, sizeof record.reserved);
+        record.bank = voice.bank;
+        record.program = voice.program;
+        if (convert)
+            copyNameField(record.name, sizeof record.name, utf8ToWindows1252(voice.name));
+        else
+            copyNameField(record.name, sizeof record.name, voice.name);
+    });
+    return records;
+}
+
 } // namespace quorvix

@@ -3,9 +3,12 @@
 // The fixed-size records of the instrument definition library: the list of a file's definitions and the
 // flat voice list of one definition, as the Cubase script writer takes it.
 
+#include "model/Instrument.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 /// One instrument definition of a loaded file.
 struct ZT_cwdef
@@ -33,5 +36,10 @@ namespace quorvix {
 /// Copies `name` into a NUL-terminated field of `fieldSize` bytes (at least 1), cutting it to fieldSize - 1
 /// bytes; a name that is valid UTF-8 is never cut inside a character. Unused bytes are set to 0.
 void copyNameField(char* field, std::size_t fieldSize, std::string_view name);
+
+/// One record per voice of the instrument, in InstrumentSet::forEachVoice order, names cut to the field. With
+/// `toWindows1252`, names of a UTF-8 set are converted (a character Windows-1252 lacks becomes "?").
+std::vector<ZT_cwbankvoice> voiceRecords(const InstrumentSet& set, const Instrument& instrument,
+                                         bool toWindows1252 = false);
 
 } // namespace quorvix

@@ -1,14 +1,17 @@
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 
+#include "base/InputFile.h"
 #include "formats/cubase/BankRecordList.h"
 #include "formats/cubase/PatchRecordList.h"
+#include "formats/cubase/ScriptEntry.h"
+#include "formats/ins/InsWriter.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -40,22 +43,6 @@ std::string_view dropBlanks(std::string_view text)
     while (i < text.size() && isBlank(text[i]))
         ++i;
     return text.substr(i);
-}
-
-std::string_view dropCommasAndBlanks(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ',' || isBlank(text[i])))
-        ++i;
-    return text.substr(i);
-}
-
-std::string_view leadingDigits(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && isDigit(text[i]))
-        ++i;
-    return text.substr(0, i);
 }
 
 template <typename Integer>
@@ -106,42 +93,22 @@ struct Entry
 /// Reads the entry after its "[p" and digit (`text` starts at the tag's first character).
 void readEntry(std::string_view text, Entry& entry)
 {
-    text = text.substr(std::min<std::size_t>(4, text.size())); // "[", "p", the digit and one more
-    text = dropBlanks(text);
-    entry.programText = leadingDigits(text);
-
-    // The comma search may reach into the name; without a comma the second number is read from the program
-    // digits again.
-    if (const auto comma = text.find(','); comma != std::string_view::npos)
-        text = text.substr(comma);
-    text = dropCommasAndBlanks(text);
-    const std::string_view second = leadingDigits(text);
-
-    const auto stop = text.find_first_of(",]");
-    entry.threeNumbers = stop != std::string_view::npos && text[stop] == ',';
-    if (entry.threeNumbers)
-        text = text.substr(stop);
-    text = dropCommasAndBlanks(text);
-    const std::string_view third = leadingDigits(text);
-
-    // An entry with no "]" after its numbers has an empty name.
-    if (const auto bracket = text.find(']'); bracket != std::string_view::npos)
-        entry.patchName = dropBlanks(text.substr(bracket + 1));
-    else
-        entry.patchName = {};
-
+    const EntryFields fields = parseEntryLine(text);
+    entry.programText = fields.programText;
+    entry.patchName = fields.name;
+    entry.threeNumbers = fields.threeNumbers;
     if (entry.threeNumbers) {
-        entry.msbText = second;
-        entry.lsbText = third;
-        const std::int64_t combined = combinedBankValue(second, third);
+        entry.msbText = fields.secondText;
+        entry.lsbText = fields.thirdText;
+        const std::int64_t combined = combinedBankValue(fields.secondText, fields.thirdText);
         entry.bankText = formatInteger(combined, entry.combined);
         entry.directKey =
             combined >= 0 && combined < kDirectBankLimit ? static_cast<std::int32_t>(combined) : -1;
     } else {
         entry.msbText = {};
         entry.lsbText = {};
-        entry.bankText = second;
-        entry.directKey = directBankKey(second);
+        entry.bankText = fields.secondText;
+        entry.directKey = directBankKey(fields.secondText);
     }
 }
 
@@ -149,6 +116,68 @@ std::string describe(std::uint64_t lineNumber)
 {
     return "line " + std::to_string(lineNumber);
 }
+
+/// What a reader of the written definition gets back: it reads bank and program numbers as numbers, takes
+/// banks from 0 to 16383 and programs from 0 to 127, and keeps one list per bank number (the last).
+class ReadBack
+{
+public:
+    ReadBack(const BankRecordList& banks, std::int32_t count)
+    {
+        for (std::int32_t b = 0; b < count; ++b) {
+            const std::int64_t number = valueOf(banks.at(b).bankText);
+            m_numbers.push_back(number);
+            if (number >= 0 && number <= kHighestBank)
+                m_lastOf[number] = b;
+            m_texts.push_back(banks.at(b).bankText);
+        }
+    }
+
+    /// Why no entry of bank `b` reads back; empty when they do.
+    std::string whyBankIsLost(std::int32_t b) const
+    {
+        const std::int64_t number = m_numbers[static_cast<std::size_t>(b)];
+        if (number < 0)
+            return "the entry gives no bank number";
+        if (number > kHighestBank)
+            return "bank " + m_texts[static_cast<std::size_t>(b)] + " is above 16383, the highest bank";
+        const std::int32_t last = m_lastOf.at(number);
+        if (last != b)
+            return "bank " + m_texts[static_cast<std::size_t>(b)] + " reads back as bank " + std::to_string(number) +
+                   ", as does bank " + m_texts[static_cast<std::size_t>(last)] +
+                   ", and a reader keeps only the list of the last";
+        return {};
+    }
+
+    /// Why a program text does not read back; empty when it does.
+    static std::string whyProgramIsLost(std::string_view programText)
+    {
+        const std::int64_t number = valueOf(programText);
+        if (number < 0)
+            return "the entry gives no program number";
+        if (number > 127)
+            return "program " + std::string(programText) + " is above 127, the highest program";
+        return {};
+    }
+
+private:
+    static constexpr std::int64_t kHighestBank = 16383;
+
+    /// The number of a text of digits (saturated far above any limit); -1 for an empty text.
+    static std::int64_t valueOf(std::string_view digits)
+    {
+        if (digits.empty())
+            return -1;
+        std::int64_t value = 0;
+        for (const char c : digits)
+            value = std::min<std::int64_t>(value * 10 + (c - '0'), std::int64_t{1} << 40);
+        return value;
+    }
+
+    std::vector<std::int64_t> m_numbers;
+    std::vector<std::string> m_texts;
+    std::unordered_map<std::int64_t, std::int32_t> m_lastOf;
+};
 
 /// One run of the conversion: the records collected from the script and the text made from them.
 class ScriptReader
@@ -163,10 +192,12 @@ public:
     }
 
     /// Reads every line of the script; fills status, lineNumber and detail of `result` on failure.
-    bool read(std::istream& script, DefinitionConversion& result);
+    bool read(std::string_view script, DefinitionConversion& result);
 
     /// Sorts the records and appends the instrument definition text to `lines`. Releases the records.
-    void produce(std::string_view instrumentName, const TimeStamp& stamp, TextLines& lines);
+    /// Warns in `result` about what will not read back.
+    void produce(std::string_view instrumentName, const TimeStamp& stamp, TextLines& lines,
+                 DefinitionConversion& result);
 
 private:
     bool handleLine(std::string_view line, DefinitionConversion& result);
@@ -181,68 +212,36 @@ private:
     std::vector<std::int16_t> m_slotByKey; ///< banks with a direct key, by that key; -1 for none
     std::int32_t m_lastSlot = -1;
     std::uint64_t m_lineNumber = 0;
+    std::uint64_t m_entries = 0;
 };
 
-bool ScriptReader::read(std::istream& script, DefinitionConversion& result)
+bool ScriptReader::read(std::string_view script, DefinitionConversion& result)
 {
-    constexpr std::size_t kBlockSize = std::size_t{1} << 20;
-    // An unfinished line longer than this is too long whatever follows (at most one CR is dropped).
-    constexpr std::size_t kLongestOpenLine = kMaxScriptLineLength + 1;
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockSize + kLongestOpenLine);
-    std::size_t carried = 0;
-
-    const auto readError = [&] {
-        result.status = DefinitionConversion::Status::ReadError;
-        result.lineNumber = m_lineNumber + 1;
-        result.detail = "read error at " + describe(m_lineNumber + 1);
-        return false;
-    };
-
-    for (;;) {
-        bool failed = false;
-        try {
-            script.read(buffer.get() + carried, static_cast<std::streamsize>(kBlockSize));
-        } catch (const std::ios_base::failure&) {
-            failed = true;
-        }
-        const auto got = static_cast<std::size_t>(std::max<std::streamsize>(script.gcount(), 0));
-        failed = failed || script.bad();
-        const bool atEnd = !failed && script.eof();
-        failed = failed || (!atEnd && script.fail());
-
-        const char* const data = buffer.get();
-        const std::size_t end = carried + got;
-        std::size_t start = 0;
-        while (start < end) {
-            const void* found = std::memchr(data + start, '\n', end - start);
-            if (found == nullptr)
-                break;
-            const auto newline = static_cast<std::size_t>(static_cast<const char*>(found) - data);
-            std::size_t stop = newline;
-            if (stop > start && data[stop - 1] == '\r')
-                --stop;
-            if (!handleLine(std::string_view(data + start, stop - start), result))
-                return false;
-            start = newline + 1;
-        }
-
-        // The complete lines before a read error are handled first: a failure among them comes first.
-        if (failed)
-            return readError();
-        const std::size_t open = end - start;
-        if (atEnd) {
+    std::size_t start = 0;
+    while (start < script.size()) {
+        const void* found = std::memchr(script.data() + start, '\n', script.size() - start);
+        if (found == nullptr) {
             // The last line may lack its line end; a CR at its end is not part of one and stays.
-            if (open > 0 && !handleLine(std::string_view(data + start, open), result))
+            if (!handleLine(script.substr(start), result))
                 return false;
-            return true;
+            break;
         }
-        if (open > kLongestOpenLine) {
-            ++m_lineNumber;
-            return lineTooLong(result);
-        }
-        std::memmove(buffer.get(), data + start, open);
-        carried = open;
+        const auto newline = static_cast<std::size_t>(static_cast<const char*>(found) - script.data());
+        std::size_t stop = newline;
+        if (stop > start && script[stop - 1] == '\r')
+            --stop;
+        if (!handleLine(script.substr(start, stop - start), result))
+            return false;
+        start = newline + 1;
     }
+    if (m_entries == 0) {
+        result.status = DefinitionConversion::Status::NoEntries;
+        result.detail = "holds no entry line (\"[p2, program, msb, lsb] name\")";
+        if (script.find('\n') == std::string_view::npos && script.find('\r') != std::string_view::npos)
+            result.detail += "; its lines end in a lone CR, which Cubase scripts do not use";
+        return false;
+    }
+    return true;
 }
 
 bool ScriptReader::lineTooLong(DefinitionConversion& result) const
@@ -269,9 +268,18 @@ bool ScriptReader::handleLine(std::string_view line, DefinitionConversion& resul
     while (first < line.size() && line[first] == ' ')
         ++first;
     const std::string_view text = line.substr(first);
-    if (text.size() < 3 || text[0] != '[' || text[1] != 'p' || !isDigit(text[2]))
+    if (!isEntryLine(text)) {
+        std::size_t blank = first;
+        while (blank < line.size() && (line[blank] == ' ' || line[blank] == '\t'))
+            ++blank;
+        if (blank > first && isEntryLine(line.substr(blank)))
+            result.warnings.warn(static_cast<std::uint32_t>(m_lineNumber),
+                                 "entry line indented with a tab left out: only an entry line indented with "
+                                 "spaces (or not at all) is read");
         return true;
+    }
 
+    ++m_entries;
     Entry entry;
     readEntry(text, entry);
     return fileEntry(entry, result);
@@ -294,7 +302,7 @@ bool ScriptReader::fileEntry(const Entry& entry, DefinitionConversion& result)
 
     if (slot >= 0) {
         m_slots[static_cast<std::size_t>(slot)]->Add(entry.bankText, programNumber, entry.programText,
-                                                     entry.patchName);
+                                                     entry.patchName, static_cast<std::uint32_t>(m_lineNumber));
         m_lastSlot = slot;
         return true;
     }
@@ -310,7 +318,8 @@ bool ScriptReader::fileEntry(const Entry& entry, DefinitionConversion& result)
 
     slot = m_bankCount;
     auto list = std::make_unique<PatchRecordList>();
-    list->Add(entry.bankText, programNumber, entry.programText, entry.patchName);
+    list->Add(entry.bankText, programNumber, entry.programText, entry.patchName,
+              static_cast<std::uint32_t>(m_lineNumber));
     m_slots[static_cast<std::size_t>(slot)] = std::move(list);
     if (entry.threeNumbers) {
         m_banks.Add(DecimalValue(entry.bankText), entry.bankText, entry.msbText, entry.lsbText, slot);
@@ -347,13 +356,19 @@ bool sameLine(const PatchRecordList::View& a, const PatchRecordList::View& b)
     return a.programText == b.programText && a.patchName == b.patchName;
 }
 
-void ScriptReader::produce(std::string_view typedName, const TimeStamp& stamp, TextLines& lines)
+void ScriptReader::produce(std::string_view typedName, const TimeStamp& stamp, TextLines& lines,
+                           DefinitionConversion& result)
 {
     // The name stands inside two lines of the definition: a line break or a NUL in it would split them.
     std::string instrumentName(typedName);
     for (char& c : instrumentName)
         if (c == '\r' || c == '\n' || c == '\0')
             c = ' ';
+    bool nameChanged = false;
+    const std::string headingName = withoutCommentStarts(instrumentName, nameChanged);
+    if (nameChanged)
+        result.warnings.warn(0, "the instrument name \"" + instrumentName + "\" is written as \"" + headingName +
+                                    "\": a \";\" after a blank would start a comment");
 
     m_banks.Sort();
     for (std::int32_t i = 0; i < m_bankCount; ++i)
@@ -394,18 +409,50 @@ void ScriptReader::produce(std::string_view typedName, const TimeStamp& stamp, T
     put("; ------- Voices -------");
     put("");
 
+    const ReadBack readBack(m_banks, m_bankCount);
     for (std::int32_t b = 0; b < m_bankCount; ++b) {
         const BankRecord& bank = m_banks.at(b);
         auto& slot = m_slots[static_cast<std::size_t>(bank.patchListSlot)];
         put(" ");
         putJoined("[Bank", bank.bankText, "]");
+        const std::string bankReason = readBack.whyBankIsLost(b);
         const std::int32_t count = slot->GetCount();
         PatchRecordList::View previous;
+        std::int32_t runEnd = 0;
+        std::string survivor; // the name a reader keeps for the program of the current run
         for (std::int32_t p = 0; p < count; ++p) {
             const PatchRecordList::View view = slot->viewAt(p);
-            if (p == 0 || !sameLine(view, previous))
-                put(patchLine(view.programText, view.patchName));
+            bool changed = false;
+            std::string name = withoutCommentStarts(view.patchName, changed);
+            if (p == 0 || !sameLine(view, previous)) {
+                if (changed)
+                    result.warnings.warn(view.line, "patch name \"" + std::string(view.patchName) +
+                                                        "\" is written as \"" + name +
+                                                        "\": a \";\" after a blank would start a comment");
+                put(patchLine(view.programText, name));
+            }
             previous = view;
+
+            // Of the lines of one program number a reader keeps the last.
+            if (p == runEnd) {
+                runEnd = p + 1;
+                while (runEnd < count && slot->viewAt(runEnd).programNumber == view.programNumber)
+                    ++runEnd;
+                bool lastChanged = false;
+                survivor = withoutCommentStarts(slot->viewAt(runEnd - 1).patchName, lastChanged);
+            }
+            std::string reason = bankReason;
+            if (reason.empty())
+                reason = ReadBack::whyProgramIsLost(view.programText);
+            if (reason.empty() && name != survivor)
+                reason = "program " + std::string(view.programText) +
+                         " of this bank is named again later; a reader keeps only the last name";
+            if (!reason.empty()) {
+                ++result.entriesNotReadBack;
+                result.warnings.warn(view.line, "\"" + std::string(view.patchName) + "\" (program " +
+                                                    std::string(view.programText) + ", bank " + bank.bankText +
+                                                    ") will not read back from the definition: " + reason);
+            }
         }
         slot.reset(); // its lines are written; keeps the peak memory near the larger of records and text
     }
@@ -415,7 +462,7 @@ void ScriptReader::produce(std::string_view typedName, const TimeStamp& stamp, T
     put(" ");
     put(".Instrument Definitions");
     put(" ");
-    putJoined("[ ", instrumentName, "]");
+    putJoined("[ ", headingName, "]");
     for (std::int32_t b = 0; b < m_bankCount; ++b) {
         const std::string& text = m_banks.at(b).bankText;
         std::string line;
@@ -428,37 +475,21 @@ void ScriptReader::produce(std::string_view typedName, const TimeStamp& stamp, T
 
 } // namespace
 
-std::string ScriptDeviceName(std::istream& script)
+std::string ScriptDeviceName(std::string_view script)
 {
     constexpr std::string_view kTag = "[device name]";
-    std::streambuf* buffer = script.rdbuf();
-    if (buffer == nullptr)
-        return {};
-    std::string line;
-    for (;;) {
-        line.clear();
-        bool ended = false;
-        for (;;) {
-            const auto c = buffer->sbumpc();
-            if (c == std::char_traits<char>::eof())
-                break;
-            if (c == '\n') {
-                ended = true;
-                break;
-            }
-            if (line.size() > kMaxScriptLineLength) // at most one CR more is dropped below
-                return {};
-            line.push_back(static_cast<char>(c));
-        }
+    std::size_t start = 0;
+    while (start < script.size()) {
+        const auto newline = script.find('\n', start);
+        const bool ended = newline != std::string_view::npos;
+        std::string_view line = script.substr(start, ended ? newline - start : std::string_view::npos);
         if (ended && !line.empty() && line.back() == '\r')
-            line.pop_back();
+            line.remove_suffix(1);
         if (line.size() > kMaxScriptLineLength)
             return {};
 
         const std::string_view text = dropBlanks(line);
-        if (text.size() >= 3 && text[0] == '[' && text[1] == 'p' && isDigit(text[2]))
-            return {};
-        if (text.starts_with("[define patchnames]"))
+        if (isEntryLine(text) || text.starts_with("[define patchnames]"))
             return {};
         if (text.starts_with(kTag)) {
             std::string_view value = dropBlanks(text.substr(kTag.size()));
@@ -468,7 +499,9 @@ std::string ScriptDeviceName(std::istream& script)
         }
         if (!ended)
             return {};
+        start = newline + 1;
     }
+    return {};
 }
 
 std::int32_t DecimalValue(std::string_view text)
@@ -500,45 +533,51 @@ void SplitBank(std::string_view bankText, std::string& msbText, std::string& lsb
     lsbText.assign(formatInteger(value % 128, buffer));
 }
 
-DefinitionConversion ConvertToCakewalkDefinition(std::istream& script, std::string_view instrumentName,
+DefinitionConversion ConvertToCakewalkDefinition(std::string_view script, std::string_view instrumentName,
                                                  const TimeStamp& stamp)
 {
     DefinitionConversion result;
     ScriptReader reader;
     if (!reader.read(script, result))
         return result;
-    reader.produce(instrumentName, stamp, result.lines);
+    reader.produce(instrumentName, stamp, result.lines, result);
+    result.warnings.sortByLine();
+    result.warnings.finish();
     result.status = DefinitionConversion::Status::Ok;
     return result;
 }
 
-DefinitionConversion ConvertToCakewalkDefinition(const std::string& path, std::string_view instrumentName,
+DefinitionConversion ConvertToCakewalkDefinitionFile(const std::string& path, std::string_view instrumentName,
+                                                     const TimeStamp& stamp)
+{
+    const InputFile script = readInputFile(path);
+    if (!script.ok()) {
+        DefinitionConversion result;
+        result.status = DefinitionConversion::Status::CannotOpen;
+        result.detail = script.error;
+        return result;
+    }
+    return ConvertToCakewalkDefinition(std::string_view(script.bytes), instrumentName, stamp);
+}
+
+DefinitionConversion ConvertToCakewalkDefinition(std::istream& script, std::string_view instrumentName,
                                                  const TimeStamp& stamp)
 {
-    DefinitionConversion result;
-    const std::filesystem::path file(path);
-    std::error_code error;
-    if (std::filesystem::is_directory(file, error)) {
-        result.status = DefinitionConversion::Status::CannotOpen;
-        result.detail =
-            "cannot open \"" + path + "\": " + std::make_error_code(std::errc::is_a_directory).message();
+    std::string bytes;
+    bool failed = false;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>());
+        failed = script.bad();
+    } catch (const std::ios_base::failure&) {
+        failed = true;
+    }
+    if (failed) {
+        DefinitionConversion result;
+        result.status = DefinitionConversion::Status::ReadError;
+        result.detail = "read error";
         return result;
     }
-    std::ifstream script;
-    errno = 0;
-    script.open(file, std::ios::in | std::ios::binary);
-    if (!script.is_open()) {
-        const int reason = errno;
-        result.status = DefinitionConversion::Status::CannotOpen;
-        result.detail = "cannot open \"" + path + "\"";
-        if (reason != 0)
-            result.detail += ": " + std::generic_category().message(reason);
-        return result;
-    }
-    DefinitionConversion converted = ConvertToCakewalkDefinition(script, instrumentName, stamp);
-    if (converted.status != DefinitionConversion::Status::Ok)
-        converted.detail = "\"" + path + "\": " + converted.detail;
-    return converted;
+    return ConvertToCakewalkDefinition(std::string_view(bytes), instrumentName, stamp);
 }
 
 std::string DefaultDefinitionFileName(std::string_view scriptPath)

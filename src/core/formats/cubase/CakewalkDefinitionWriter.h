@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Diagnostic.h"
 #include "base/TextLines.h"
 #include "base/TimeStamp.h"
 
@@ -27,26 +28,38 @@ struct DefinitionConversion
         LineTooLong,  ///< a line holds more than 256 characters ("Error: No Windows Patchname Script")
         TooManyBanks, ///< an entry would open the 1001st distinct bank
         ReadError,    ///< reading failed in the middle of the file
+        NoEntries,    ///< no entry line at all: the text is no script ("Error: No Windows Patchname Script")
     };
     Status status = Status::Ok;
     TextLines lines;              ///< the definition text; filled only on success
     std::uint64_t lineNumber = 0; ///< 1-based line of the failure (LineTooLong, TooManyBanks)
-    std::string detail;           ///< human-readable reason for the command line (path, line, bank text)
+    std::string detail;           ///< human-readable reason: the line, the bank text, what the text lacks
+    /// What the conversion changed or could not carry: entry lines indented with a tab (which are no entry
+    /// lines), names written so that they read back, and every entry a reader of the written definition will
+    /// not get back (bank or program out of range, two bank texts of one number, a program named twice).
+    Diagnostics warnings;
+    /// The number of entries of the script that a reader of the written definition will not get back.
+    std::size_t entriesNotReadBack = 0;
 };
 
-/// Reads the script at `path` (lines end at LF or CR LF) and produces the Cakewalk instrument definition
-/// text for `instrumentName`.
-DefinitionConversion ConvertToCakewalkDefinition(const std::string& path, std::string_view instrumentName,
+/// Reads the script's bytes (lines end at LF or CR LF) and produces the Cakewalk instrument definition text
+/// for `instrumentName`.
+DefinitionConversion ConvertToCakewalkDefinition(std::string_view script, std::string_view instrumentName,
                                                  const TimeStamp& stamp);
 
-/// Same from an open stream.
+/// Same for the script file at `path`, read once, whole (CannotOpen, with the reason in `detail`, when it
+/// cannot be read).
+DefinitionConversion ConvertToCakewalkDefinitionFile(const std::string& path, std::string_view instrumentName,
+                                                     const TimeStamp& stamp);
+
+/// Same from an open stream, read to its end first.
 DefinitionConversion ConvertToCakewalkDefinition(std::istream& script, std::string_view instrumentName,
                                                  const TimeStamp& stamp);
 
 /// The value of the script's first "[device name]" line, without the blanks around it; empty when the header
 /// (the lines before "[define patchnames]" or the first entry line) has none. Stops at a line longer than
 /// kMaxScriptLineLength.
-std::string ScriptDeviceName(std::istream& script);
+std::string ScriptDeviceName(std::string_view script);
 
 /// The number a digit text stands for: value = value * 10 + (c - '0') for each character in turn, 0 for an
 /// empty text. A value beyond the signed 32-bit range counts as the nearest 32-bit limit (no overflow).

@@ -26,7 +26,7 @@ PatchRecordList::PatchRecordList()
 }
 
 void PatchRecordList::Add(std::string_view bankText, std::int32_t programNumber, std::string_view programText,
-                          std::string_view patchName)
+                          std::string_view patchName, std::uint32_t line)
 {
     const std::int32_t count = GetCount();
     if (count == std::numeric_limits<std::int32_t>::max())
@@ -38,6 +38,7 @@ void PatchRecordList::Add(std::string_view bankText, std::int32_t programNumber,
 
     Record record{};
     record.programNumber = programNumber;
+    record.line = line;
     record.programLength = checkedLength(programText);
     record.nameLength = checkedLength(patchName);
     record.text = m_arena.storePair(programText, patchName);
@@ -60,6 +61,7 @@ PatchRecordList::View PatchRecordList::viewAt(std::int32_t index) const
     view.programNumber = record.programNumber;
     view.programText = std::string_view(record.text, record.programLength);
     view.patchName = std::string_view(record.text + record.programLength, record.nameLength);
+    view.line = record.line;
     return view;
 }
 

@@ -26,6 +26,7 @@ public:
         std::int32_t programNumber = 0;
         std::string_view programText;
         std::string_view patchName;
+        std::uint32_t line = 0; ///< the script line it came from; 0 when not known
     };
 
     /// An empty list with room for kInitialCapacity records.
@@ -37,7 +38,7 @@ public:
     /// Appends a record holding copies of the fields. The list has no upper bound below 2^31 - 1 records
     /// (std::length_error beyond).
     void Add(std::string_view bankText, std::int32_t programNumber, std::string_view programText,
-             std::string_view patchName);
+             std::string_view patchName, std::uint32_t line = 0);
 
     /// Copies the fields of the record at index when 0 <= index < GetCount(); otherwise leaves every output
     /// unchanged.
@@ -68,6 +69,7 @@ private:
         std::uint32_t programLength;
         std::uint32_t nameLength;
         std::uint32_t bankIndex; ///< into m_bankTexts
+        std::uint32_t line;
     };
 
     std::vector<Record> m_records;

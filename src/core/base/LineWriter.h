@@ -1,0 +1,48 @@
+#pragma once
+
+#include "base/OutputSink.h"
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace quorvix {
+
+/// Writes lines to a sink through a buffer, each line ended by `lineEnd`.
+class LineWriter
+{
+public:
+    explicit LineWriter(OutputSink& out, std::string_view lineEnd = "\r\n") : m_out(out), m_lineEnd(lineEnd)
+    {
+        m_buffer.reserve(kBlock + 4096);
+    }
+    ~LineWriter() { flush(); }
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
+
+    /// One line made of the parts, then the line end.
+    void line(std::initializer_list<std::string_view> parts)
+    {
+        for (const std::string_view part : parts)
+            m_buffer.append(part);
+        m_buffer.append(m_lineEnd);
+        if (m_buffer.size() >= kBlock)
+            flush();
+    }
+    void line(std::string_view text = {}) { line({text}); }
+
+    void flush()
+    {
+        if (!m_buffer.empty())
+            m_out.write(m_buffer);
+        m_buffer.clear();
+    }
+
+private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 16;
+    OutputSink& m_out;
+    std::string_view m_lineEnd;
+    std::string m_buffer;
+};
+
+} // namespace quorvix

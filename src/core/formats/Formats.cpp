@@ -1,0 +1,51 @@
+#include "formats/Formats.h"
+
+#include "formats/cubase/ScriptReader.h"
+#include "formats/ins/InsReader.h"
+
+namespace quorvix {
+
+FileFormat detectFormat(std::string_view bytes)
+{
+    const std::string_view head = bytes.substr(0, kDetectionBytes);
+    if (looksLikeIns(head))
+        return FileFormat::Ins;
+    if (looksLikeCubaseScript(head))
+        return FileFormat::CubaseScript;
+    return FileFormat::Unknown;
+}
+
+std::string_view formatName(FileFormat format)
+{
+    switch (format) {
+    case FileFormat::Ins:
+        return "instrument definition file";
+    case FileFormat::CubaseScript:
+        return "Cubase patchname script";
+    case FileFormat::Midnam:
+        return "MIDNAM document";
+    case FileFormat::Reabank:
+        return "REAPER bank file";
+    case FileFormat::Unknown:
+        break;
+    }
+    return "file of unknown format";
+}
+
+ReadResult readInstruments(std::string bytes, FileFormat format, std::string_view fileStem)
+{
+    switch (format) {
+    case FileFormat::Ins:
+        return readIns(std::move(bytes));
+    case FileFormat::CubaseScript:
+        return readCubaseScript(std::move(bytes), fileStem);
+    default:
+        break;
+    }
+    ReadResult result;
+    result.fail({}, "is none of the files Quorvix reads: an instrument definition file (.ins), a Cubase "
+                    "patchname script, a MIDNAM document or a REAPER bank file");
+    return result;
+}
+
+} // namespace quorvix
