@@ -3,12 +3,15 @@
 #include "TestSupport.h"
 #include "base/FileWriter.h"
 
-#include <gtest/gtest.h>
-
 #include <csignal>
-#include <functional>
-#include <set>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <regex>
+#include <set>
+#include <stdexcept>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -30,28 +33,66 @@ TextLines makeLines(std::initializer_list<const char*> texts)
     return lines;
 }
 
-/// Nothing but the named files is left in the folder (no temporary file).
-void expectOnly(const fs::path& folder, std::set<std::string> names)
+std::set<std::string> entries(const fs::path& folder)
 {
     std::set<std::string> found;
     for (const auto& entry : fs::directory_iterator(folder))
         found.insert(entry.path().filename().string());
-    EXPECT_EQ(found, names);
+    return found;
 }
 
-/// Runs `body` in a child process as an unprivileged user (when we are root, permissions would not bite),
-/// returning its exit status.
-int asUnprivileged(const std::function<int()>& body)
+/// Nothing but the named files is left in the folder (no temporary file).
+void expectOnly(const fs::path& folder, const std::set<std::string>& names)
 {
+    EXPECT_EQ(entries(folder), names);
+}
+
+/// Every entry below root with its content, link target or kind: what a refused save must leave as it was.
+std::map<std::string, std::string> snapshot(const fs::path& root)
+{
+    std::map<std::string, std::string> state;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const auto name = entry.path().lexically_relative(root).string();
+        if (entry.is_symlink())
+            state[name] = "-> " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            state[name] = "<folder>";
+        else
+            state[name] = readFile(entry.path());
+    }
+    return state;
+}
+
+/// Runs `body` in a child process, as an unprivileged user when asked (when we are root, permissions would
+/// not bite), and returns what it returned; "child failed" when it could not run.
+std::string inChild(bool unprivileged, const std::function<std::string()>& body)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe failed");
     const pid_t pid = fork();
     if (pid == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+        close(pipeFds[0]);
+        if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             _exit(99);
-        _exit(body());
+        const std::string text = body();
+        _exit(write(pipeFds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 98);
     }
+    close(pipeFds[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    close(pipeFds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "child failed";
+}
+
+bool isTemporaryName(const std::string& name)
+{
+    static const std::regex pattern(R"(\.qvx[a-z0-9]{8}\.tmp)");
+    return std::regex_match(name, pattern);
 }
 
 } // namespace
@@ -70,12 +111,38 @@ TEST(FileWriter, WritesEveryLineWithCrLfAndReplacesLongerFilesWhole)
     EXPECT_EQ(readFile(path), "") << "an empty list gives an empty file";
 }
 
-TEST(FileWriter, KeepsPermissionsAndSymbolicLinks)
+TEST(FileWriter, StreamedPiecesArriveInOrderAcrossBlocks)
+{
+    TempDir dir;
+    const auto path = dir / "big.ins";
+    AtomicFile file;
+    ASSERT_TRUE(file.open(path.string())) << file.error();
+    std::string expected;
+    // Small pieces that cross a block boundary, one larger than a block, and small ones again.
+    for (const std::string& piece : {std::string(AtomicFile::kBlockSize - 3, 'a'), std::string("bcdefg"),
+                                     std::string(AtomicFile::kBlockSize * 2 + 5, 'h'), std::string("end")}) {
+        file.write(piece);
+        expected += piece;
+    }
+    EXPECT_FALSE(fs::exists(path)) << "nothing appears under the name before commit";
+    ASSERT_TRUE(file.commit()) << file.error();
+    EXPECT_EQ(readFile(path), expected);
+    expectOnly(dir.path(), {"big.ins"});
+
+    EXPECT_FALSE(file.commit());
+    EXPECT_EQ(file.error(), "no file is open");
+}
+
+TEST(FileWriter, KeepsPermissionsOwnerAndSymbolicLinks)
 {
     TempDir dir;
     const auto real = dir / "real.ins";
     writeFile(real, "old");
     fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(real.c_str(), 65534, 65534), 0);
+    }
     const auto link = dir / "link.ins";
     fs::create_symlink("real.ins", link);
 
@@ -84,6 +151,11 @@ TEST(FileWriter, KeepsPermissionsAndSymbolicLinks)
     EXPECT_EQ(readFile(real), "new\r\n");
     EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    struct stat info = {};
+    ASSERT_EQ(stat(real.c_str(), &info), 0);
+    if (root) {
+        EXPECT_EQ(info.st_uid, 65534u) << "root keeps the old file's owner";
+    }
     expectOnly(dir.path(), {"real.ins", "link.ins"});
 }
 
@@ -94,76 +166,293 @@ TEST(FileWriter, WritesDevicesInPlaceInsteadOfReplacingThem)
 
     const auto full = writeLinesAtomically("/dev/full", makeLines({"x"}));
     EXPECT_FALSE(full.ok);
-    EXPECT_EQ(full.error, "No space left on device");
+    EXPECT_EQ(full.error, "writing the data failed: No space left on device");
     EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
-TEST(FileWriter, FailuresLeaveTheOldFileAndNoTemporaryFile)
+TEST(FileWriter, RefusedSavesNameTheCauseAndLeaveEverythingAsItWas)
+{
+    struct Case
+    {
+        const char* name;
+        bool unprivileged;
+        std::function<fs::path(const fs::path& dir)> setUp; // returns the target
+        std::string error;                                  // "{dir}" stands for the work folder
+    };
+    const std::vector<Case> cases{
+        {"a folder in the way", false,
+         [](const fs::path& dir) {
+             fs::create_directory(dir / "folder.txt");
+             return dir / "folder.txt";
+         },
+         "it is a folder: Is a directory"},
+        {"a file where the folder should be", false,
+         [](const fs::path& dir) { return dir / "keep.txt" / "a.txt"; },
+         "\"{dir}/keep.txt\" is not a folder: Not a directory"},
+        {"a missing folder", false, [](const fs::path& dir) { return dir / "gone" / "a.txt"; },
+         "the folder \"{dir}/gone\" does not exist: No such file or directory"},
+        {"a writable file in a read-only folder", true,
+         [](const fs::path& dir) {
+             fs::create_directory(dir / "locked");
+             writeFile(dir / "locked" / "open.txt", "old");
+             fs::permissions(dir / "locked" / "open.txt", fs::perms::all & ~fs::perms::owner_exec &
+                                                              ~fs::perms::group_exec &
+                                                              ~fs::perms::others_exec);
+             fs::permissions(dir / "locked",
+                             fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                             fs::perm_options::remove);
+             return dir / "locked" / "open.txt";
+         },
+         "the folder \"{dir}/locked\" cannot be written: Permission denied"},
+        {"a dangling link in a shared folder", false,
+         [](const fs::path& dir) {
+             // Another user's link in a sticky world-writable folder, pointing into a folder only root may
+             // read.
+             fs::create_directory(dir / "shared");
+             fs::permissions(dir / "shared", fs::perms::all | fs::perms::sticky_bit);
+             fs::create_directory(dir / "private");
+             fs::permissions(dir / "private", fs::perms::owner_all);
+             fs::create_symlink(dir / "private" / "planted.txt", dir / "shared" / "link");
+             (void)lchown((dir / "shared" / "link").c_str(), 65534, 65534);
+             return dir / "shared" / "link";
+         },
+         "\"{dir}/shared/link\" is a symbolic link to \"{dir}/private/planted.txt\", which does not exist; "
+         "not writing through it"},
+        {"a chain of links ending nowhere", false,
+         [](const fs::path& dir) {
+             fs::create_symlink("second", dir / "first");
+             fs::create_symlink("missing", dir / "second");
+             return dir / "first";
+         },
+         "\"{dir}/first\" is a symbolic link to \"{dir}/missing\", which does not exist; not writing through "
+         "it"},
+        {"a loop of links", false,
+         [](const fs::path& dir) {
+             fs::create_symlink("b", dir / "a");
+             fs::create_symlink("a", dir / "b");
+             return dir / "a";
+         },
+         "\"{dir}/a\" leads through too many symbolic links: Too many levels of symbolic links"},
+        {"a name longer than the system allows", false,
+         [](const fs::path& dir) { return dir / std::string(256, 'n'); },
+         "\"{dir}/" + std::string(256, 'n') + "\" cannot be examined: File name too long"},
+        {"no name", false, [](const fs::path&) { return fs::path(); }, "no file name given"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        fs::permissions(dir.path(), fs::perms::all);
+        writeFile(dir / "keep.txt", "precious\r\n");
+        const std::string target = c.setUp(dir.path()).string();
+        const auto before = snapshot(dir.path());
+        const std::string error = inChild(c.unprivileged, [&] {
+            const auto result = writeLinesAtomically(target, makeLines({"x"}));
+            return result.ok ? std::string("written") : result.error;
+        });
+        EXPECT_EQ(error, std::regex_replace(c.error, std::regex("\\{dir\\}"), dir.path().string()));
+        EXPECT_EQ(snapshot(dir.path()), before);
+    }
+}
+
+TEST(FileWriter, AFullDiskDuringTheWriteKeepsTheOldFile)
 {
     TempDir dir;
     const auto existing = dir / "keep.txt";
     writeFile(existing, "precious\r\n");
-
-    // A folder in the way.
-    fs::create_directory(dir / "folder.txt");
-    auto result = writeLinesAtomically((dir / "folder.txt").string(), makeLines({"x"}));
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "Is a directory");
-
-    // A parent that is a file, and a parent that does not exist.
-    result = writeLinesAtomically((existing / "child.txt").string(), makeLines({"x"}));
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "Not a directory");
-    result = writeLinesAtomically((dir / "gone" / "child.txt").string(), makeLines({"x"}));
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.error, "No such file or directory");
-
-    // The disk fills up in the middle of the write: a file size limit stands in for a full disk.
     TextLines big;
     for (int i = 0; i < 20000; ++i)
         big.Add(std::string(100, 'n'));
-    const pid_t pid = fork();
-    if (pid == 0) {
+    const std::string error = inChild(false, [&] {
+        // A file size limit stands in for a full disk.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{64 * 1024, 64 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const auto full = writeLinesAtomically(existing.string(), big);
-        _exit(!full.ok && full.error == "File too large" ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a failed write must be reported";
-
-    EXPECT_EQ(readFile(existing), "precious\r\n");
-    expectOnly(dir.path(), {"keep.txt", "folder.txt"});
-}
-
-TEST(FileWriter, PermissionDeniedLeavesTheFolderUntouched)
-{
-    TempDir dir;
-    const auto locked = dir / "locked";
-    fs::create_directory(locked);
-    writeFile(locked / "keep.ins", "old");
-    fs::permissions(dir.path(), fs::perms::all, fs::perm_options::add);
-    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-    const std::string target = (locked / "keep.ins").string();
-    const int status = asUnprivileged([&] {
-        const auto result = writeLinesAtomically(target, makeLines({"new"}));
-        return !result.ok && result.error == "Permission denied" ? 0 : 1;
+        return writeLinesAtomically(existing.string(), big).error;
     });
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(readFile(locked / "keep.ins"), "old");
-    expectOnly(locked, {"keep.ins"});
+    EXPECT_EQ(error, "writing the data failed: File too large");
+    EXPECT_EQ(readFile(existing), "precious\r\n");
+    expectOnly(dir.path(), {"keep.txt"});
 }
 
-TEST(FileWriter, ExistingFileSizeTellsEmptyMissingAndNonEmptyApart)
+TEST(FileWriter, AbandonedSavesKeepTheOldFile)
 {
-    TempDir dir;
-    writeFile(dir / "empty", "");
-    writeFile(dir / "full", "abc");
-    EXPECT_EQ(existingFileSize((dir / "empty").string()), 0);
-    EXPECT_EQ(existingFileSize((dir / "full").string()), 3);
-    EXPECT_EQ(existingFileSize((dir / "missing").string()), -1);
-    EXPECT_EQ(existingFileSize("/dev/null"), 0);
+    const std::string big(3 * AtomicFile::kBlockSize, 'b'); // reaches the disk before it is abandoned
+    struct Case
+    {
+        const char* name;
+        std::function<std::string(const std::string& path)> abandon; // returns the error reported
+    };
+    const std::vector<Case> cases{
+        {"destroyed without commit",
+         [&](const std::string& path) {
+             AtomicFile file;
+             file.open(path);
+             file.write(big);
+             return file.error();
+         }},
+        {"discarded",
+         [&](const std::string& path) {
+             AtomicFile file;
+             file.open(path);
+             file.write(big);
+             file.discard();
+             return std::string(file.isOpen() ? "still open" : "");
+         }},
+        {"the producer gives up",
+         [&](const std::string& path) {
+             return writeAtomically(path,
+                                    [&](OutputSink& sink) {
+                                        sink.write(big);
+                                        return false;
+                                    })
+                 .error;
+         }},
+        {"the producer throws",
+         [&](const std::string& path) {
+             try {
+                 writeAtomically(path, [&](OutputSink& sink) -> bool {
+                     sink.write(big);
+                     throw std::runtime_error("conversion failed");
+                 });
+             } catch (const std::runtime_error& e) {
+                 return std::string(e.what());
+             }
+             return std::string("no exception");
+         }},
+    };
+    const std::map<std::string, std::string> expectedErrors{
+        {"the producer gives up", "writing was stopped before the end"},
+        {"the producer throws", "conversion failed"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        writeFile(dir / "keep.ins", "old");
+        const auto found = expectedErrors.find(c.name);
+        EXPECT_EQ(c.abandon((dir / "keep.ins").string()), found == expectedErrors.end() ? "" : found->second);
+        EXPECT_EQ(readFile(dir / "keep.ins"), "old");
+        expectOnly(dir.path(), {"keep.ins"});
+    }
+}
+
+TEST(FileWriter, NamesUpToTheSystemLimitGetAShortTemporaryName)
+{
+    for (const std::size_t length : {std::size_t{1}, std::size_t{240}, std::size_t{241}, std::size_t{255}}) {
+        SCOPED_TRACE(length);
+        TempDir dir;
+        const auto path = dir / std::string(length, 'L');
+        AtomicFile file;
+        ASSERT_TRUE(file.open(path.string())) << file.error();
+        const auto during = entries(dir.path());
+        ASSERT_EQ(during.size(), 1u);
+        EXPECT_TRUE(isTemporaryName(*during.begin())) << *during.begin();
+        file.write("first");
+        ASSERT_TRUE(file.commit()) << file.error();
+        const auto replaced = writeFileAtomically(path.string(), "second");
+        ASSERT_TRUE(replaced.ok) << replaced.error;
+        EXPECT_EQ(readFile(path), "second");
+        expectOnly(dir.path(), {path.filename().string()});
+    }
+}
+
+TEST(FileWriter, InterruptedSavesLeaveNoTemporaryFile)
+{
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(strsignal(signal));
+        TempDir dir;
+        writeFile(dir / "old.ins", "old");
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            removeTemporaryFilesOnSignals();
+            const std::string block(3 * AtomicFile::kBlockSize, 's');
+            AtomicFile replacing; // a save replacing a file, and a new one through a producer that blocks
+            if (!replacing.open((dir / "old.ins").string()))
+                _exit(1);
+            replacing.write(block);
+            writeAtomically((dir / "new.ins").string(), [&](OutputSink& sink) {
+                sink.write(block);
+                (void)!write(ready[1], "r", 1);
+                for (;;)
+                    pause();
+                return true;
+            });
+            _exit(2);
+        }
+        close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1);
+        close(ready[0]);
+        std::size_t temporaries = 0;
+        for (const auto& name : entries(dir.path()))
+            temporaries += isTemporaryName(name) ? 1 : 0;
+        EXPECT_EQ(temporaries, 2u) << "both saves are under way";
+
+        kill(pid, signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "the signal still ends the program";
+        expectOnly(dir.path(), {"old.ins"});
+        EXPECT_EQ(readFile(dir / "old.ins"), "old");
+    }
+}
+
+TEST(FileWriter, ExaminingAPathNeedsNoReadPermission)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<fs::path(const fs::path& dir)> setUp;
+        std::string expected; // kind, size, existingFileSize, resolved ({dir} for the work folder)
+    };
+    const auto file = [](const char* name, std::string_view text, fs::perms perms) {
+        return [=](const fs::path& dir) {
+            writeFile(dir / name, text);
+            fs::permissions(dir / name, perms);
+            return dir / name;
+        };
+    };
+    const auto link = [](const char* to) {
+        return [=](const fs::path& dir) {
+            fs::create_symlink(to, dir / "link");
+            return dir / "link";
+        };
+    };
+    const auto rw = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
+    const std::vector<Case> cases{
+        {"nothing", [](const fs::path& dir) { return dir / "none"; }, "None 0 -1 {dir}/none"},
+        {"an empty file", file("empty", "", rw), "Regular 0 0 {dir}/empty"},
+        {"a file", file("text", "abc", rw), "Regular 3 3 {dir}/text"},
+        {"an unreadable file", file("secret", "secret", fs::perms::none), "Regular 6 6 {dir}/secret"},
+        {"a write-only file", file("drop", "secret", fs::perms::owner_write), "Regular 6 6 {dir}/drop"},
+        {"a folder",
+         [](const fs::path& dir) {
+             fs::create_directory(dir / "sub");
+             return dir / "sub";
+         },
+         "Directory 0 0 {dir}/sub"},
+        {"a device", [](const fs::path&) { return fs::path("/dev/null"); }, "Special 0 0 /dev/null"},
+        {"a link to a file",
+         [&](const fs::path& dir) {
+             file("text", "abc", rw)(dir);
+             return link("text")(dir);
+         },
+         "Regular 3 3 {dir}/text"},
+        {"a dangling link", link("/nowhere/x"), "DanglingLink 0 -1 /nowhere/x"},
+        {"below a file", [&](const fs::path& dir) { return file("text", "abc", rw)(dir) / "x"; },
+         "None 0 -1 {dir}/text/x"},
+    };
+    static const char* const kinds[] = {"None", "Regular", "Directory", "Special", "DanglingLink", "Unknown"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        fs::permissions(dir.path(), fs::perms::all);
+        const std::string path = c.setUp(dir.path()).string();
+        const std::string found = inChild(true, [&] {
+            const ExistingFile existing = examinePath(path);
+            return std::string(kinds[static_cast<int>(existing.kind)]) + " " + std::to_string(existing.size) +
+                   " " + std::to_string(existingFileSize(path)) + " " + existing.resolved;
+        });
+        EXPECT_EQ(found, std::regex_replace(c.expected, std::regex("\\{dir\\}"), dir.path().string()));
+    }
 }

@@ -131,7 +131,9 @@ TEST(SaveFlow, SaveScriptCancelRefusalAndFailureKeepItEnabled)
     w.host.saveAnswers.push_back(blocked.string());
     w.dialog.SaveScript();
     EXPECT_EQ(w.host.events.back().kind, "error");
-    EXPECT_EQ(w.host.events.back().text, "Cannot save \"" + blocked.string() + "\": Not a directory");
+    EXPECT_EQ(w.host.events.back().text, "Cannot save \"" + blocked.string() + "\": \"" +
+                                             blocked.parent_path().string() +
+                                             "\" is not a folder: Not a directory");
     EXPECT_EQ(w.host.buttons(), "1009") << "the save can be tried again";
 
     w.host.saveAnswers.push_back(target.string());
@@ -251,7 +253,9 @@ TEST(SaveFlow, CancelledSaveInsfileReturnsToTheFirstState)
     const auto blocked = failing.dir / "synth.txt" / "x.ins";
     failing.host.saveAnswers.push_back(blocked.string());
     failing.dialog.SaveInsfile();
-    EXPECT_EQ(failing.host.events.back().text, "Cannot save \"" + blocked.string() + "\": Not a directory");
+    EXPECT_EQ(failing.host.events.back().text, "Cannot save \"" + blocked.string() + "\": \"" +
+                                                   blocked.parent_path().string() +
+                                                   "\" is not a folder: Not a directory");
     EXPECT_EQ(failing.host.buttons(), "1000 1020");
     EXPECT_EQ(failing.dialog.fieldText(Field::SavedDefinition), ShortenPath(blocked.string()));
 }

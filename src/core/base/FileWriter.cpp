@@ -1,13 +1,17 @@
 #include "base/FileWriter.h"
 
+#include "base/PathText.h"
+
+#include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <cstring>
+#include <climits>
 #include <filesystem>
-#include <random>
+#include <system_error>
+#include <utility>
 
 #if defined(_WIN32)
-#include <fstream>
+#include <fcntl.h>
+#include <io.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,223 +24,349 @@ namespace quorvix {
 
 namespace {
 
-std::string systemError(int error) { return std::strerror(error); }
-
-/// The file a path finally names: symbolic links are followed, also dangling ones, so that the link itself
-/// stays and the file it points to is replaced.
-fs::path resolveTarget(const fs::path& path)
+std::error_code lastError()
 {
-    fs::path target = path;
-    std::error_code ec;
-    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(target, ec)); ++hops) {
-        const fs::path link = fs::read_symlink(target, ec);
-        if (ec)
-            break;
-        target = link.is_absolute() ? link : target.parent_path() / link;
-    }
-    return target;
+    return {errno, std::generic_category()};
 }
 
-/// Collects the text in blocks, so that a large list costs few system calls.
-template <typename Sink>
-bool forEachBlock(const TextLines& lines, Sink&& sink)
+std::string inQuotes(const std::string& text)
 {
-    constexpr std::size_t kBlock = 1 << 20;
-    std::string block;
-    block.reserve(kBlock + 1024);
-    for (const auto& line : lines) {
-        block += line;
-        block += "\r\n";
-        if (block.size() >= kBlock) {
-            if (!sink(std::string_view(block)))
-                return false;
-            block.clear();
-        }
-    }
-    return block.empty() || sink(std::string_view(block));
+    return '"' + text + '"';
+}
+
+std::string because(const std::string& what, const std::error_code& reason)
+{
+    return what + ": " + reason.message();
+}
+
+/// A folder as messages name it: the current folder by its full path.
+std::string quotedFolder(const std::string& folder)
+{
+    if (!folder.empty())
+        return inQuotes(folder);
+    std::error_code ignored;
+    return inQuotes(textFromPath(fs::current_path(ignored)));
+}
+
+/// Why no temporary file could be made in the folder, in the folder's terms: the folder is what the user
+/// has to fix.
+std::string folderFailure(const std::string& folder, const std::error_code& reason)
+{
+    const std::string name = quotedFolder(folder);
+    if (reason == std::errc::permission_denied || reason == std::errc::operation_not_permitted ||
+        reason == std::errc::read_only_file_system)
+        return because("the folder " + name + " cannot be written", reason);
+    if (reason == std::errc::no_such_file_or_directory)
+        return because("the folder " + name + " does not exist", reason);
+    if (reason == std::errc::not_a_directory)
+        return because(name + " is not a folder", reason);
+    if (reason == std::errc::file_exists)
+        return because("no unused temporary name was found in the folder " + name, reason);
+    return because("no temporary file can be made in the folder " + name, reason);
 }
 
 #if !defined(_WIN32)
 
-/// A number for the name of a temporary file. The generator is seeded once: asking the system for
-/// randomness on every save costs more than writing a small file (on virtual machines by far).
-std::uint64_t temporaryNumber()
+struct Ownership
 {
-    thread_local std::mt19937_64 generator{(std::uint64_t{std::random_device{}()} << 32) ^
-                                           static_cast<std::uint64_t>(::getpid())};
-    return generator() % 1000000000u;
+    mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+};
+
+bool readOwnership(const std::string& path, Ownership& ownership, std::error_code& error)
+{
+    struct stat info = {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = lastError();
+        return false;
+    }
+    ownership = {static_cast<mode_t>(info.st_mode & 07777), info.st_uid, info.st_gid};
+    return true;
 }
 
-bool writeAll(int fd, std::string_view bytes, int& error)
+bool applyOwnership(int fd, const Ownership& ownership, std::error_code& error)
 {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+    // The owner first: changing it may clear set-user-ID bits that the mode then restores. Only root may
+    // give a file away, so a failure here is expected and the new file stays the user's own.
+    (void)::fchown(fd, ownership.owner, ownership.group);
+    if (::fchmod(fd, ownership.mode) != 0) {
+        error = lastError();
+        return false;
     }
     return true;
 }
 
-template <typename Producer>
-WriteResult writeWith(const std::string& path, Producer&& produce)
+bool syncToDisk(int fd, std::error_code& error)
 {
-    WriteResult result;
-    if (path.empty()) {
-        result.error = systemError(ENOENT);
-        return result;
-    }
-    const fs::path target = resolveTarget(path);
+    // Some file systems cannot sync; the data is written all the same.
+    if (::fsync(fd) == 0 || errno == EINVAL || errno == EROFS)
+        return true;
+    error = lastError();
+    return false;
+}
 
-    struct stat existing{};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        result.error = systemError(EISDIR);
-        return result;
-    }
+int openInPlace(const std::string& path)
+{
+    return ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+}
 
-    int error = 0;
-    if (exists && !S_ISREG(existing.st_mode)) {
-        // A device, a FIFO or a terminal is written in place: renaming over it would replace the node.
-        const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-        if (fd < 0) {
-            result.error = systemError(errno);
-            return result;
-        }
-        const bool written = produce([&](std::string_view bytes) { return writeAll(fd, bytes, error); });
-        if (::close(fd) != 0 && written)
-            error = errno;
-        if (!written || error != 0) {
-            result.error = systemError(error);
-            return result;
-        }
-        result.ok = true;
-        return result;
-    }
+int closeDescriptor(int fd)
+{
+    return ::close(fd);
+}
 
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string base = target.filename().string();
-    fs::path temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = folder / ("." + base + ".tmp-" + std::to_string(temporaryNumber()));
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            result.error = systemError(errno);
-            return result;
-        }
-    }
-    if (fd < 0) {
-        result.error = systemError(EEXIST);
-        return result;
-    }
-
-    bool ok = produce([&](std::string_view bytes) { return writeAll(fd, bytes, error); });
-    if (ok && exists) {
-        // The replacement keeps the old file's permissions and, where allowed, its owner.
-        (void)::fchown(fd, existing.st_uid, existing.st_gid);
-        if (::fchmod(fd, existing.st_mode & 07777) != 0) {
-            error = errno;
-            ok = false;
-        }
-    }
-    // The data reaches the disk before the rename, so that a crash cannot leave an empty file in place of
-    // the old one. A new file replaces nothing, and syncing each of many new files (one script per
-    // definition) would cost far more than the conversion.
-    if (ok && exists && ::fsync(fd) != 0) {
-        error = errno;
-        ok = errno == EINVAL || errno == EROFS; // some file systems cannot sync; the data is still written
-    }
-    if (::close(fd) != 0 && ok) {
-        error = errno;
-        ok = false;
-    }
-    if (ok && ::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = errno;
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        result.error = systemError(error != 0 ? error : EIO);
-        return result;
-    }
-    result.ok = true;
-    return result;
+long writeSome(int fd, std::string_view bytes)
+{
+    return static_cast<long>(::write(fd, bytes.data(), bytes.size()));
 }
 
 #else
 
-template <typename Producer>
-WriteResult writeWith(const std::string& path, Producer&& produce)
+struct Ownership
+{};
+
+bool readOwnership(const std::string&, Ownership&, std::error_code&)
 {
-    WriteResult result;
-    const fs::path target = resolveTarget(fs::u8path(path));
-    fs::path temporary = target;
-    temporary += ".tmp-quorvix";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            result.error = systemError(errno);
-            return result;
-        }
-        const bool ok = produce([&](std::string_view bytes) {
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            return static_cast<bool>(out);
-        });
-        out.close();
-        if (!ok || !out) {
-            std::error_code ec;
-            fs::remove(temporary, ec);
-            result.error = systemError(errno);
-            return result;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
-        result.error = ec.message();
-        return result;
-    }
-    result.ok = true;
-    return result;
+    return true;
+}
+
+bool applyOwnership(int, const Ownership&, std::error_code&)
+{
+    return true;
+}
+
+bool syncToDisk(int fd, std::error_code& error)
+{
+    if (::_commit(fd) == 0)
+        return true;
+    error = lastError();
+    return false;
+}
+
+int openInPlace(const std::string& path)
+{
+    return ::_wopen(pathFromText(path).c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY);
+}
+
+int closeDescriptor(int fd)
+{
+    return ::_close(fd);
+}
+
+long writeSome(int fd, std::string_view bytes)
+{
+    return ::_write(fd, bytes.data(), static_cast<unsigned>(std::min<std::size_t>(bytes.size(), INT_MAX)));
 }
 
 #endif
 
+bool writeAll(int fd, std::string_view bytes, std::error_code& error)
+{
+    while (!bytes.empty()) {
+        const long written = writeSome(fd, bytes);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            error = lastError();
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
 } // namespace
+
+struct AtomicFile::Impl
+{
+    std::string target; // the file to replace, links followed
+    std::string folder; // its folder; empty for the current one
+    TemporaryFile temporary;
+    int fd = -1;
+    bool open = false;
+    bool inPlace = false;   // a device or FIFO, written directly
+    bool replacing = false; // an old file is there
+    Ownership ownership;
+    std::string buffer;
+    std::string error;
+
+    bool fail(std::string message)
+    {
+        error = std::move(message);
+        return false;
+    }
+
+    bool writeDirectly(std::string_view bytes)
+    {
+        std::error_code reason;
+        return writeAll(fd, bytes, reason) || fail(because("writing the data failed", reason));
+    }
+
+    bool flush()
+    {
+        if (!error.empty())
+            return false;
+        const bool ok = buffer.empty() || writeDirectly(buffer);
+        buffer.clear();
+        return ok;
+    }
+};
+
+AtomicFile::AtomicFile() : m_impl(std::make_unique<Impl>()) {}
+
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
+
+bool AtomicFile::open(const std::string& path)
+{
+    discard();
+    Impl& s = *m_impl;
+    s.error.clear();
+    if (path.empty())
+        return s.fail("no file name given");
+
+    const ExistingFile existing = examinePath(path);
+    switch (existing.kind) {
+    case FileKind::DanglingLink:
+        // Creating the file the link names would let a link planted in a shared folder choose where we write.
+        return s.fail(inQuotes(path) + " is a symbolic link to " + inQuotes(existing.resolved) +
+                      ", which does not exist; not writing through it");
+    case FileKind::Unknown:
+        return s.fail(existing.error);
+    case FileKind::Directory:
+        return s.fail(because("it is a folder", std::make_error_code(std::errc::is_a_directory)));
+    case FileKind::Special:
+        // Renaming over a device or FIFO would replace the node itself.
+        s.fd = openInPlace(existing.resolved);
+        if (s.fd < 0)
+            return s.fail(because("it cannot be opened for writing", lastError()));
+        s.inPlace = s.open = true;
+        return true;
+    case FileKind::Regular: {
+        std::error_code reason;
+        if (!readOwnership(existing.resolved, s.ownership, reason))
+            return s.fail(because("the permissions of the old file cannot be read", reason));
+        s.replacing = true;
+        break;
+    }
+    case FileKind::None:
+        break;
+    }
+
+    s.target = existing.resolved;
+    s.folder = textFromPath(pathFromText(existing.resolved).parent_path());
+    std::error_code reason;
+    if (!s.temporary.create(s.folder, reason))
+        return s.fail(folderFailure(s.folder, reason));
+    s.fd = s.temporary.descriptor();
+    s.open = true;
+    return true;
+}
+
+void AtomicFile::write(std::string_view bytes)
+{
+    Impl& s = *m_impl;
+    if (!s.open || !s.error.empty())
+        return;
+    if (s.buffer.size() + bytes.size() < kBlockSize) {
+        s.buffer.append(bytes);
+        return;
+    }
+    if (!s.flush())
+        return;
+    if (bytes.size() >= kBlockSize)
+        s.writeDirectly(bytes);
+    else
+        s.buffer.append(bytes);
+}
+
+bool AtomicFile::commit()
+{
+    Impl& s = *m_impl;
+    if (!s.open)
+        return s.error.empty() ? s.fail("no file is open") : false;
+    bool ok = s.flush();
+    if (s.inPlace) {
+        if (closeDescriptor(std::exchange(s.fd, -1)) != 0 && ok)
+            ok = s.fail(because("writing the data failed", lastError()));
+        discard();
+        return ok;
+    }
+
+    std::error_code reason;
+    // The data reaches the disk before the rename, so that a crash cannot leave an empty file in place of
+    // the old one. A new file replaces nothing, and syncing each of many new files (one script per
+    // definition) would cost far more than the conversion.
+    if (ok && s.replacing && !applyOwnership(s.fd, s.ownership, reason))
+        ok = s.fail(because("the new file cannot take the old one's permissions", reason));
+    if (ok && s.replacing && !syncToDisk(s.fd, reason))
+        ok = s.fail(because("the data cannot be flushed to the disk", reason));
+    if (ok && !s.temporary.close(reason))
+        ok = s.fail(because("writing the data failed", reason));
+    if (ok && !s.temporary.renameTo(s.target, reason))
+        ok = s.fail(because((s.replacing ? "the new file cannot take the old one's place in the folder "
+                                         : "the new file cannot be given its name in the folder ") +
+                                quotedFolder(s.folder),
+                            reason));
+    discard();
+    return ok;
+}
+
+void AtomicFile::discard()
+{
+    Impl& s = *m_impl;
+    if (s.inPlace && s.fd >= 0)
+        closeDescriptor(s.fd);
+    s.temporary.remove();
+    s.fd = -1;
+    s.open = s.inPlace = s.replacing = false;
+    s.buffer = std::string();
+}
+
+bool AtomicFile::isOpen() const
+{
+    return m_impl->open;
+}
+
+const std::string& AtomicFile::error() const
+{
+    return m_impl->error;
+}
+
+WriteResult writeAtomically(const std::string& path, const std::function<bool(OutputSink&)>& produce)
+{
+    AtomicFile file;
+    if (!file.open(path))
+        return {false, file.error()};
+    if (!produce(file)) {
+        file.discard();
+        return {false, file.error().empty() ? "writing was stopped before the end" : file.error()};
+    }
+    if (!file.commit())
+        return {false, file.error()};
+    return {true, {}};
+}
 
 WriteResult writeLinesAtomically(const std::string& path, const TextLines& lines)
 {
-    return writeWith(path, [&](auto&& sink) { return forEachBlock(lines, sink); });
+    return writeAtomically(path, [&](OutputSink& sink) {
+        for (const auto& line : lines) {
+            sink.write(line);
+            sink.write("\r\n");
+        }
+        return true;
+    });
 }
 
 WriteResult writeFileAtomically(const std::string& path, std::string_view bytes)
 {
-    return writeWith(path, [&](auto&& sink) { return sink(bytes); });
-}
-
-long long existingFileSize(const std::string& path)
-{
-#if defined(_WIN32)
-    std::error_code ec;
-    const auto size = fs::file_size(fs::u8path(path), ec);
-    return ec ? -1 : static_cast<long long>(size);
-#else
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return -1;
-    struct stat info{};
-    long long size = -1;
-    if (::fstat(fd, &info) == 0)
-        size = S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size) : 0;
-    ::close(fd);
-    return size;
-#endif
+    return writeAtomically(path, [&](OutputSink& sink) {
+        sink.write(bytes);
+        return true;
+    });
 }
 
 } // namespace quorvix
