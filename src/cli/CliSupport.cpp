@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <system_error>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -117,11 +118,17 @@ std::string inQuotes(std::string_view text)
     return result;
 }
 
-Input readInput(const std::string& path, std::string_view message)
+Input readInput(const std::string& path, std::string_view message, std::string_view notTextMessage)
 {
     InputFile file = readInputFile(path);
-    if (!file.ok())
+    if (!file.ok()) {
+        // What is no text is no input of its kind: the window shows that first, then its failure.
+        if (file.notText && !notTextMessage.empty()) {
+            printError(shownPath(path) + ": " + std::string(notTextMessage) + ": " + file.error);
+            fail(kExitFailure, path, message);
+        }
         fail(kExitFailure, path, message, file.error);
+    }
     Input input;
     input.path = path;
     input.stem = std::filesystem::path(path).stem().string();
@@ -235,7 +242,8 @@ bool mayReplace(const std::string& path, bool force)
     if (error || !fs::exists(status))
         return true;
     if (fs::is_directory(status)) {
-        printError(shownPath(path) + ": is a folder; name a file to write");
+        printError(shownPath(path) + ": cannot be written: it is a folder: " +
+                   std::make_error_code(std::errc::is_a_directory).message());
         return false;
     }
     if (force || !fs::is_regular_file(status))
@@ -258,9 +266,10 @@ bool writeOutput(const OutputTarget& target, const std::function<void(OutputSink
         }
         return true;
     }
-    StringSink text;
-    produce(text);
-    const WriteResult result = writeFileAtomically(target.path, text.text);
+    const WriteResult result = writeAtomically(target.path, [&](OutputSink& out) {
+        produce(out);
+        return true;
+    });
     if (!result.ok)
         printError(shownPath(target.path) + ": cannot be written: " + result.error);
     return result.ok;

@@ -48,8 +48,8 @@ struct Input
 };
 
 /// Reads the input once and tells its format. When it cannot be read, prints the error with `message` (what
-/// the window would show) and ends the command.
-Input readInput(const std::string& path, std::string_view message);
+/// the window would show; `notTextMessage` when the content is no text) and ends the command.
+Input readInput(const std::string& path, std::string_view message, std::string_view notTextMessage = {});
 
 /// The window's message for an input of this format that cannot be used.
 std::string_view failureMessage(FileFormat format);

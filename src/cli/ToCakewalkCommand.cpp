@@ -42,7 +42,8 @@ void convertScript(const ToCakewalkOptions& options, const Input& input, const O
         break;
     case DefinitionConversion::Status::LineTooLong:
     case DefinitionConversion::Status::NoEntries:
-        fail(kExitFailure, input.path, messages::kNoWindowsScript, conversion.detail);
+        printError(shownPath(input.path) + ": " + messages::kNoWindowsScript + ": " + conversion.detail);
+        fail(kExitFailure, input.path, messages::kConvertFailed);
     default:
         fail(kExitFailure, input.path, messages::kConvertFailed, conversion.detail);
     }
@@ -56,7 +57,7 @@ void convertScript(const ToCakewalkOptions& options, const Input& input, const O
 
 void runToCakewalk(const ToCakewalkOptions& options)
 {
-    Input input = readInput(options.input, messages::kConvertFailed);
+    Input input = readInput(options.input, messages::kConvertFailed, messages::kNoWindowsScript);
     const OutputTarget target = resolveOutput(options.output, DefaultDefinitionFileName(options.input));
     if (!target.toStdout && !mayReplace(target.path, options.output.force))
         throw CommandExit{kExitFailure};

@@ -1,6 +1,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "QuorvixVersion.h"
+#include "base/TemporaryFiles.h"
 
 #include <exception>
 #include <new>
@@ -8,6 +9,7 @@
 int main(int argc, char** argv)
 {
     using namespace quorvix::cli;
+    quorvix::removeTemporaryFilesOnSignals();
 
     CLI::App app{"Converts MIDI instrument data (patch names per bank, drum-kit note names, controller names) "
                  "between Cakewalk instrument definitions (.ins), Cubase patchname scripts, MIDNAM documents and "

@@ -195,7 +195,7 @@ std::vector<InsCase> insCases()
         {"empty",
          [&] { return in.file("empty.ins", [] { return std::string(); }); },
          1,
-         {openFailed, "none of the section lines"},
+         {openFailed, ": is empty"},
          ""},
         {"binary", [&] { return in.file("binary.ins", binaryBytes); }, 1, {openFailed, "NUL byte"}, ""},
         {"nul bytes",
@@ -206,7 +206,7 @@ std::vector<InsCase> insCases()
         {"100 MB single line",
          [&] { return in.singleLine(); },
          1,
-         {openFailed, "none of the section lines"},
+         {openFailed, "is none of the files Quorvix reads"},
          ""},
         {"directory", [&] { return in.folder(); }, 1, {openFailed}, ""},
         {"missing file",
@@ -348,24 +348,24 @@ std::vector<ScriptCase> scriptCases()
     return {
         {"empty",
          [&] { return in.file("empty.txt", [] { return std::string(); }); },
-         0,
-         {},
-         {".Patch Names", ".Instrument Definitions", "[ Hostile]"}},
+         1,
+         {tooLong, convertFailed, "holds no entry line"},
+         {}},
         {"binary",
          [&] { return in.file("binary.txt", binaryBytes); },
          1,
-         {tooLong, convertFailed, "line 1"},
+         {tooLong, convertFailed, "NUL byte (at byte 7)"},
          {}},
         {"nul bytes",
          [&] { return in.file("nul.txt", [] { return std::string(4096, '\0'); }); },
          1,
-         {tooLong, convertFailed},
+         {tooLong, convertFailed, "NUL byte (at byte 0)"},
          {}},
-        {"a few nul bytes",
-         [&] { return in.file("nul-short.txt", [] { return std::string(16, '\0') + "\n"; }); },
-         0,
-         {},
-         {"[ Hostile]"}},
+        {"UTF-16 with a byte-order mark",
+         [&] { return in.file("utf16.txt", [] { return std::string("\xFF\xFE[\0p\0", 6); }); },
+         1,
+         {tooLong, convertFailed, "is UTF-16 text"},
+         {}},
         {"100 MB single line", [&] { return in.singleLine(); }, 1, {tooLong, convertFailed, "line 1"}, {}},
         {"directory", [&] { return in.folder(); }, 1, {convertFailed}, {}},
         {"missing file",
@@ -404,9 +404,9 @@ std::vector<ScriptCase> scriptCases()
              return in.file("nul-name.txt",
                             [] { return scriptEntry(3, 0, 0, std::string("Null\0Byte", 9)); });
          },
-         0,
-         {},
-         {"[Bank0]"}},
+         1,
+         {tooLong, convertFailed, "NUL byte"},
+         {}},
         {"1000 banks",
          [&] { return in.file("banks1000.txt", [] { return banksScript(1000); }); },
          0,
@@ -596,7 +596,11 @@ TEST(HostileInsCore, TheWindowShowsErrorOpenInsDefFileForEveryNonDefinitionFile)
         window.OnInitDialog();
         host.openAnswers.push_back(input.string());
         window.LoadInstrumentDefinition();
-        EXPECT_EQ(host.messages(), std::vector<std::string>{messages::kOpenInsFailed});
+        // The window's message first, then the file and the reason.
+        ASSERT_EQ(host.messages().size(), 1u);
+        EXPECT_EQ(host.messages()[0].rfind(std::string(messages::kOpenInsFailed) + "\n\n" + input.string() + ": ", 0),
+                  0u)
+            << host.messages()[0];
         EXPECT_FALSE(window.isEnabled(Button::ConvertToScript));
     }
 }
@@ -629,8 +633,10 @@ TEST(HostileScriptCore, AScriptThatVanishesBetweenLoadAndConvertFailsWithErrorCo
     host.nameAnswers.push_back("After");
     window.ConvertToCakewalkDefinition();
 
-    EXPECT_EQ(host.messages(),
-              (std::vector<std::string>{messages::kLoadScriptDone, messages::kConvertFailed}));
+    EXPECT_EQ(host.messages(), (std::vector<std::string>{messages::kLoadScriptDone,
+                                                         std::string(messages::kConvertFailed) + "\n\n" +
+                                                             script.string() +
+                                                             ": cannot be read: No such file or directory"}));
     EXPECT_EQ(host.buttons(), "1000 1020") << "the window is back at its first state";
     ASSERT_EQ(window.lines().GetSize(), before.GetSize());
     for (int i = 0; i < before.GetSize(); ++i)

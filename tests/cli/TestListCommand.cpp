@@ -37,18 +37,21 @@ TEST(ListCommand, FailuresShowTheMainWindowsMessages)
     };
     const std::string data = test::dataDir().string();
     const Case cases[] = {
-        {data + "/broken-ins-nul.ins",
-         "Error Open InsDef-File: " + data +
-             "/broken-ins-nul.ins: holds a NUL byte (at byte 12), so it is no instrument definition file\n"},
-        {data + "/no-such.ins",
-         "Error Open InsDef-File: " + data + "/no-such.ins: cannot be read: No such file or directory\n"},
+        {data + "/broken-ins-nul.ins", "quorvix-convert: error: " + data +
+                                           "/broken-ins-nul.ins: Error Open InsDef-File: holds a NUL byte (at "
+                                           "byte 12), so it is no text file\n"},
+        {data + "/no-such.ins", "quorvix-convert: error: " + data +
+                                    "/no-such.ins: Error Open InsDef-File: cannot be read: No such file or "
+                                    "directory\n"},
         {data + "/ins-no-instruments.ins",
-         "Error: No Instrumentendefinitions in file: " + data + "/ins-no-instruments.ins\n"},
+         "quorvix-convert: error: " + data + "/ins-no-instruments.ins: Error: No Instrumentendefinitions in file\n"},
+        {data + "/script-synth.txt", ""},
+        {"", "quorvix-convert: error: '': Error Open InsDef-File: cannot be read: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         const auto result = test::runConvert({"list", c.file});
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.status, c.err.empty() ? 0 : 1) << c.file;
+        EXPECT_EQ(result.out.empty(), !c.err.empty()) << result.out;
         EXPECT_EQ(result.err, c.err);
     }
     const auto usage = test::runConvert({"list"});
@@ -73,7 +76,11 @@ TEST(ListCommand, CorpusFilesAndForeignBinaries)
     const auto foreign = test::runConvert({"list", (corpus / "ins" / "foreign" / "piano.ins").string()});
     EXPECT_EQ(foreign.status, 1);
     EXPECT_EQ(foreign.out, "");
-    EXPECT_EQ(foreign.err.rfind("Error Open InsDef-File: ", 0), 0u) << foreign.err;
+    EXPECT_EQ(foreign.err.rfind("quorvix-convert: error: " + (corpus / "ins" / "foreign" / "piano.ins").string() +
+                                    ": Error Open InsDef-File: ",
+                                0),
+              0u)
+        << foreign.err;
 }
 
 } // namespace

@@ -180,9 +180,8 @@ TEST(ToCakewalk, DefaultNameAndOutputComeFromTheScriptPath)
     writeFile(written, "keep me");
     const RunResult refused = runConvert({"to-cakewalk", script.string()}, dir.path(), {kEpoch});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "error: \"" + written.string() +
-                               "\" already exists and is not empty; use --force to "
-                               "replace it\n");
+    EXPECT_EQ(refused.err, "quorvix-convert: error: " + written.string() +
+                               ": already exists and is not empty; use --force to replace it\n");
     EXPECT_EQ(readFile(written), "keep me");
     const RunResult forced = runConvert({"to-cakewalk", script.string(), "--force"}, dir.path(), {kEpoch});
     EXPECT_EQ(forced.status, 0) << describe(forced);
@@ -212,21 +211,26 @@ TEST(ToCakewalk, FailuresPrintTheWindowsMessagesWithTheReason)
     const std::vector<Case> cases = {
         {{"to-cakewalk", longLine.string()},
          1,
-         "error: Error: No Windows Patchname Script (\"" + longLine.string() +
-             "\": line 6 is longer than 256 characters)\nerror: Error Convert\n"},
+         "quorvix-convert: error: " + longLine.string() +
+             ": Error: No Windows Patchname Script: line 6 is longer than 256 characters\n"
+             "quorvix-convert: error: " + longLine.string() + ": Error Convert\n"},
         {{"to-cakewalk", banks.string()},
          1,
-         "error: Error Convert (\"" + banks.string() +
-             "\": line 1001: bank \"1000\" would be distinct bank number 1001; at most 1000 are allowed)\n"},
+         "quorvix-convert: error: " + banks.string() +
+             ": Error Convert: line 1001: bank \"1000\" would be distinct bank number 1001; at most 1000 are "
+             "allowed\n"},
         {{"to-cakewalk", missing.string(), "--name", "X"},
          1,
-         "error: Error Convert (cannot open \"" + missing.string() + "\": No such file or directory)\n"},
+         "quorvix-convert: error: " + missing.string() + ": Error Convert: cannot be read: No such file or directory\n"},
         {{"to-cakewalk", dir.path().string(), "--name", "X"},
          1,
-         "error: Error Convert (cannot open \"" + dir.path().string() + "\": Is a directory)\n"},
+         "quorvix-convert: error: " + dir.path().string() + ": Error Convert: cannot be read: Is a directory\n"},
+        {{"to-cakewalk", "", "--name", "X"},
+         1,
+         "quorvix-convert: error: '': Error Convert: cannot be read: No such file or directory\n"},
         {{"to-cakewalk", banks.string(), "--name", ""},
          2,
-         "error: the instrument name must not be empty; give one with --name NAME\n"},
+         "quorvix-convert: error: the instrument name must not be empty; give one with --name NAME\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[1]);

@@ -196,7 +196,7 @@ TEST_F(ToCubase, DefinitionIsChosenByIndexByNameOrNotAtAll)
     const auto none = runConvert({"to-cubase", kSeveral}, dir.path());
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.err,
-              "error: \"" + kSeveral +
+              "quorvix-convert: error: \"" + kSeveral +
                   "\" holds 5 instrument definitions (0 to 4); choose one with --index N, --definition "
                   "NAME or --all:" +
                   list);
@@ -218,14 +218,14 @@ TEST_F(ToCubase, DefinitionIsChosenByIndexByNameOrNotAtAll)
     };
     const std::vector<Usage> usages = {
         {{"--index", "5"},
-         "error: --index 5 is out of range: \"" + kSeveral + "\" holds 5 instrument definitions"},
-        {{"--index", "-1"}, "error: --index -1 is out of range"},
-        {{"--definition", "Gamma"}, "error: no instrument definition is named \"Gamma\""},
-        {{"--definition", "alpha "}, "error: no instrument definition is named \"alpha \""},
+         "quorvix-convert: error: --index 5 is out of range: \"" + kSeveral + "\" holds 5 instrument definitions"},
+        {{"--index", "-1"}, "quorvix-convert: error: --index -1 is out of range"},
+        {{"--definition", "Gamma"}, "quorvix-convert: error: no instrument definition is named \"Gamma\""},
+        {{"--definition", "alpha "}, "quorvix-convert: error: no instrument definition is named \"alpha \""},
         {{"--index", "1", "--all"}, "--index excludes --all"},
         {{"--index", "1", "--definition", "Beta"}, "--index excludes --definition"},
         {{"--index", "x"}, ""},
-        {{"--all", "-o", "-"}, "error: --all writes one file per definition"},
+        {{"--all", "-o", "-"}, "quorvix-convert: error: --all writes one file per definition"},
     };
     for (const auto& usage : usages) {
         auto args = std::vector<std::string>{"to-cubase", kSeveral};
@@ -264,7 +264,7 @@ TEST_F(ToCubase, AllWritesOneScriptPerDefinitionAndNumbersRepeatedNames)
     const auto refused = runConvert({"to-cubase", kSeveral, "--all"}, dir.path(), epochEnv("42"));
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err,
-              "error: \"Beta (2).txt\" already exists and is not empty; use --force to replace it\n");
+              "quorvix-convert: error: Beta (2).txt: already exists and is not empty; use --force to replace it\n");
     EXPECT_FALSE(fs::exists(dir / "Alpha.txt"));
     EXPECT_EQ(readFile(dir / "Beta (2).txt"), "keep me");
 
@@ -275,7 +275,7 @@ TEST_F(ToCubase, AllWritesOneScriptPerDefinitionAndNumbersRepeatedNames)
 
     const auto noFolder = runConvert({"to-cubase", kSeveral, "--all", "-o", (dir / "missing").string()});
     EXPECT_EQ(noFolder.status, 1);
-    EXPECT_EQ(noFolder.err, "error: \"" + (dir / "missing").string() + "\" is not a folder\n");
+    EXPECT_EQ(noFolder.err, "quorvix-convert: error: " + (dir / "missing").string() + ": is not a folder\n");
 }
 
 TEST_F(ToCubase, ExistingNonEmptyFileIsReplacedOnlyWithForce)
@@ -286,7 +286,8 @@ TEST_F(ToCubase, ExistingNonEmptyFileIsReplacedOnlyWithForce)
     const auto refused = runConvert({"to-cubase", kSingle}, dir.path(), epochEnv("0"));
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err,
-              "error: \"Test Synth10 A.txt\" already exists and is not empty; use --force to replace it\n");
+              "quorvix-convert: error: Test Synth10 A.txt: already exists and is not empty; use --force to replace "
+              "it\n");
     EXPECT_EQ(readFile(target), "old text that is longer than nothing");
 
     const auto forced = runConvert({"to-cubase", kSingle, "--force"}, dir.path(), epochEnv("0"));
@@ -332,7 +333,7 @@ TEST_F(ToCubase, SourceDateEpochMakesTheScriptReproducible)
         EXPECT_EQ(run.status, 2) << "\"" << value << "\"";
         EXPECT_EQ(
             run.err,
-            "error: SOURCE_DATE_EPOCH must be a whole number of seconds from 0 to 253402300799, not \"" +
+            "quorvix-convert: error: SOURCE_DATE_EPOCH must be a whole number of seconds from 0 to 253402300799, not \"" +
                 value + "\"\n");
     }
     EXPECT_TRUE(fs::is_empty(dir.path()));
@@ -344,28 +345,30 @@ TEST_F(ToCubase, FileErrorsNameThePathAndTheReason)
     const auto missing = runConvert({"to-cubase", (dir / "absent.ins").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(
-        missing.err.rfind("error: \"" + (dir / "absent.ins").string() + "\": Error Open InsDef-File", 0), 0u)
+        missing.err.rfind("quorvix-convert: error: " + (dir / "absent.ins").string() + ": Error Open InsDef-File", 0),
+        0u)
         << missing.err;
 
     const auto noDefinitions = runConvert({"to-cubase", kNoDefinitions});
     EXPECT_EQ(noDefinitions.status, 1);
     EXPECT_EQ(noDefinitions.err,
-              "error: \"" + kNoDefinitions + "\": Error: No Instrumentendefinitions in file\n");
+              "quorvix-convert: error: " + kNoDefinitions + ": Error: No Instrumentendefinitions in file\n");
 
     writeFile(dir / "plain", "a file");
     const auto parentIsFile = runConvert({"to-cubase", kSingle, "-o", (dir / "plain" / "x.txt").string()});
     EXPECT_EQ(parentIsFile.status, 1);
     EXPECT_EQ(
-        parentIsFile.err.rfind("error: cannot write \"" + (dir / "plain" / "x.txt").string() + "\": ", 0), 0u)
+        parentIsFile.err.rfind("quorvix-convert: error: " + (dir / "plain" / "x.txt").string() + ": cannot be written: ", 0),
+        0u)
         << parentIsFile.err;
     EXPECT_GT(parentIsFile.err.size(),
-              ("error: cannot write \"" + (dir / "plain" / "x.txt").string() + "\": \n").size())
+              ("quorvix-convert: error: " + (dir / "plain" / "x.txt").string() + ": cannot be written: \n").size())
         << "the system's reason follows";
 
     if (fs::exists("/dev/full")) {
         const auto full = runConvert({"to-cubase", kSingle, "-o", "/dev/full"});
         EXPECT_EQ(full.status, 1);
-        EXPECT_EQ(full.err.rfind("error: cannot write \"/dev/full\": ", 0), 0u) << full.err;
+        EXPECT_EQ(full.err.rfind("quorvix-convert: error: /dev/full: cannot be written: ", 0), 0u) << full.err;
     }
 
 #if !defined(_WIN32)

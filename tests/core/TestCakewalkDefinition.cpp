@@ -118,22 +118,39 @@ TEST(CakewalkDefinition, SynthExampleByteForByte)
     EXPECT_TRUE(conversion.detail.empty());
 }
 
-TEST(CakewalkDefinition, ScriptsWithoutEntriesGiveTheTwentyFixedLines)
+TEST(CakewalkDefinition, TextWithoutEntryLinesIsNoScript)
 {
-    for (const std::string script :
-         {"", "\n\n", "[cubase parse file]\r\n[mode] M\r\n[g1] G\r\n[end]",
-          "\t[p2, 1, 0, 0] indented with a tab\n[P2, 1, 0, 0] capital\n[p\n[px]\n"}) {
-        const auto conversion = convert(script);
-        const Banks banks = banksOf(conversion);
-        EXPECT_EQ(conversion.lines.GetSize(), 20) << script;
-        EXPECT_TRUE(banks.sections.empty());
-        EXPECT_TRUE(banks.lines.empty());
+    const std::string noEntry = "holds no entry line (\"[p2, program, msb, lsb] name\")";
+    const struct
+    {
+        std::string script;
+        std::string detail;
+        std::string warnings;
+    } cases[] = {
+        {"", noEntry, ""},
+        {"\n\n", noEntry, ""},
+        {"[cubase parse file]\r\n[mode] M\r\n[g1] G\r\n[end]", noEntry, ""},
+        {"[cubase parse file]\r[p2, 0, 0, 0] A\r[end]\r",
+         noEntry + "; its lines end in a lone CR, which Cubase scripts do not use", ""},
+        {"\t[p2, 1, 0, 0] indented with a tab\n[P2, 1, 0, 0] capital\n[p\n[px]\n", noEntry,
+         "1: entry line indented with a tab left out: only an entry line indented with spaces (or not at all) "
+         "is read\n"},
+    };
+    for (const auto& c : cases) {
+        const auto conversion = convert(c.script);
+        EXPECT_EQ(conversion.status, Status::NoEntries) << c.script;
+        EXPECT_EQ(conversion.detail, c.detail);
+        EXPECT_EQ(conversion.lines.GetSize(), 0);
+        std::string warnings;
+        for (const auto& warning : conversion.warnings.list())
+            warnings += std::to_string(warning.at.line) + ": " + warning.message + "\n";
+        EXPECT_EQ(warnings, c.warnings);
     }
     // The name is used as typed, a single space included.
-    const auto spaced = convert("", " ");
-    ASSERT_EQ(spaced.lines.GetSize(), 20);
+    const auto spaced = convert("[p2, 0, 0, 0] A\n", " ");
+    ASSERT_EQ(spaced.lines.GetSize(), 24);
     EXPECT_EQ(spaced.lines[4], "; Instrument:  ");
-    EXPECT_EQ(spaced.lines[19], "[  ]");
+    EXPECT_EQ(spaced.lines[22], "[  ]");
 }
 
 TEST(CakewalkDefinition, EntryLinesAreReadAsTheLineRulesSay)
@@ -326,7 +343,7 @@ TEST(CakewalkDefinition, ReadErrorInTheMiddleFailsTheRun)
     std::istream in(&buffer);
     const auto conversion = ConvertToCakewalkDefinition(in, "Synth", kStamp);
     EXPECT_EQ(conversion.status, Status::ReadError);
-    EXPECT_EQ(conversion.detail, "read error at line " + std::to_string((1 << 20) / 33 + 1));
+    EXPECT_EQ(conversion.detail, "read error");
     EXPECT_EQ(conversion.lines.GetSize(), 0);
 
     std::istringstream broken("[p2, 1, 0, 0] A\n");
@@ -346,16 +363,16 @@ TEST(CakewalkDefinition, FromAFile)
     const auto missing = ConvertToCakewalkDefinitionFile((dir / "none.txt").string(), "Synth", kStamp);
     EXPECT_EQ(missing.status, Status::CannotOpen);
     EXPECT_EQ(missing.detail,
-              "cannot open \"" + (dir / "none.txt").string() + "\": No such file or directory");
+              "cannot be read: No such file or directory");
     const auto folder = ConvertToCakewalkDefinitionFile(dir.path().string(), "Synth", kStamp);
     EXPECT_EQ(folder.status, Status::CannotOpen);
-    EXPECT_EQ(folder.detail, "cannot open \"" + dir.path().string() + "\": Is a directory");
+    EXPECT_EQ(folder.detail, "cannot be read: Is a directory");
 
     const auto longFile = dir / "Long.txt";
     test::writeFile(longFile, "[p2, 1, 0, 0] A\n" + repeated(257, 'x'));
     const auto tooLong = ConvertToCakewalkDefinitionFile(longFile.string(), "Synth", kStamp);
     EXPECT_EQ(tooLong.status, Status::LineTooLong);
-    EXPECT_EQ(tooLong.detail, "\"" + longFile.string() + "\": line 2 is longer than 256 characters");
+    EXPECT_EQ(tooLong.detail, "line 2 is longer than 256 characters");
 }
 
 TEST(CakewalkDefinition, BankNumberHelpers)

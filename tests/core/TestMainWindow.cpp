@@ -70,6 +70,7 @@ public:
         return 0;
     }
     std::uint32_t CWInsSetDef(MIDIFile*, int) override { return setDefFails ? 1 : 0; }
+    std::string LoadError(MIDIFile*) override { return "has none of the section lines"; }
     std::uint32_t CWInsGetBankVoiceList(MIDIFile*, char*, ZT_cwbankvoice** out, long* count) override
     {
         if (voiceListFails)
@@ -180,7 +181,7 @@ TEST(MainWindow, LoadDefinitionFailuresLeaveTheCakewalkOnlyState)
              w.library.loadFails = true;
              w.host.openAnswers.push_back("/x/broken.ins");
          },
-         {messages::kOpenInsFailed},
+         {std::string(messages::kOpenInsFailed) + "\n\n/x/broken.ins: has none of the section lines"},
          kNoFields},
         {"no definitions",
          [](Window& w) {

@@ -198,7 +198,9 @@ TEST(SaveFlow, ConvertToDefinitionFailuresResetAndKeepTheLines)
     w.host.nameAnswers.insert(w.host.nameAnswers.end(), {std::string(), std::string(" ")});
     w.host.events.clear();
     w.dialog.ConvertToCakewalkDefinition();
-    EXPECT_EQ(w.host.messages(), std::vector<std::string>{messages::kConvertFailed});
+    EXPECT_EQ(w.host.messages(), std::vector<std::string>{std::string(messages::kConvertFailed) + "\n\n" +
+                                                          (w.dir / "missing.txt").string() +
+                                                          ": cannot be read: No such file or directory"});
 
     // A line of 257 characters after valid entries.
     writeFile(w.dir / "long.txt", std::string(kSmallScript) + std::string(257, 'x') + "\r\n");
@@ -207,7 +209,10 @@ TEST(SaveFlow, ConvertToDefinitionFailuresResetAndKeepTheLines)
     w.host.nameAnswers.push_back("Synth");
     w.host.events.clear();
     w.dialog.ConvertToCakewalkDefinition();
-    EXPECT_EQ(w.host.messages(), (std::vector<std::string>{messages::kNoWindowsScript, messages::kConvertFailed}));
+    EXPECT_EQ(w.host.messages(),
+              (std::vector<std::string>{std::string(messages::kNoWindowsScript) + "\n\n" + (w.dir / "long.txt").string() +
+                                            ": line 8 is longer than 256 characters",
+                                        messages::kConvertFailed}));
     EXPECT_EQ(w.host.events[1].buttons, "") << "the first message comes before the buttons reset";
     EXPECT_EQ(w.host.events[2].buttons, "1000 1020");
     EXPECT_EQ(w.dialog.lines().GetSize(), linesBefore) << "a failed conversion leaves the lines as they were";

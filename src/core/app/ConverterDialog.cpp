@@ -374,8 +374,12 @@ void ConverterDialog::ConvertToCakewalkDefinition()
     // The script is read once, whole; the conversion then works on its bytes.
     const InputFile script = readInputFile(m_scriptPath);
     if (!script.ok()) {
+        // What is no text is no script; what cannot be read fails the conversion.
+        if (script.notText)
+            m_host.message(withReason(messages::kNoWindowsScript, m_scriptPath, script.error));
         ResetButtons();
-        m_host.message(withReason(messages::kConvertFailed, m_scriptPath, script.error));
+        m_host.message(script.notText ? std::string(messages::kConvertFailed)
+                                      : withReason(messages::kConvertFailed, m_scriptPath, script.error));
         return;
     }
     DefinitionConversion result =

@@ -140,6 +140,7 @@ InputFile readInputFile(const std::string& path, std::string_view kind)
         std::string error;
         if (!take(result.bytes, std::string_view(block.data(), static_cast<std::size_t>(got)), kind,
                   error)) {
+            result.notText = !error.empty() && error.rfind("is larger", 0) != 0;
             result.error = std::move(error);
             break;
         }
@@ -177,6 +178,7 @@ InputFile readInputFile(const std::string& path, std::string_view kind)
         const std::size_t got = std::fread(block.data(), 1, block.size(), in);
         std::string error;
         if (got > 0 && !take(result.bytes, std::string_view(block.data(), got), kind, error)) {
+            result.notText = !error.empty() && error.rfind("is larger", 0) != 0;
             result.error = std::move(error);
             break;
         }

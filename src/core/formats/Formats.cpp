@@ -43,6 +43,10 @@ ReadResult readInstruments(std::string bytes, FileFormat format, std::string_vie
         break;
     }
     ReadResult result;
+    if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) {
+        result.fail({}, "is empty");
+        return result;
+    }
     result.fail({}, "is none of the files Quorvix reads: an instrument definition file (.ins), a Cubase "
                     "patchname script, a MIDNAM document or a REAPER bank file");
     return result;

@@ -11,7 +11,6 @@
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -565,8 +564,11 @@ DefinitionConversion ConvertToCakewalkDefinition(std::istream& script, std::stri
 {
     std::string bytes;
     bool failed = false;
+    char block[1 << 16];
     try {
-        bytes.assign(std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>());
+        // read() turns an exception of the stream's buffer into the bad bit.
+        while (script.read(block, sizeof block) || script.gcount() > 0)
+            bytes.append(block, static_cast<std::size_t>(script.gcount()));
         failed = script.bad();
     } catch (const std::ios_base::failure&) {
         failed = true;
