@@ -1,0 +1,229 @@
+#include "formats/reaper/ReabankWriter.h"
+
+#include "formats/reaper/ReaperText.h"
+
+#include <algorithm>
+#include <array>
+
+namespace quorvix {
+
+namespace {
+
+constexpr std::int32_t kLastBank = 127 * 128 + 127;
+
+/// Collects one line at a time and hands it to the sink with its LF.
+class LineWriter
+{
+public:
+    explicit LineWriter(OutputSink& out) : m_out(out) {}
+
+    LineWriter& operator<<(std::string_view text)
+    {
+        m_line.append(text);
+        return *this;
+    }
+    LineWriter& operator<<(std::int32_t number) { return *this << std::string_view(std::to_string(number)); }
+    void end()
+    {
+        m_line += '\n';
+        m_out.write(m_line);
+        m_line.clear();
+    }
+
+private:
+    OutputSink& m_out;
+    std::string m_line;
+};
+
+/// The comment lines, and a blank line, for a device that does not select banks with CC0 and CC32 together.
+std::string_view methodNote(BankSelectMethod method)
+{
+    switch (method) {
+    case BankSelectMethod::Normal:
+        break;
+    case BankSelectMethod::MsbOnly:
+        return "// The device selects banks with CC0 (bank select MSB) alone. REAPER sends CC0 and CC32 for "
+               "every bank,\n// so ReaControlMIDI also sends the LSB written below, which such a device "
+               "ignores.\n\n";
+    case BankSelectMethod::LsbOnly:
+        return "// The device selects banks with CC32 (bank select LSB) alone. REAPER sends CC0 and CC32 for "
+               "every bank,\n// so ReaControlMIDI also sends the MSB written below, which such a device "
+               "ignores.\n\n";
+    case BankSelectMethod::ProgramChange:
+        return "// The device selects a bank with a program change of 100 + the bank number, sent before the "
+               "patch's own,\n// which a bank file cannot send: send the program change named above a bank "
+               "(from the MIDI editor\n// or a second ReaControlMIDI), then pick the patch. The MSB and LSB "
+               "REAPER sends are ignored.\n\n";
+    }
+    return {};
+}
+
+std::string bankName(const InstrumentSet& set, const Bank& bank)
+{
+    std::string name = oneLine(set.text(bank.name), set.encoding);
+    if (name.empty() && bank.patchList >= 0 &&
+        static_cast<std::size_t>(bank.patchList) < set.patchLists.size())
+        name = oneLine(set.text(set.patchLists[static_cast<std::size_t>(bank.patchList)].name), set.encoding);
+    if (name.empty())
+        name = "Bank " + std::to_string(bank.number);
+    return name;
+}
+
+void writeBank(const InstrumentSet& set, const Instrument& instrument, const Bank& bank, LineWriter& line,
+               Diagnostics& warnings)
+{
+    const std::string name = bankName(set, bank);
+    if (bank.number < 0 || bank.number > kLastBank) {
+        warnings.warn(0, "bank " + std::to_string(bank.number) + " \"" + name +
+                             "\" is left out: REAPER numbers banks 0 to 16383 (MSB and LSB 0 to 127)");
+        return;
+    }
+    if (instrument.method == BankSelectMethod::ProgramChange) {
+        line << "// Bank " << bank.number << ": program change " << 100 + bank.number << " first";
+        line.end();
+    }
+    line << "Bank " << bank.number / 128 << " " << bank.number % 128 << " " << name;
+    line.end();
+    if (bank.patchList < 0 || static_cast<std::size_t>(bank.patchList) >= set.patchLists.size())
+        return;
+    const auto& patches = set.patchLists[static_cast<std::size_t>(bank.patchList)].patches;
+    std::vector<const Patch*> order;
+    order.reserve(patches.size());
+    for (const Patch& patch : patches)
+        order.push_back(&patch);
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Patch* a, const Patch* b) { return a->program < b->program; });
+    for (const Patch* patch : order) {
+        const std::string where = "bank " + std::to_string(bank.number) + " \"" + name + "\": program " +
+                                  std::to_string(patch->program);
+        if (patch->program > 127) {
+            warnings.warn(0, where + " is left out: programs are 0 to 127");
+            continue;
+        }
+        std::string patchName = oneLine(set.text(patch->name), set.encoding);
+        if (patchName.empty()) {
+            patchName = "Program " + std::to_string(patch->program);
+            warnings.warn(0, where + " has no name; written as \"" + patchName + "\"");
+        }
+        line << std::int32_t{patch->program} << " " << patchName;
+        line.end();
+    }
+}
+
+/// "0-7, 16, 18-19" for ascending programs.
+std::string programRanges(const std::vector<std::uint8_t>& programs)
+{
+    std::string text;
+    for (std::size_t i = 0; i < programs.size();) {
+        std::size_t last = i;
+        while (last + 1 < programs.size() && programs[last + 1] == programs[last] + 1)
+            ++last;
+        text += (text.empty() ? "" : ", ") + std::to_string(programs[i]);
+        if (last > i)
+            text += "-" + std::to_string(programs[last]);
+        i = last + 1;
+    }
+    return text;
+}
+
+} // namespace
+
+void writeReabank(const InstrumentSet& set, const Instrument& instrument, const ReaperOptions& options,
+                  OutputSink& out, Diagnostics& warnings)
+{
+    LineWriter line(out);
+    line << "// REAPER bank file generated with Quorvix " << options.stamp.date << " " << options.stamp.time;
+    line.end();
+    line << "// Instrument: " << oneLine(set.text(instrument.name), set.encoding);
+    line.end();
+    line << "// Source: " << oneLine(options.sourceName, TextEncoding::Utf8);
+    line.end();
+    line.end();
+    out.write(methodNote(instrument.method));
+    for (const Bank& bank : instrument.banks)
+        writeBank(set, instrument, bank, line, warnings);
+}
+
+std::vector<NoteListUse> noteListsOf(const InstrumentSet& set, const Instrument& instrument)
+{
+    const auto valid = [&](std::int32_t list) {
+        return list >= 0 && static_cast<std::size_t>(list) < set.noteLists.size();
+    };
+    std::vector<NoteListUse> uses;
+    std::vector<std::size_t> useIndex(set.noteLists.size(), 0); ///< 1 + the list's place in uses; 0 = unused
+    const auto useOf = [&](std::int32_t list) -> NoteListUse& {
+        std::size_t& index = useIndex[static_cast<std::size_t>(list)];
+        if (index == 0) {
+            uses.push_back(NoteListUse{list, list == instrument.noteList, {}});
+            index = uses.size();
+        }
+        return uses[index - 1];
+    };
+    for (std::size_t b = 0; b < instrument.banks.size(); ++b) {
+        const Bank& bank = instrument.banks[b];
+        if (bank.patchList < 0 || static_cast<std::size_t>(bank.patchList) >= set.patchLists.size())
+            continue;
+        for (const Patch& patch : set.patchLists[static_cast<std::size_t>(bank.patchList)].patches) {
+            const std::int32_t list = valid(patch.noteList) ? patch.noteList : instrument.noteList;
+            if (valid(list))
+                useOf(list).users.push_back(PatchUser{static_cast<std::int32_t>(b), patch.program});
+        }
+    }
+    if (valid(instrument.noteList))
+        useOf(instrument.noteList);
+    return uses;
+}
+
+void writeReaperNoteNames(const InstrumentSet& set, const Instrument& instrument, std::int32_t noteList,
+                          const ReaperOptions& options, OutputSink& out)
+{
+    if (noteList < 0 || static_cast<std::size_t>(noteList) >= set.noteLists.size())
+        return;
+    const NoteList& list = set.noteLists[static_cast<std::size_t>(noteList)];
+    LineWriter line(out);
+    line << "# " << oneLine(set.text(instrument.name), set.encoding) << ": note names \""
+         << oneLine(set.text(list.name), set.encoding) << "\"";
+    line.end();
+
+    std::vector<PatchUser> users;
+    for (NoteListUse& use : noteListsOf(set, instrument)) {
+        if (use.noteList == noteList)
+            users = std::move(use.users);
+    }
+    if (noteList == instrument.noteList) {
+        line << "# The instrument's note names, for every patch that has none of its own";
+        line.end();
+    }
+    for (std::size_t i = 0; i < users.size();) {
+        const std::int32_t bankIndex = users[i].bank;
+        const Bank& bank = instrument.banks[static_cast<std::size_t>(bankIndex)];
+        std::vector<std::uint8_t> programs;
+        for (; i < users.size() && users[i].bank == bankIndex; ++i)
+            programs.push_back(users[i].program);
+        line << "# Used by bank " << bank.number / 128 << " " << bank.number % 128 << " \""
+             << bankName(set, bank) << "\", program" << (programs.size() > 1 ? "s " : " ")
+             << programRanges(programs);
+        line.end();
+    }
+    line << "# Source: " << oneLine(options.sourceName, TextEncoding::Utf8) << ", generated with Quorvix "
+         << options.stamp.date << " " << options.stamp.time;
+    line.end();
+
+    // By number, so that the file holds each note once and highest first whatever order the list has.
+    std::array<const NameEntry*, 128> byNote{};
+    for (const NameEntry& note : list.notes) {
+        if (note.number <= 127)
+            byNote[note.number] = &note;
+    }
+    for (std::int32_t number = 127; number >= 0; --number) {
+        const NameEntry* note = byNote[static_cast<std::size_t>(number)];
+        const std::string name =
+            note != nullptr ? oneLine(set.text(note->name), set.encoding) : std::string();
+        if (name.empty())
+            continue;
+        line << number << " " << name;
+        line.end();
+    }
+}
+
+} // namespace quorvix
