@@ -20,5 +20,6 @@ struct CommandExit
 void setupListCommand(CLI::App& app);
 void setupToCubaseCommand(CLI::App& app);
 void setupToCakewalkCommand(CLI::App& app);
+void setupToReabankCommand(CLI::App& app);
 
 } // namespace quorvix::cli

@@ -25,6 +25,7 @@ int main(int argc, char** argv)
     setupListCommand(app);
     setupToCubaseCommand(app);
     setupToCakewalkCommand(app);
+    setupToReabankCommand(app);
 
     try {
         app.parse(argc, argv);

@@ -2,6 +2,7 @@
 
 #include "formats/cubase/ScriptReader.h"
 #include "formats/ins/InsReader.h"
+#include "formats/reaper/ReabankReader.h"
 
 namespace quorvix {
 
@@ -12,6 +13,8 @@ FileFormat detectFormat(std::string_view bytes)
         return FileFormat::Ins;
     if (looksLikeCubaseScript(head))
         return FileFormat::CubaseScript;
+    if (looksLikeReabank(head))
+        return FileFormat::Reabank;
     return FileFormat::Unknown;
 }
 
@@ -39,6 +42,8 @@ ReadResult readInstruments(std::string bytes, FileFormat format, std::string_vie
         return readIns(std::move(bytes));
     case FileFormat::CubaseScript:
         return readCubaseScript(std::move(bytes), fileStem);
+    case FileFormat::Reabank:
+        return readReabank(std::move(bytes), fileStem);
     default:
         break;
     }
