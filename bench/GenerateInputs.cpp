@@ -4,7 +4,7 @@
 //
 //   quorvix-bench-generate OUTDIR MEGABYTES...
 //
-// writes OUTDIR/master-<N>MB.ins and OUTDIR/script-<N>MB.txt for each N.
+// writes OUTDIR/master-<N>MB.ins, OUTDIR/script-<N>MB.txt and OUTDIR/script-random-<N>MB.txt for each N.
 
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -167,10 +168,13 @@ std::string masterIns(std::uint64_t targetBytes)
 }
 
 /// Writes a Cubase patchname script of about `targetBytes` with exactly 1000 banks (when the size allows
-/// one entry per bank): entries cycle through the banks so that every bank collects many programs.
-std::string cubaseScript(std::uint64_t targetBytes)
+/// one entry per bank): every group visits each bank once, so that every bank collects many programs. With
+/// `shuffled` the banks of each group come in a new random order, as in scripts merged from many sources;
+/// otherwise they come in one fixed cycle.
+std::string cubaseScript(std::uint64_t targetBytes, bool shuffled)
 {
     Random random(0x43554241ULL + targetBytes);
+    Random order(0x5348554646ULL + targetBytes);
     std::string text;
     text.reserve(static_cast<std::size_t>(targetBytes + 4096));
     text += "[cubase parse file]\r\n[parser version 0001]\r\n"
@@ -179,6 +183,9 @@ std::string cubaseScript(std::uint64_t targetBytes)
             "[device name] Bench Synth\r\n[script name] Bench Synth\r\n[script version] -\r\n\r\n"
             "[define patchnames]\r\n\r\n[mode]\tXG Voices\r\n\r\n[g1]\tStandard XG Voices\r\n\r\n";
     constexpr int kBankCount = 1000;
+    int banks[kBankCount];
+    for (int i = 0; i < kBankCount; ++i)
+        banks[i] = i;
     char entry[64];
     std::uint32_t serial = 0;
     int group = 0;
@@ -188,7 +195,12 @@ std::string cubaseScript(std::uint64_t targetBytes)
         text += std::to_string(group);
         text += "\r\n";
         const int program = group % 128;
-        for (int bank = 0; bank < kBankCount && text.size() + 16 < targetBytes; ++bank) {
+        if (shuffled) {
+            for (int i = kBankCount - 1; i > 0; --i) // Fisher-Yates
+                std::swap(banks[i], banks[order.below(static_cast<std::uint32_t>(i + 1))]);
+        }
+        for (int visit = 0; visit < kBankCount && text.size() + 16 < targetBytes; ++visit) {
+            const int bank = banks[visit];
             const int number = bank * 7 + 3; // spread over MSB and LSB
             if (bank % 10 == 9) {
                 // Two-number form, as "Other Voices" writes it.
@@ -240,7 +252,8 @@ int main(int argc, char** argv)
         const std::uint64_t bytes = static_cast<std::uint64_t>(megabytes) * 1000 * 1000;
         const std::string suffix = std::to_string(megabytes) + "MB";
         if (!writeOut(outDir / ("master-" + suffix + ".ins"), masterIns(bytes)) ||
-            !writeOut(outDir / ("script-" + suffix + ".txt"), cubaseScript(bytes)))
+            !writeOut(outDir / ("script-" + suffix + ".txt"), cubaseScript(bytes, false)) ||
+            !writeOut(outDir / ("script-random-" + suffix + ".txt"), cubaseScript(bytes, true)))
             return 1;
     }
     return 0;

@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
-# Builds Quorvix in Release, generates the benchmark inputs into bench/out/ and measures both directions of
-# quorvix-convert on them: throughput, peak memory and the ratio to `wc -l` on the same file (measured in the
-# same run). Then runs the Google Benchmark program on the same inputs.
+# Builds Quorvix in Release, generates the benchmark inputs into bench/out/ and measures every command of
+# quorvix-convert on them: time, peak memory, and each as a ratio to `wc -l` on the same file, measured in the
+# same run (each conversion run follows a `wc -l` run, so that both meet the same load of the machine). Then
+# runs the Google Benchmark program on the same inputs.
 #
 #   bench/run.sh [SIZES...]        sizes in MB, default "1 10 100"
 #
 # Environment: QUORVIX_BENCH_BUILD_DIR (default build-bench), QUORVIX_BENCH_REPEAT (runs per measurement, the
 # fastest counts; default 3), QUORVIX_BENCH_OUTPUT (folder the converted files go to; default a fresh folder
 # in the system's temporary folder; /dev/shm leaves the disk out), QUORVIX_BENCH_SKIP_GBENCH=1 (only the
-# command-line figures), QUORVIX_BENCH_JOBS (build jobs, default 2), QUORVIX_BENCH_GUI_EXE (the desktop program,
-# e.g. build/src/gui/quorvix: also measures the time from its start to its window's first show, under Xvfb
-# when there is no display; needs xdotool).
+# command-line figures), QUORVIX_BENCH_JOBS (build jobs, default 2), QUORVIX_BENCH_CONVERT (measure this
+# quorvix-convert instead of the one built, e.g. an older build to compare with), QUORVIX_BENCH_ONLY (a
+# regular expression: only the commands whose name matches, e.g. 'to-cakewalk'), QUORVIX_BENCH_GUI_EXE (the
+# desktop program, e.g. build/src/gui/quorvix: also measures the time from its start to its window's first
+# show, under Xvfb when there is no display; needs xdotool).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${QUORVIX_BENCH_BUILD_DIR:-$root/build-bench}"
 repeat="${QUORVIX_BENCH_REPEAT:-3}"
 jobs="${QUORVIX_BENCH_JOBS:-2}"
+only="${QUORVIX_BENCH_ONLY:-.}"
 sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(1 10 100)
 inputs="$root/bench/out"
@@ -23,12 +27,13 @@ inputs="$root/bench/out"
 echo "== build (Release) in $build =="
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUORVIX_BUILD_GUI=OFF -DQUORVIX_BUILD_TESTS=OFF \
     -DQUORVIX_BUILD_BENCH=ON >/dev/null
-targets=(quorvix-convert quorvix-bench-generate)
-if [ -d "$build/bench/CMakeFiles/quorvix-bench.dir" ]; then # Google Benchmark was found
-    targets+=(quorvix-bench)
+targets=(quorvix-bench-generate)
+[ -n "${QUORVIX_BENCH_CONVERT:-}" ] || targets+=(quorvix-convert)
+if [ "${QUORVIX_BENCH_SKIP_GBENCH:-0}" != 1 ] && [ -d "$build/bench/CMakeFiles/quorvix-bench.dir" ]; then
+    targets+=(quorvix-bench) # Google Benchmark was found
 fi
 cmake --build "$build" --target "${targets[@]}" -j"$jobs" >/dev/null
-convert="$build/src/cli/quorvix-convert"
+convert="${QUORVIX_BENCH_CONVERT:-$build/src/cli/quorvix-convert}"
 
 echo "== inputs in $inputs =="
 "$build/bench/quorvix-bench-generate" "$inputs" "${sizes[@]}"
@@ -37,99 +42,109 @@ output_root="${QUORVIX_BENCH_OUTPUT:-${TMPDIR:-/tmp}}"
 work=$(mktemp -d "$output_root/quorvix-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 export SOURCE_DATE_EPOCH=1700000000 TZ=UTC
+TIMEFORMAT='%3R %3U %3S'
 
-# Runs a command `repeat` times; prints the fastest CPU time (user + system, seconds) and the largest peak
-# RSS in KB. CPU time is what the machine's other load disturbs least.
+# One run of a command: prints "WALL CPU PEAK_KB" (seconds to the millisecond, cpu = user + system) or
+# "fail". Output and messages are thrown away; the output folder is emptied first.
+run_once() {
+    rm -rf "$work/out"
+    mkdir -p "$work/out"
+    local timing status=0
+    { timing=$({ time /usr/bin/time -f '%M' -o "$work/peak" "$@" >/dev/null 2>"$work/stderr"; } 2>&1); } ||
+        status=$?
+    if [ "$status" -ne 0 ]; then
+        echo fail
+        return
+    fi
+    read -r wall user system <<<"$timing"
+    awk -v w="$wall" -v u="$user" -v s="$system" -v k="$(tail -n 1 "$work/peak")" \
+        'BEGIN { printf "%.3f %.3f %d\n", w, u + s, k }'
+}
+
+# Runs `wc -l FILE` and the command in turn, `repeat` times. Prints the fastest wall and cpu time of each
+# and the command's largest peak RSS: "WC_WALL WC_CPU WALL CPU PEAK_KB", or "fail".
 measure() {
-    local best="" peak=0 seconds user system kb
+    local file=$1
+    shift
+    local best_wc_wall="" best_wc_cpu="" best_wall="" best_cpu="" peak=0 wall cpu kb
     for _ in $(seq "$repeat"); do
-        rm -rf "$work/out"
-        mkdir -p "$work/out"
-        if ! /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null 2>"$work/stderr"; then
+        read -r wall cpu kb < <(run_once wc -l "$file")
+        best_wc_wall=$(awk -v a="$wall" -v b="$best_wc_wall" 'BEGIN { print (b == "" || a < b) ? a : b }')
+        best_wc_cpu=$(awk -v a="$cpu" -v b="$best_wc_cpu" 'BEGIN { print (b == "" || a < b) ? a : b }')
+        read -r wall cpu kb < <(run_once "$@")
+        if [ "$wall" = fail ]; then
             echo "FAILED: $*" >&2
             tail -n 5 "$work/stderr" >&2
-            echo "nan 0"
+            echo fail
             return
         fi
-        read -r seconds user system kb <"$work/time"
-        seconds=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')
-        if [ -z "$best" ] || awk -v a="$seconds" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best=$seconds
-        fi
+        best_wall=$(awk -v a="$wall" -v b="$best_wall" 'BEGIN { print (b == "" || a < b) ? a : b }')
+        best_cpu=$(awk -v a="$cpu" -v b="$best_cpu" 'BEGIN { print (b == "" || a < b) ? a : b }')
         [ "$kb" -gt "$peak" ] && peak=$kb
     done
-    echo "$best $peak"
+    echo "$best_wc_wall $best_wc_cpu $best_wall $best_cpu $peak"
 }
 
-# /usr/bin/time reports wall time in hundredths; `wc -l` needs finer resolution.
-wc_seconds() {
-    local best="" start end seconds
-    for _ in $(seq "$repeat"); do
-        start=$(date +%s.%N)
-        wc -l "$1" >/dev/null
-        end=$(date +%s.%N)
-        seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')
-        if [ -z "$best" ] || awk -v a="$seconds" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best=$seconds
-        fi
-    done
-    echo "$best"
-}
-
-precise() {
-    # The wall time of one run with nanosecond resolution (for the small inputs, where %e rounds to 0.01 s).
-    local best="" start end seconds
-    for _ in $(seq "$repeat"); do
-        rm -rf "$work/out"
-        mkdir -p "$work/out"
-        start=$(date +%s.%N)
-        "$@" >/dev/null 2>&1 || true
-        end=$(date +%s.%N)
-        seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }')
-        if [ -z "$best" ] || awk -v a="$seconds" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-            best=$seconds
-        fi
-    done
-    echo "$best"
+has_command() {
+    "$convert" --help 2>/dev/null | grep -q "^ *$1 "
 }
 
 echo
-echo "== quorvix-convert (fastest of $repeat runs; output to $output_root) =="
-printf '%-12s %-18s %7s %8s %8s %8s %8s %8s %8s\n' direction input MB wall_s MB/s cpu_s cpu_MB/s peak_MB peak/in
-declare -A seconds_of cpu_of peak_of
-for direction in to-cubase to-cakewalk; do
+echo "== quorvix-convert (fastest of $repeat runs; output to $output_root; x wc: the same figure of wc -l) =="
+printf '%-24s %-22s %6s %7s %7s %7s %7s %8s %8s %8s\n' command input MB wall_s MB/s cpu_s wc_cpu_s x_wc x_wc_cpu \
+    peak/in
+declare -A wall_of cpu_of peak_of
+names=(list to-cubase-one to-cubase-all to-cakewalk to-cakewalk-random to-reabank-all to-midnam-all)
+for name in "${names[@]}"; do
+    [[ "$name" =~ $only ]] || continue
+    case $name in
+    to-midnam-all) has_command to-midnam || continue ;;
+    to-reabank-all) has_command to-reabank || continue ;;
+    esac
     for size in "${sizes[@]}"; do
-        if [ "$direction" = to-cubase ]; then
-            file="$inputs/master-${size}MB.ins"
-            command=("$convert" to-cubase "$file" --all -o "$work/out" --force)
-        else
+        master="$inputs/master-${size}MB.ins"
+        case $name in
+        list) file=$master command=("$convert" list "$file") ;;
+        to-cubase-one) file=$master command=("$convert" to-cubase "$file" --index 0 -o -) ;;
+        to-cubase-all) file=$master command=("$convert" to-cubase "$file" --all -o "$work/out") ;;
+        to-cakewalk)
             file="$inputs/script-${size}MB.txt"
-            command=("$convert" to-cakewalk "$file" --name "Bench Synth" -o "$work/out/bench.ins" --force)
-        fi
+            command=("$convert" to-cakewalk "$file" --name "Bench Synth" -o -)
+            ;;
+        to-cakewalk-random)
+            file="$inputs/script-random-${size}MB.txt"
+            command=("$convert" to-cakewalk "$file" --name "Bench Synth" -o -)
+            ;;
+        to-reabank-all) file=$master command=("$convert" to-reabank "$file" --all -o "$work/out") ;;
+        to-midnam-all) file=$master command=("$convert" to-midnam "$file" --all -o "$work/out") ;;
+        esac
         bytes=$(stat -c %s "$file")
-        read -r cpu peak_kb < <(measure "${command[@]}")
-        seconds=$(precise "${command[@]}")
-        wc=$(wc_seconds "$file")
-        awk -v dir="$direction" -v name="$(basename "$file")" -v b="$bytes" -v s="$seconds" -v c="$cpu" \
-            -v k="$peak_kb" -v w="$wc" 'BEGIN {
-                mb = b / 1e6; peak = k / 1024;
-                rate = c > 0 ? sprintf("%.1f", mb / c) : "-"; # below the 10 ms resolution of the CPU time
-                printf "%-12s %-18s %7.1f %8.3f %8.1f %8.2f %8s %8.1f %8.2f   (x%.0f wc -l)\n", dir, name, mb, s,
-                    (s > 0 ? mb / s : 0), c, rate, peak, peak / mb, (w > 0 ? s / w : 0) }'
-        seconds_of["$direction/$size"]=$seconds
-        cpu_of["$direction/$size"]=$cpu
-        peak_of["$direction/$size"]=$peak_kb
+        read -r wc_wall wc_cpu wall cpu peak_kb < <(measure "$file" "${command[@]}")
+        [ "$wc_wall" = fail ] && continue
+        awk -v name="$name" -v input="$(basename "$file")" -v b="$bytes" -v w="$wall" -v c="$cpu" -v k="$peak_kb" \
+            -v ww="$wc_wall" -v wc="$wc_cpu" 'BEGIN {
+                mb = b / 1e6;
+                printf "%-24s %-22s %6.1f %7.3f %7.1f %7.3f %7.3f %8s %8s %8.2f\n", name, input, mb, w,
+                    (w > 0 ? mb / w : 0), c, wc, (ww > 0 ? sprintf("%.1f", w / ww) : "-"),
+                    (wc > 0 ? sprintf("%.1f", c / wc) : "-"), k / 1024 / mb }'
+        wall_of["$name/$size"]=$wall
+        cpu_of["$name/$size"]=$cpu
+        peak_of["$name/$size"]=$peak_kb
     done
 done
 
-[ -n "${seconds_of[to-cubase/10]:-}" ] && [ -n "${seconds_of[to-cubase/100]:-}" ] && echo &&
-    echo "== growth from 10 MB to 100 MB (linear: at most 12x) =="
-for direction in to-cubase to-cakewalk; do
-    if [ -n "${seconds_of[$direction/10]:-}" ] && [ -n "${seconds_of[$direction/100]:-}" ]; then
-        awk -v dir="$direction" -v s10="${seconds_of[$direction/10]}" -v s100="${seconds_of[$direction/100]}" \
-            -v c10="${cpu_of[$direction/10]}" -v c100="${cpu_of[$direction/100]}" \
-            -v m10="${peak_of[$direction/10]}" -v m100="${peak_of[$direction/100]}" 'BEGIN {
-                printf "%-12s wall time x%.1f   cpu time x%.1f   peak memory x%.1f\n", dir, s100 / s10,
+printed=""
+for name in "${names[@]}"; do
+    if [ -n "${wall_of[$name/10]:-}" ] && [ -n "${wall_of[$name/100]:-}" ]; then
+        if [ -z "$printed" ]; then
+            echo
+            echo "== growth from 10 MB to 100 MB (linear: at most 11x) =="
+            printed=1
+        fi
+        awk -v name="$name" -v w10="${wall_of[$name/10]}" -v w100="${wall_of[$name/100]}" \
+            -v c10="${cpu_of[$name/10]}" -v c100="${cpu_of[$name/100]}" \
+            -v m10="${peak_of[$name/10]}" -v m100="${peak_of[$name/100]}" 'BEGIN {
+                printf "%-24s wall time x%.1f   cpu time x%.1f   peak memory x%.1f\n", name, w100 / w10,
                     (c10 > 0 ? c100 / c10 : 0), m100 / m10 }'
     fi
 done

@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "base/FileWriter.h"
 #include "base/InputFile.h"
+#include "base/LargePages.h"
 
 #include <algorithm>
 #include <cctype>
@@ -129,6 +130,9 @@ Input readInput(const std::string& path, std::string_view message, std::string_v
         }
         fail(kExitFailure, path, message, file.error);
     }
+    // What the command builds from the input is about as large as the input, and quorvix-convert ends
+    // once it is written: its heap may keep large pages (see LargePages.h).
+    prepareLargePageHeap(file.bytes.size() + file.bytes.size() / 2);
     Input input;
     input.path = path;
     input.stem = std::filesystem::path(path).stem().string();
@@ -255,24 +259,30 @@ bool mayReplace(const std::string& path, bool force)
     return false;
 }
 
-bool writeOutput(const OutputTarget& target, const std::function<void(OutputSink&)>& produce)
+std::string writeOutputQuietly(const OutputTarget& target, const std::function<void(OutputSink&)>& produce)
 {
     if (target.toStdout) {
         StdoutSink out;
         produce(out);
-        if (!out.finish()) {
-            printError(std::string("standard output: cannot be written: ") + std::strerror(out.error()));
-            return false;
-        }
-        return true;
+        if (!out.finish())
+            return std::string("standard output: cannot be written: ") + std::strerror(out.error());
+        return {};
     }
     const WriteResult result = writeAtomically(target.path, [&](OutputSink& out) {
         produce(out);
         return true;
     });
     if (!result.ok)
-        printError(shownPath(target.path) + ": cannot be written: " + result.error);
-    return result.ok;
+        return shownPath(target.path) + ": cannot be written: " + result.error;
+    return {};
+}
+
+bool writeOutput(const OutputTarget& target, const std::function<void(OutputSink&)>& produce)
+{
+    const std::string error = writeOutputQuietly(target, produce);
+    if (!error.empty())
+        printError(error);
+    return error.empty();
 }
 
 void writeLines(OutputSink& out, const TextLines& lines)

@@ -106,6 +106,17 @@ bool mayReplace(const std::string& path, bool force);
 /// all. On failure prints "quorvix-convert: error: PATH: cannot be written: REASON" and returns false.
 bool writeOutput(const OutputTarget& target, const std::function<void(OutputSink&)>& produce);
 
+/// Same without printing: the message writeOutput would print ("PATH: cannot be written: REASON"), empty on
+/// success. `produce` is not called when the file cannot be opened.
+std::string writeOutputQuietly(const OutputTarget& target, const std::function<void(OutputSink&)>& produce);
+
+/// A sink that throws the bytes away.
+class DiscardSink final : public OutputSink
+{
+public:
+    void write(std::string_view) override {}
+};
+
 /// Writes the lines, each followed by CR LF.
 void writeLines(OutputSink& out, const TextLines& lines);
 

@@ -35,24 +35,39 @@ void convertScript(const ToCakewalkOptions& options, const Input& input, const O
     if (name.empty())
         usageError("the instrument name must not be empty; give one with --name NAME");
 
-    const DefinitionConversion conversion = ConvertToCakewalkDefinition(input.bytes, name, stamp);
-    printDiagnostics(input.path, conversion.warnings);
-    switch (conversion.status) {
-    case DefinitionConversion::Status::Ok:
-        break;
-    case DefinitionConversion::Status::LineTooLong:
-    case DefinitionConversion::Status::NoEntries:
-        printError(shownPath(input.path) + ": " + messages::kNoWindowsScript + ": " + conversion.detail);
-        fail(kExitFailure, input.path, messages::kConvertFailed);
-    default:
-        fail(kExitFailure, input.path, messages::kConvertFailed, conversion.detail);
+    DefinitionConversion result;
+    ScriptConversion conversion;
+    if (!conversion.read(input.bytes, result)) {
+        printDiagnostics(input.path, result.warnings);
+        switch (result.status) {
+        case DefinitionConversion::Status::LineTooLong:
+        case DefinitionConversion::Status::NoEntries:
+            printError(shownPath(input.path) + ": " + messages::kNoWindowsScript + ": " + result.detail);
+            fail(kExitFailure, input.path, messages::kConvertFailed);
+        default:
+            fail(kExitFailure, input.path, messages::kConvertFailed, result.detail);
+        }
     }
-    if (conversion.entriesNotReadBack > 0)
-        printWarning(input.path, std::to_string(conversion.entriesNotReadBack) +
-                                     (conversion.entriesNotReadBack == 1 ? " entry" : " entries") +
+    // The text goes straight to its target; the warnings, made while it is written, follow it. When the
+    // target cannot be opened they are made without it, so that they are printed all the same.
+    bool written = false;
+    const std::string error = writeOutputQuietly(target, [&](OutputSink& out) {
+        conversion.write(name, stamp, out, result);
+        written = true;
+    });
+    if (!written) {
+        DiscardSink nowhere;
+        conversion.write(name, stamp, nowhere, result);
+    }
+    printDiagnostics(input.path, result.warnings);
+    if (result.entriesNotReadBack > 0)
+        printWarning(input.path, std::to_string(result.entriesNotReadBack) +
+                                     (result.entriesNotReadBack == 1 ? " entry" : " entries") +
                                      " of the script will not read back from the written definition");
-    if (!writeOutput(target, [&](OutputSink& out) { writeLines(out, conversion.lines); }))
+    if (!error.empty()) {
+        printError(error);
         throw CommandExit{kExitFailure};
+    }
 }
 
 void runToCakewalk(const ToCakewalkOptions& options)

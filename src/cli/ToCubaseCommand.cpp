@@ -31,22 +31,18 @@ void runToCubase(const WriterOptions& options)
     InstrumentWriter writer;
     writer.extension = ".txt";
     writer.fileStemName = windowName;
-    writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out, Diagnostics& warnings) {
-        std::vector<ZT_cwbankvoice> voices = voiceRecords(set, instrument, convert);
+    std::string storage; // converted names, reused from one instrument to the next
+    writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out,
+                       Diagnostics& warnings) {
+        const std::vector<ScriptVoice> voices = ScriptVoices(set, instrument, convert, storage);
         std::string name = windowName(set, instrument);
         if (convert && set.encoding == TextEncoding::Utf8)
             name = utf8ToWindows1252(name);
-        std::vector<std::uint8_t> taken(voices.size(), 0);
-        std::int32_t cursor = 0;
-        TextLines lines;
-        const auto leftOut = ConvertToCubaseScript(voices.data(), static_cast<std::int32_t>(voices.size()),
-                                                   taken.data(), cursor, name, stamp, lines);
-        for (const std::int32_t i : leftOut) {
-            const ZT_cwbankvoice& voice = voices[static_cast<std::size_t>(i)];
-            warnings.warn(0, inQuotes(VoiceName(voice)) + " Bank " + std::to_string(voice.bank) +
+        for (const std::int32_t i : WriteCubaseScript(voices, name, stamp, out)) {
+            const ScriptVoice& voice = voices[static_cast<std::size_t>(i)];
+            warnings.warn(0, inQuotes(voice.name) + " Bank " + std::to_string(voice.bank) +
                                  " fits no group and is left out");
         }
-        writeLines(out, lines);
     };
     runWriterCommand(options, writer, input, read);
 }

@@ -293,3 +293,39 @@ TEST(ToCakewalk, CorpusDefinitionsSurviveTheRoundTrip)
         }
     }
 }
+
+TEST(ToCakewalk, WarningsComeWhateverTheTargetAndBeforeItsError)
+{
+    // The definition is written while the warnings are made; a target that cannot be opened still gets the
+    // script's warnings, then its own error, as when the text was made first.
+    TempDir dir;
+    const fs::path script = dir / "odd.txt";
+    writeFile(script, "\t[p2, 1, 1]\tTabbed\r\n[p2, 1, 1]\tA ;b\r\n[p2, 1, 1]\tB\r\n");
+    const std::string warnings =
+        script.string() +
+        ":1: warning: entry line indented with a tab left out: only an entry line indented with "
+        "spaces (or not at all) is read\n" +
+        script.string() +
+        ":2: warning: patch name \"A ;b\" is written as \"A;b\": a \";\" after a blank would "
+        "start a comment\n" +
+        script.string() +
+        ":2: warning: \"A ;b\" (program 1, bank 1) will not read back from the definition: "
+        "program 1 of this bank is named again later; a reader keeps only the last name\n" +
+        script.string() + ": warning: 1 entry of the script will not read back from the written definition\n";
+
+    const RunResult toStdout =
+        runConvert({"to-cakewalk", script.string(), "--name", "N", "-o", "-"}, {}, {kEpoch});
+    EXPECT_EQ(toStdout.status, 0) << describe(toStdout);
+    EXPECT_EQ(toStdout.err, warnings);
+    EXPECT_NE(toStdout.out.find("\r\n[Bank1]\r\n1=A;b\r\n1=B\r\n"), std::string::npos) << toStdout.out;
+
+    const fs::path target = dir / "missing folder" / "out.ins";
+    const RunResult unopened =
+        runConvert({"to-cakewalk", script.string(), "--name", "N", "-o", target.string()}, {}, {kEpoch});
+    EXPECT_EQ(unopened.status, 1);
+    EXPECT_EQ(unopened.err.substr(0, warnings.size()), warnings);
+    EXPECT_EQ(
+        unopened.err.find("quorvix-convert: error: " + target.string() + ": cannot be written: the folder"),
+        warnings.size())
+        << unopened.err;
+}

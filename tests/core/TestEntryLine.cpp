@@ -110,3 +110,37 @@ TEST(EntryLine, ScriptCharactersAreExactlyTheDocumentedSet)
     for (int c = 0; c < 256; ++c)
         EXPECT_EQ(IsScriptCharacter(static_cast<unsigned char>(c)), accepted.count(c) == 1) << "code " << c;
 }
+
+TEST(EntryLine, NameInFieldIsWhatTheRecordReadsBack)
+{
+    struct Case
+    {
+        const char* what;
+        std::string name;
+        std::string expected;
+    };
+    const std::string utf8Cut = std::string(62, 'a') + "\xC3\xA9" + "b"; // byte 63 is inside the é
+    const std::vector<Case> cases = {
+        {"short", "Piano", "Piano"},
+        {"exactly the field", std::string(63, 'n'), std::string(63, 'n')},
+        {"longer: cut", std::string(70, 'n'), std::string(63, 'n')},
+        {"valid UTF-8 is cut before a character", utf8Cut, std::string(62, 'a')},
+        {"other bytes are cut where they fall", std::string(62, 'a') + "\xC3\xA9\xFF",
+         std::string(62, 'a') + "\xC3"},
+        {"a NUL ends it", std::string("ab\0cd", 5), "ab"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(quorvix::nameInField(c.name, 64), c.expected) << c.what;
+        ZT_cwbankvoice voice{};
+        quorvix::copyNameField(voice.name, sizeof voice.name, c.name);
+        EXPECT_EQ(quorvix::VoiceName(voice), c.expected) << c.what << ": as copyNameField fills the field";
+    }
+    EXPECT_EQ(quorvix::nameInField("abc", 0), "");
+}
+
+TEST(EntryLine, AppendedEntryLineCleansTheTagAndKeepsWhatWasThere)
+{
+    std::string line = "before|";
+    quorvix::AppendEntryLine(line, {130, 7, "Name}rest"}, "p3~long tag");
+    EXPECT_EQ(line, "before|[p3 long tag,   7,   1,   2]\tName}");
+}

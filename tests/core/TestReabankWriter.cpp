@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "formats/reaper/ReabankReader.h"
 #include "formats/reaper/ReabankWriter.h"
+#include "formats/reaper/ReaperText.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -312,3 +313,30 @@ TEST(ReaperNoteNamesCorpus, EveryFileWritesTheSameNotesBack)
 }
 
 } // namespace
+
+TEST(ReabankWriter, NamesAppendedAsOneLineEqualTheMadeOnes)
+{
+    struct Case
+    {
+        std::string what;
+        std::string name;
+        TextEncoding encoding;
+    };
+    const std::vector<Case> cases = {
+        {"plain", "Grand Piano", TextEncoding::Utf8},
+        {"blanks at either end and inside", "  \t Grand \r\n Piano \t ", TextEncoding::Utf8},
+        {"only blanks", " \t\r\n ", TextEncoding::Utf8},
+        {"Windows-1252", " \x80uro \xE9t\xE9\x85", TextEncoding::Windows1252},
+        {"C1 controls, separators, broken UTF-8",
+         "a\xC2\x85"
+         "b\xE2\x80\xA8"
+         "c\xFF",
+         TextEncoding::Utf8},
+    };
+    for (const Case& c : cases) {
+        std::string line = "Bank 0 1 ";
+        appendOneLine(line, c.name, c.encoding);
+        EXPECT_EQ(line, "Bank 0 1 " + oneLine(c.name, c.encoding)) << c.what;
+    }
+    EXPECT_EQ(oneLine("  a  b  ", TextEncoding::Utf8), "a  b");
+}

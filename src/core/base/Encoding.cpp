@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace quorvix {
 
@@ -84,6 +85,16 @@ bool isValidUtf8(std::string_view bytes)
 {
     std::size_t i = 0;
     while (i < bytes.size()) {
+        // Text is mostly ASCII: eight bytes are checked at once while none has its high bit set.
+        std::uint64_t eight = 0;
+        while (i + sizeof eight <= bytes.size()) {
+            std::memcpy(&eight, bytes.data() + i, sizeof eight);
+            if ((eight & 0x8080808080808080u) != 0)
+                break;
+            i += sizeof eight;
+        }
+        if (i >= bytes.size())
+            break;
         if (static_cast<unsigned char>(bytes[i]) < 0x80) {
             ++i;
             continue;
@@ -105,6 +116,12 @@ std::string windows1252ToUtf8(std::string_view bytes)
 {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 8);
+    appendWindows1252AsUtf8(out, bytes);
+    return out;
+}
+
+void appendWindows1252AsUtf8(std::string& out, std::string_view bytes)
+{
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x80)
@@ -114,7 +131,6 @@ std::string windows1252ToUtf8(std::string_view bytes)
         else
             appendUtf8(out, byte);
     }
-    return out;
 }
 
 std::string utf8ToWindows1252(std::string_view utf8, char replacement, std::size_t* lost)

@@ -28,6 +28,8 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i);
 /// Windows-1252 bytes as UTF-8. The five bytes the code page leaves undefined become the C1 controls of the
 /// same value.
 std::string windows1252ToUtf8(std::string_view bytes);
+/// Same, appended to `out`.
+void appendWindows1252AsUtf8(std::string& out, std::string_view bytes);
 
 /// UTF-8 as Windows-1252; a character the code page cannot hold (and an invalid byte) becomes `replacement`.
 /// `lost` (when given) counts them.

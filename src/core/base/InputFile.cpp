@@ -1,5 +1,7 @@
 #include "base/InputFile.h"
 
+#include "base/LargePages.h"
+
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -123,6 +125,7 @@ InputFile readInputFile(const std::string& path, std::string_view kind)
             return result;
         }
         result.bytes.reserve(static_cast<std::size_t>(info.st_size));
+        adviseLargePages(result.bytes.data(), result.bytes.capacity());
     }
 
     constexpr std::size_t kBlock = std::size_t{1} << 16;

@@ -8,13 +8,18 @@
 
 namespace quorvix {
 
-/// Writes lines to a sink through a buffer, each line ended by `lineEnd`.
+/// Writes lines to a sink through a buffer, each line ended by `lineEnd`. The sink gets blocks of at least
+/// `blockSize` bytes (but the last).
 class LineWriter
 {
 public:
-    explicit LineWriter(OutputSink& out, std::string_view lineEnd = "\r\n") : m_out(out), m_lineEnd(lineEnd)
+    static constexpr std::size_t kDefaultBlockSize = std::size_t{1} << 16;
+
+    explicit LineWriter(OutputSink& out, std::string_view lineEnd = "\r\n",
+                        std::size_t blockSize = kDefaultBlockSize)
+        : m_out(out), m_lineEnd(lineEnd), m_block(blockSize)
     {
-        m_buffer.reserve(kBlock + 4096);
+        m_buffer.reserve(m_block + 4096);
     }
     ~LineWriter() { flush(); }
     LineWriter(const LineWriter&) = delete;
@@ -26,7 +31,7 @@ public:
         for (const std::string_view part : parts)
             m_buffer.append(part);
         m_buffer.append(m_lineEnd);
-        if (m_buffer.size() >= kBlock)
+        if (m_buffer.size() >= m_block)
             flush();
     }
     void line(std::string_view text = {}) { line({text}); }
@@ -39,9 +44,9 @@ public:
     }
 
 private:
-    static constexpr std::size_t kBlock = std::size_t{1} << 16;
     OutputSink& m_out;
     std::string_view m_lineEnd;
+    std::size_t m_block;
     std::string m_buffer;
 };
 

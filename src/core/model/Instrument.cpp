@@ -1,6 +1,7 @@
 #include "model/Instrument.h"
 
 #include <cassert>
+#include <cstdint>
 #include <limits>
 #include <stdexcept>
 
@@ -54,27 +55,44 @@ bool methodOf(const BankSelect& select, BankSelectMethod& method)
 }
 
 InstrumentSet::InstrumentSet(std::string source, TextEncoding textEncoding)
-    : encoding(textEncoding), m_text(std::move(source)), m_sourceSize(m_text.size())
+    : encoding(textEncoding), m_source(std::move(source))
 {
-    if (m_text.size() > std::numeric_limits<std::uint32_t>::max())
+    if (m_source.size() > std::numeric_limits<std::uint32_t>::max())
         throw std::length_error("a source of more than 4 GiB");
 }
+
+namespace {
+
+/// Whether `part` lies within `text` (compared as addresses: the two may belong to different buffers).
+bool lies(std::string_view part, std::string_view text)
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(part.data());
+    const auto start = reinterpret_cast<std::uintptr_t>(text.data());
+    return at >= start && at - start <= text.size() && part.size() <= text.size() - (at - start);
+}
+
+} // namespace
 
 TextRef InstrumentSet::refer(std::string_view part) const
 {
     if (part.empty())
         return {};
-    assert(part.data() >= m_text.data() && part.data() + part.size() <= m_text.data() + m_text.size());
-    return TextRef{static_cast<std::uint32_t>(part.data() - m_text.data()),
-                   static_cast<std::uint32_t>(part.size())};
+    if (lies(part, m_source))
+        return TextRef{static_cast<std::uint32_t>(part.data() - m_source.data()),
+                       static_cast<std::uint32_t>(part.size())};
+    assert(lies(part, m_kept));
+    return TextRef{
+        static_cast<std::uint32_t>(m_source.size() + static_cast<std::size_t>(part.data() - m_kept.data())),
+        static_cast<std::uint32_t>(part.size())};
 }
 
 TextRef InstrumentSet::keep(std::string_view text)
 {
-    if (text.size() > std::numeric_limits<std::uint32_t>::max() - m_text.size())
+    const std::size_t used = m_source.size() + m_kept.size();
+    if (text.size() > std::numeric_limits<std::uint32_t>::max() - used)
         throw std::length_error("names of more than 4 GiB");
-    const TextRef ref{static_cast<std::uint32_t>(m_text.size()), static_cast<std::uint32_t>(text.size())};
-    m_text.append(text);
+    const TextRef ref{static_cast<std::uint32_t>(used), static_cast<std::uint32_t>(text.size())};
+    m_kept.append(text);
     return ref;
 }
 

@@ -145,10 +145,13 @@ public:
     /// The text of a reference. The view is valid until the next keep().
     std::string_view text(TextRef ref) const
     {
-        return std::string_view(m_text).substr(ref.offset, ref.length);
+        // The source and the kept texts are stored apart, so that keeping a name never moves the source.
+        if (ref.offset < m_source.size())
+            return std::string_view(m_source).substr(ref.offset, ref.length);
+        return std::string_view(m_kept).substr(ref.offset - m_source.size(), ref.length);
     }
     /// The source's bytes, as given at construction.
-    std::string_view source() const { return std::string_view(m_text).substr(0, m_sourceSize); }
+    std::string_view source() const { return m_source; }
     /// A reference to a part of the set's text (a view that text() or source() gave).
     TextRef refer(std::string_view part) const;
     /// Copies text into the set (std::length_error beyond 4 GiB in all).
@@ -182,8 +185,8 @@ public:
     std::string utf8(TextRef ref) const { return toUtf8(text(ref), encoding); }
 
 private:
-    std::string m_text;
-    std::size_t m_sourceSize = 0;
+    std::string m_source;
+    std::string m_kept; ///< the texts of keep(), at offsets from m_source.size() on
 };
 
 } // namespace quorvix

@@ -37,6 +37,9 @@ namespace quorvix {
 /// bytes; a name that is valid UTF-8 is never cut inside a character. Unused bytes are set to 0.
 void copyNameField(char* field, std::size_t fieldSize, std::string_view name);
 
+/// What a field filled by copyNameField reads back as: the bytes it keeps, up to the first NUL among them.
+std::string_view nameInField(std::string_view name, std::size_t fieldSize);
+
 /// One record per voice of the instrument, in InstrumentSet::forEachVoice order, names cut to the field. With
 /// `toWindows1252`, names of a UTF-8 set are converted (a character Windows-1252 lacks becomes "?").
 std::vector<ZT_cwbankvoice> voiceRecords(const InstrumentSet& set, const Instrument& instrument,

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "base/Diagnostic.h"
+#include "base/OutputSink.h"
 #include "base/TextLines.h"
 #include "base/TimeStamp.h"
 
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -40,6 +42,37 @@ struct DefinitionConversion
     Diagnostics warnings;
     /// The number of entries of the script that a reader of the written definition will not get back.
     std::size_t entriesNotReadBack = 0;
+};
+
+class ScriptBanks;
+
+/// A conversion in two steps, so that the definition can be written straight to a file or a stream without
+/// a list of lines: read() the script, then write() its definition once. ConvertToCakewalkDefinition makes
+/// the same text and warnings.
+class ScriptConversion
+{
+public:
+    ScriptConversion();
+    ~ScriptConversion();
+    ScriptConversion(const ScriptConversion&) = delete;
+    ScriptConversion& operator=(const ScriptConversion&) = delete;
+
+    /// Reads the script's bytes (lines end at LF or CR LF), which must stay valid and unchanged until the
+    /// definition is written. False, with status, lineNumber and detail of `result` set, when the script
+    /// cannot be converted; entry lines that are left out are warned about in `result` either way.
+    bool read(std::string_view script, DefinitionConversion& result);
+
+    /// After a successful read(): writes the definition text for `instrumentName` to `out`, each line ended
+    /// by CR LF, and adds to `result` what the conversion changed or could not carry (warnings sorted by
+    /// line, entriesNotReadBack). The entries are consumed: a second call writes banks without entries.
+    void write(std::string_view instrumentName, const TimeStamp& stamp, OutputSink& out,
+               DefinitionConversion& result);
+    /// Same, the lines put into `lines` (replacing what they held).
+    void write(std::string_view instrumentName, const TimeStamp& stamp, TextLines& lines,
+               DefinitionConversion& result);
+
+private:
+    std::unique_ptr<ScriptBanks> m_script;
 };
 
 /// Reads the script's bytes (lines end at LF or CR LF) and produces the Cakewalk instrument definition text

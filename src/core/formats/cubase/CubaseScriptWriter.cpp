@@ -1,61 +1,192 @@
 #include "formats/cubase/CubaseScriptWriter.h"
 
+#include "base/Encoding.h"
+#include "base/LineWriter.h"
+
+#include <array>
+#include <initializer_list>
+#include <utility>
+
 namespace quorvix {
 
 namespace {
 
-// Header values are written as they are, but a line of the list never holds a line break: a CR or LF in
-// the instrument name would split the header line and could forge script lines of its own.
-std::string headerLine(std::string_view tag, std::string_view value)
+/// Where a voice goes: the index of its group in ScriptGroups(), or one of these.
+constexpr std::int16_t kUnplaced = -1;    ///< no group of a written section takes it: left out
+constexpr std::int16_t kTakenBefore = -2; ///< marked written when the conversion began
+
+/// The lines into a TextLines.
+class TextLinesOut
 {
-    std::string line;
-    line.reserve(tag.size() + value.size());
-    line += tag;
-    for (const char c : value)
-        line += (c == '\r' || c == '\n') ? ' ' : c;
+public:
+    explicit TextLinesOut(TextLines& lines) : m_lines(lines) {}
+    void line(std::initializer_list<std::string_view> parts)
+    {
+        std::string line;
+        for (const std::string_view part : parts)
+            line.append(part);
+        m_lines.Add(std::move(line));
+    }
+
+private:
+    TextLines& m_lines;
+};
+
+// Header values are written as they are, but a line never holds a line break: a CR or LF in the instrument
+// name would split the header line and could forge script lines of its own.
+std::string withoutLineBreaks(std::string_view value)
+{
+    std::string line(value);
+    for (char& c : line)
+        if (c == '\r' || c == '\n')
+            c = ' ';
     return line;
 }
 
-void appendHeader(TextLines& lines, std::string_view instrumentName, const TimeStamp& stamp)
+template <typename Lines>
+void writeHeader(Lines& out, std::string_view instrumentName, const TimeStamp& stamp)
 {
-    lines.Add("[cubase parse file]");
-    lines.Add("[parser version 0001]");
-    lines.Add(headerLine("[comment] Cubase Patchname Scriptfile generated with Quorvix ",
-                         stamp.date + " " + stamp.time));
-    lines.Add(std::string("[creators first name] ") + kScriptCreatorFirstName);
-    lines.Add(std::string("[creators last name] ") + kScriptCreatorLastName);
-    lines.Add("[device manufacturer] -");
-    lines.Add(headerLine("[device name] ", instrumentName));
-    lines.Add(headerLine("[script name] ", instrumentName));
-    lines.Add("[script version] -");
-    lines.Add({});
-    lines.Add("[define patchnames]");
-    lines.Add({});
+    const std::string name = withoutLineBreaks(instrumentName);
+    out.line({"[cubase parse file]"});
+    out.line({"[parser version 0001]"});
+    out.line({"[comment] Cubase Patchname Scriptfile generated with Quorvix ",
+              withoutLineBreaks(stamp.date + " " + stamp.time)});
+    out.line({"[creators first name] ", kScriptCreatorFirstName});
+    out.line({"[creators last name] ", kScriptCreatorLastName});
+    out.line({"[device manufacturer] -"});
+    out.line({"[device name] ", name});
+    out.line({"[script name] ", name});
+    out.line({"[script version] -"});
+    out.line({});
+    out.line({"[define patchnames]"});
+    out.line({});
 }
 
-// Runs every group of one section; the section's lead-in is already written.
-void runSection(ScriptSection section, VoiceClassifier& classifier, TextLines& lines)
+/// Places every voice: the sections are decided in the order they are written (each is written when a voice
+/// not placed before wants it), and a voice goes to the first group of a written section whose ranges hold
+/// it. This is the group whose scan would take it, found without scanning the list once per group.
+std::array<bool, 5> placeVoices(std::span<const ScriptVoice> voices, std::vector<std::int16_t>& groupOf)
 {
-    bool firstOfSection = true;
-    for (const ScriptGroup& group : ScriptGroups()) {
-        if (group.section != section)
+    const auto groups = ScriptGroups();
+    std::array<bool, 5> written{};
+    std::size_t first = 0; // the section's groups follow each other in the table
+    for (const ScriptSection section : {ScriptSection::DrumKits, ScriptSection::Xg, ScriptSection::Panel,
+                                        ScriptSection::Gm2, ScriptSection::Other}) {
+        std::size_t end = first;
+        while (end < groups.size() && groups[end].section == section)
+            ++end;
+        const std::span<const ScriptGroup> own = groups.subspan(first, end - first);
+        const std::size_t offset = first;
+        first = end;
+
+        bool wanted = section == ScriptSection::Other;
+        for (std::size_t i = 0; i < voices.size() && !wanted; ++i)
+            wanted = groupOf[i] == kUnplaced && SectionWantsBank(section, voices[i].bank);
+        written[static_cast<std::size_t>(section)] = wanted;
+        if (!wanted)
             continue;
-        bool headingWritten = false;
-        for (;;) {
-            std::string entry = classifier.NextEntryLine(group.tag, group.programLow, group.programHigh,
-                                                         group.bankLow, group.bankHigh);
-            if (entry.empty())
-                break;
-            if (!headingWritten) {
-                if (!firstOfSection)
-                    lines.Add({});
-                lines.Add(group.heading);
-                headingWritten = true;
+        for (std::size_t i = 0; i < voices.size(); ++i) {
+            if (groupOf[i] != kUnplaced)
+                continue;
+            const ScriptVoice& voice = voices[i];
+            for (std::size_t g = 0; g < own.size(); ++g) {
+                const ScriptGroup& group = own[g];
+                if (group.bankLow <= voice.bank && voice.bank <= group.bankHigh &&
+                    group.programLow <= voice.program && voice.program <= group.programHigh) {
+                    groupOf[i] = static_cast<std::int16_t>(offset + g);
+                    break;
+                }
             }
-            lines.Add(std::move(entry));
         }
-        firstOfSection = false;
     }
+    return written;
+}
+
+/// Writes the script of the voices; `taken` (one byte per voice) is read as the voices written before and
+/// left marking every voice written. Returns the indexes of the voices left out.
+template <typename Lines>
+std::vector<std::int32_t> writeScript(std::span<const ScriptVoice> voices, std::uint8_t* taken,
+                                      std::string_view instrumentName, const TimeStamp& stamp, Lines& out)
+{
+    writeHeader(out, instrumentName, stamp);
+
+    std::vector<std::int16_t> groupOf(voices.size(), kUnplaced);
+    for (std::size_t i = 0; i < voices.size(); ++i)
+        if (taken[i] != 0)
+            groupOf[i] = kTakenBefore;
+    const std::array<bool, 5> written = placeVoices(voices, groupOf);
+
+    // The voices of each group in list order: counted, then placed (starts[g] is where group g's begin).
+    const auto groups = ScriptGroups();
+    std::array<std::uint32_t, kScriptGroupCount + 1> starts{};
+    for (const std::int16_t g : groupOf)
+        if (g >= 0)
+            ++starts[static_cast<std::size_t>(g) + 1];
+    for (std::size_t g = 1; g < starts.size(); ++g)
+        starts[g] += starts[g - 1];
+    std::vector<std::uint32_t> byGroup(starts.back());
+    std::array<std::uint32_t, kScriptGroupCount + 1> next = starts;
+    for (std::size_t i = 0; i < voices.size(); ++i)
+        if (groupOf[i] >= 0)
+            byGroup[next[static_cast<std::size_t>(groupOf[i])]++] = static_cast<std::uint32_t>(i);
+
+    std::string entry;
+    const auto writeSection = [&](ScriptSection section) {
+        bool firstOfSection = true;
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            if (groups[g].section != section)
+                continue;
+            for (std::uint32_t k = starts[g]; k < starts[g + 1]; ++k) {
+                if (k == starts[g]) {
+                    if (!firstOfSection)
+                        out.line({});
+                    out.line({groups[g].heading});
+                }
+                entry.clear();
+                AppendEntryLine(entry, voices[byGroup[k]], groups[g].tag);
+                out.line({entry});
+            }
+            firstOfSection = false;
+        }
+    };
+    const auto runs = [&](ScriptSection section) { return written[static_cast<std::size_t>(section)]; };
+
+    bool xgMode = false;
+    if (runs(ScriptSection::DrumKits)) {
+        out.line({"[mode10]\tDrumkits"});
+        out.line({});
+        out.line({"[g1]\tDrum- and SFX-Kits"});
+        out.line({});
+        writeSection(ScriptSection::DrumKits);
+    }
+    for (const auto& [section, heading] : {std::pair{ScriptSection::Xg, "[g1]\tStandard XG Voices"},
+                                           std::pair{ScriptSection::Panel, "[g1]\tPanel Voices"},
+                                           std::pair{ScriptSection::Gm2, "[g1]\tGM2 Voices"}}) {
+        if (!runs(section))
+            continue;
+        if (!xgMode) {
+            out.line({});
+            out.line({"[mode]\tXG Voices"});
+            xgMode = true;
+        }
+        out.line({});
+        out.line({heading});
+        out.line({});
+        writeSection(section);
+    }
+    out.line({});
+    writeSection(ScriptSection::Other);
+    out.line({});
+    out.line({"[end]"});
+
+    std::vector<std::int32_t> leftOut;
+    for (std::size_t i = 0; i < voices.size(); ++i) {
+        if (groupOf[i] >= 0)
+            taken[i] = 1;
+        else if (groupOf[i] == kUnplaced)
+            leftOut.push_back(static_cast<std::int32_t>(i));
+    }
+    return leftOut;
 }
 
 } // namespace
@@ -67,63 +198,52 @@ std::vector<std::int32_t> ConvertToCubaseScript(const ZT_cwbankvoice* voices, st
 {
     if (voiceCount < 0 || voices == nullptr || voiceTaken == nullptr)
         voiceCount = 0;
+    std::vector<ScriptVoice> list;
+    list.reserve(static_cast<std::size_t>(voiceCount));
+    for (std::int32_t i = 0; i < voiceCount; ++i)
+        list.push_back(ScriptVoice{voices[i].bank, voices[i].program, VoiceName(voices[i])});
     lines.RemoveAll();
-    appendHeader(lines, instrumentName, stamp);
-
+    TextLinesOut out(lines);
     voiceCursor = 0;
-    bool xgMode = false;
-    VoiceClassifier classifier(voices, voiceCount, voiceTaken, voiceCursor);
+    return writeScript(std::span<const ScriptVoice>(list), voiceTaken, instrumentName, stamp, out);
+}
 
-    if (classifier.HasDrumKitVoices()) {
-        lines.Add("[mode10]\tDrumkits");
-        lines.Add({});
-        lines.Add("[g1]\tDrum- and SFX-Kits");
-        lines.Add({});
-        runSection(ScriptSection::DrumKits, classifier, lines);
-    }
-    if (classifier.HasXgVoices()) {
-        lines.Add({});
-        lines.Add("[mode]\tXG Voices");
-        xgMode = true;
-        lines.Add({});
-        lines.Add("[g1]\tStandard XG Voices");
-        lines.Add({});
-        runSection(ScriptSection::Xg, classifier, lines);
-    }
-    if (classifier.HasPanelVoices()) {
-        if (!xgMode) {
-            lines.Add({});
-            lines.Add("[mode]\tXG Voices");
-            xgMode = true;
-        }
-        lines.Add({});
-        lines.Add("[g1]\tPanel Voices");
-        lines.Add({});
-        runSection(ScriptSection::Panel, classifier, lines);
-    }
-    if (classifier.HasGm2Voices()) {
-        if (!xgMode) {
-            lines.Add({});
-            lines.Add("[mode]\tXG Voices");
-            xgMode = true;
-        }
-        lines.Add({});
-        lines.Add("[g1]\tGM2 Voices");
-        lines.Add({});
-        runSection(ScriptSection::Gm2, classifier, lines);
-    }
-    lines.Add({});
-    runSection(ScriptSection::Other, classifier, lines);
+std::vector<std::int32_t> WriteCubaseScript(std::span<const ScriptVoice> voices,
+                                            std::string_view instrumentName, const TimeStamp& stamp,
+                                            OutputSink& out)
+{
+    std::vector<std::uint8_t> taken(voices.size(), 0);
+    LineWriter lines(out);
+    return writeScript(voices, taken.data(), instrumentName, stamp, lines);
+}
 
-    std::vector<std::int32_t> leftOut;
-    for (std::int32_t i = 0; i < voiceCount; ++i) {
-        if (voiceTaken[i] == 0)
-            leftOut.push_back(i);
+std::vector<ScriptVoice> ScriptVoices(const InstrumentSet& set, const Instrument& instrument,
+                                      bool toWindows1252, std::string& storage)
+{
+    constexpr std::size_t kField = sizeof(ZT_cwbankvoice::name);
+    std::vector<ScriptVoice> voices;
+    voices.reserve(set.voiceCount(instrument));
+    if (!toWindows1252 || set.encoding != TextEncoding::Utf8) {
+        set.forEachVoice(instrument, [&](const Voice& voice) {
+            voices.push_back(ScriptVoice{voice.bank, voice.program, nameInField(voice.name, kField)});
+        });
+        return voices;
     }
-
-    lines.Add({});
-    lines.Add("[end]");
-    return leftOut;
+    // Converted names are collected first and viewed once `storage` no longer grows.
+    storage.clear();
+    std::vector<std::size_t> ends;
+    ends.reserve(voices.capacity());
+    set.forEachVoice(instrument, [&](const Voice& voice) {
+        storage += nameInField(utf8ToWindows1252(voice.name), kField);
+        ends.push_back(storage.size());
+        voices.push_back(ScriptVoice{voice.bank, voice.program, {}});
+    });
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < voices.size(); ++i) {
+        voices[i].name = std::string_view(storage).substr(start, ends[i] - start);
+        start = ends[i];
+    }
+    return voices;
 }
 
 std::string DefaultScriptFileName(std::string_view instrumentName)

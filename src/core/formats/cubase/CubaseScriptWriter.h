@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/OutputSink.h"
 #include "base/TextLines.h"
 #include "base/TimeStamp.h"
 #include "model/VoiceRecord.h"
@@ -24,10 +25,21 @@ inline constexpr std::size_t kEntryNameLimit = 30;
 /// The voice name of a record, up to its terminating NUL or the end of the 64-byte field.
 std::string_view VoiceName(const ZT_cwbankvoice& voice);
 
+/// A voice as a script is made from it: its numbers and its name as a ZT_cwbankvoice record holds it (see
+/// VoiceName).
+struct ScriptVoice
+{
+    std::int32_t bank = 0;
+    std::int32_t program = 0;
+    std::string_view name;
+};
+
 /// The entry line of one voice: "[tag, program, msb, lsb]\tname" with each number right-aligned in three
 /// characters; the name is cut after its first "}", then to 30 bytes, and every character IsScriptCharacter
 /// rejects becomes a space.
 std::string FormatEntryLine(const ZT_cwbankvoice& voice, std::string_view tag);
+/// Same, appended to `line`.
+void AppendEntryLine(std::string& line, const ScriptVoice& voice, std::string_view tag);
 
 /// The group scan over one voice list. It borrows the list, the written flags (one byte per voice, 0 = not
 /// yet written) and the scan cursor; it owns none of them. Bank and program numbers are read once, when it is
@@ -77,6 +89,10 @@ enum class ScriptSection
     Other,    ///< always written
 };
 
+/// Whether an unwritten voice of this bank makes the section be written (see VoiceClassifier::Has...Voices;
+/// true for Other).
+bool SectionWantsBank(ScriptSection section, std::int32_t bank);
+
 /// One group heading of a script and the voices it takes (inclusive ranges).
 struct ScriptGroup
 {
@@ -106,6 +122,18 @@ std::vector<std::int32_t> ConvertToCubaseScript(const ZT_cwbankvoice* voices, st
                                                 std::uint8_t* voiceTaken, std::int32_t& voiceCursor,
                                                 std::string_view instrumentName, const TimeStamp& stamp,
                                                 TextLines& lines);
+
+/// The voices of the instrument as ConvertToCubaseScript reads them from voiceRecords(set, instrument,
+/// toWindows1252), without making the records. Converted names are kept in `storage`, which must outlive
+/// the result.
+std::vector<ScriptVoice> ScriptVoices(const InstrumentSet& set, const Instrument& instrument,
+                                      bool toWindows1252, std::string& storage);
+
+/// Writes the script ConvertToCubaseScript makes of these voices to `out`, each line ended by CR LF, without
+/// a list of lines. Returns the indexes of the voices that fit no group and are left out.
+std::vector<std::int32_t> WriteCubaseScript(std::span<const ScriptVoice> voices,
+                                            std::string_view instrumentName, const TimeStamp& stamp,
+                                            OutputSink& out);
 
 /// Bytes of an instrument name that DefaultScriptFileName keeps at most, so that the whole name stays
 /// within the 255 bytes file systems allow for one name.

@@ -24,15 +24,27 @@ constexpr std::array<bool, 256> makeScriptCharacterTable()
 
 constexpr std::array<bool, 256> kScriptCharacters = makeScriptCharacterTable();
 
-// "%3.1i": at least one digit, right-aligned in three characters.
-void appendNumber(std::string& out, std::int32_t value)
+// "%3.1i": at least one digit, right-aligned in three characters. Writes at most 11 characters.
+char* putNumber(char* out, std::int32_t value)
 {
+    if (value >= 0 && value < 1000) { // nearly every number: no general formatting needed
+        out[0] = value < 100 ? ' ' : static_cast<char>('0' + value / 100);
+        out[1] = value < 10 ? ' ' : static_cast<char>('0' + value / 10 % 10);
+        out[2] = static_cast<char>('0' + value % 10);
+        return out + 3;
+    }
     char digits[16];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     const auto length = static_cast<std::size_t>(result.ptr - digits);
-    if (length < 3)
-        out.append(3 - length, ' ');
-    out.append(digits, length);
+    for (std::size_t pad = length; pad < 3; ++pad)
+        *out++ = ' ';
+    std::memcpy(out, digits, length);
+    return out + length;
+}
+
+char scriptCharacter(char c)
+{
+    return kScriptCharacters[static_cast<unsigned char>(c)] ? c : ' ';
 }
 
 } // namespace
@@ -51,30 +63,39 @@ std::string_view VoiceName(const ZT_cwbankvoice& voice)
     return {voice.name, length};
 }
 
-std::string FormatEntryLine(const ZT_cwbankvoice& voice, std::string_view tag)
+void AppendEntryLine(std::string& line, const ScriptVoice& voice, std::string_view tag)
 {
-    std::string_view name = VoiceName(voice);
+    std::string_view name = voice.name;
     if (const auto brace = name.find('}'); brace != std::string_view::npos)
         name = name.substr(0, brace + 1);
     if (name.size() > kEntryNameLimit)
         name = name.substr(0, kEntryNameLimit);
 
-    std::string line;
-    line.reserve(tag.size() + 24 + name.size());
+    const std::size_t start = line.size();
     line += '[';
     line += tag;
-    line += ", ";
-    appendNumber(line, voice.program);
-    line += ", ";
-    appendNumber(line, voice.bank / 128);
-    line += ", ";
-    appendNumber(line, voice.bank % 128);
-    line += "]\t";
-    line += name;
-    for (char& c : line) {
-        if (!IsScriptCharacter(static_cast<unsigned char>(c)))
-            c = ' ';
+    for (std::size_t i = start + 1; i < line.size(); ++i)
+        line[i] = scriptCharacter(line[i]);
+    // The rest is made in place: numbers, separators and at most kEntryNameLimit name bytes.
+    char rest[3 * (2 + 11) + 2 + kEntryNameLimit];
+    char* out = rest;
+    for (const std::int32_t number : {voice.program, voice.bank / 128, voice.bank % 128}) {
+        *out++ = ',';
+        *out++ = ' ';
+        out = putNumber(out, number);
     }
+    *out++ = ']';
+    *out++ = '\t';
+    for (const char c : name)
+        *out++ = scriptCharacter(c);
+    line.append(rest, static_cast<std::size_t>(out - rest));
+}
+
+std::string FormatEntryLine(const ZT_cwbankvoice& voice, std::string_view tag)
+{
+    std::string line;
+    line.reserve(tag.size() + 24 + kEntryNameLimit);
+    AppendEntryLine(line, ScriptVoice{voice.bank, voice.program, VoiceName(voice)}, tag);
     return line;
 }
 

@@ -16,33 +16,45 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-std::string_view dropBlanks(std::string_view text)
+// The steps below walk the line once, with plain loops: entry lines are short, and a library search per
+// step would cost more than the step.
+
+const char* skipBlanks(const char* at, const char* end)
 {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    return text.substr(i);
+    while (at < end && isBlank(*at))
+        ++at;
+    return at;
 }
 
-std::string_view dropCommasAndBlanks(std::string_view text)
+const char* skipCommasAndBlanks(const char* at, const char* end)
 {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ',' || isBlank(text[i])))
-        ++i;
-    return text.substr(i);
+    while (at < end && (*at == ',' || isBlank(*at)))
+        ++at;
+    return at;
 }
 
-std::string_view leadingDigits(std::string_view text)
+const char* skipDigits(const char* at, const char* end)
 {
-    std::size_t i = 0;
-    while (i < text.size() && isDigit(text[i]))
-        ++i;
-    return text.substr(0, i);
+    while (at < end && isDigit(*at))
+        ++at;
+    return at;
 }
 
-bool negativeNumber(std::string_view text)
+const char* find(const char* at, const char* end, char wanted)
 {
-    return text.size() >= 2 && text[0] == '-' && isDigit(text[1]);
+    while (at < end && *at != wanted)
+        ++at;
+    return at;
+}
+
+bool negativeNumber(const char* at, const char* end)
+{
+    return end - at >= 2 && at[0] == '-' && isDigit(at[1]);
+}
+
+std::string_view between(const char* from, const char* to)
+{
+    return std::string_view(from, static_cast<std::size_t>(to - from));
 }
 
 } // namespace
@@ -50,28 +62,36 @@ bool negativeNumber(std::string_view text)
 EntryFields parseEntryLine(std::string_view text)
 {
     EntryFields fields;
-    text = text.substr(std::min<std::size_t>(4, text.size())); // "[", "p", the digit and one more
-    text = dropBlanks(text);
-    fields.programText = leadingDigits(text);
+    const char* const end = text.data() + text.size();
+    // "[", "p", the digit and one more.
+    const char* at = skipBlanks(text.data() + std::min<std::size_t>(4, text.size()), end);
+    const char* digitsEnd = skipDigits(at, end);
+    fields.programText = between(at, digitsEnd);
 
     // The comma search may reach into the name; without a comma the second number is read from the program
     // digits again.
-    if (const auto comma = text.find(','); comma != std::string_view::npos)
-        text = text.substr(comma);
-    text = dropCommasAndBlanks(text);
-    fields.secondNegative = negativeNumber(text);
-    fields.secondText = leadingDigits(text);
+    if (const char* comma = find(digitsEnd, end, ','); comma < end)
+        at = comma;
+    at = skipCommasAndBlanks(at, end);
+    fields.secondNegative = negativeNumber(at, end);
+    digitsEnd = skipDigits(at, end);
+    fields.secondText = between(at, digitsEnd);
 
-    const auto stop = text.find_first_of(",]");
-    fields.threeNumbers = stop != std::string_view::npos && text[stop] == ',';
-    if (fields.threeNumbers)
-        text = text.substr(stop);
-    text = dropCommasAndBlanks(text);
-    fields.thirdNegative = fields.threeNumbers && negativeNumber(text);
-    fields.thirdText = fields.threeNumbers ? leadingDigits(text) : std::string_view();
+    const char* stop = digitsEnd;
+    while (stop < end && *stop != ',' && *stop != ']')
+        ++stop;
+    fields.threeNumbers = stop < end && *stop == ',';
+    if (fields.threeNumbers) {
+        at = skipCommasAndBlanks(stop, end);
+        fields.thirdNegative = negativeNumber(at, end);
+        digitsEnd = skipDigits(at, end);
+        fields.thirdText = between(at, digitsEnd);
+    } else {
+        at = skipCommasAndBlanks(at, end);
+    }
 
-    if (const auto bracket = text.find(']'); bracket != std::string_view::npos)
-        fields.name = dropBlanks(text.substr(bracket + 1));
+    if (const char* bracket = find(at, end, ']'); bracket < end)
+        fields.name = between(skipBlanks(bracket + 1, end), end);
     return fields;
 }
 

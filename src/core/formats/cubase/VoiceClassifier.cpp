@@ -44,6 +44,16 @@ constexpr std::array<ScriptGroup, kScriptGroupCount> makeGroups()
 constexpr std::array<ScriptGroup, kScriptGroupCount> kGroups = makeGroups();
 static_assert(kGroups.back().section == ScriptSection::Other, "the group table is filled to the end");
 
+constexpr bool sectionsFollowEachOther()
+{
+    for (std::size_t g = 1; g < kGroups.size(); ++g)
+        if (kGroups[g].section < kGroups[g - 1].section)
+            return false;
+    return true;
+}
+static_assert(sectionsFollowEachOther(),
+              "a section's groups stand together, the sections in the order written");
+
 } // namespace
 
 std::span<const ScriptGroup, kScriptGroupCount> ScriptGroups()
@@ -90,25 +100,42 @@ bool VoiceClassifier::hasUnwrittenBank(Condition condition) const
     return false;
 }
 
+bool SectionWantsBank(ScriptSection section, std::int32_t bank)
+{
+    switch (section) {
+    case ScriptSection::DrumKits:
+        return bank == 16256 || bank == 16128 || bank == 15360;
+    case ScriptSection::Xg:
+        return bank <= 101;
+    case ScriptSection::Panel:
+        return bank >= 105 && bank <= 127;
+    case ScriptSection::Gm2:
+        return bank >= 15488 && bank <= 15497;
+    case ScriptSection::Other:
+        break;
+    }
+    return true;
+}
+
 bool VoiceClassifier::HasDrumKitVoices() const
 {
     return hasUnwrittenBank(
-        [](std::int32_t bank) { return bank == 16256 || bank == 16128 || bank == 15360; });
+        [](std::int32_t bank) { return SectionWantsBank(ScriptSection::DrumKits, bank); });
 }
 
 bool VoiceClassifier::HasXgVoices() const
 {
-    return hasUnwrittenBank([](std::int32_t bank) { return bank <= 101; });
+    return hasUnwrittenBank([](std::int32_t bank) { return SectionWantsBank(ScriptSection::Xg, bank); });
 }
 
 bool VoiceClassifier::HasPanelVoices() const
 {
-    return hasUnwrittenBank([](std::int32_t bank) { return bank >= 105 && bank <= 127; });
+    return hasUnwrittenBank([](std::int32_t bank) { return SectionWantsBank(ScriptSection::Panel, bank); });
 }
 
 bool VoiceClassifier::HasGm2Voices() const
 {
-    return hasUnwrittenBank([](std::int32_t bank) { return bank >= 15488 && bank <= 15497; });
+    return hasUnwrittenBank([](std::int32_t bank) { return SectionWantsBank(ScriptSection::Gm2, bank); });
 }
 
 } // namespace quorvix

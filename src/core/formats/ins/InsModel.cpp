@@ -77,6 +77,8 @@ private:
     std::span<const Patch> patchEntries(std::int32_t list);
     std::span<const NameEntry> nameEntries(std::int32_t list);
     std::int32_t modelPatchList(std::int32_t list);
+    void served(std::int32_t base);
+    void release(std::int32_t list);
     std::int32_t modelNameList(Section section, std::string_view ref);
     void buildInstrument(const RawInstrument& raw);
     void assignNoteLists(const RawInstrument& raw, Instrument& instrument);
@@ -91,6 +93,7 @@ private:
     std::array<std::unordered_map<std::string_view, std::int32_t>, kListSectionCount> m_byName;
     std::vector<std::int32_t> m_modelIndex; ///< per raw list: its list in the set, once made
     std::vector<std::int32_t> m_merged;     ///< per raw list with a base: its entries in m_mergedPatches/Names
+    std::vector<std::uint32_t> m_waiting;   ///< per raw list: the lists based on it yet to take its entries
     std::vector<std::vector<Patch>> m_mergedPatches;
     std::vector<std::vector<NameEntry>> m_mergedNames;
     std::array<std::vector<Patch>, 2> m_builtins;
@@ -102,12 +105,20 @@ void ModelBuilder::run()
 {
     registerLists();
     resolveBases();
+    m_waiting.reserve(m_raw.lists.size());
+    for (const RawList& list : m_raw.lists)
+        m_waiting.push_back(list.baseUsers);
     for (const RawInstrument& instrument : m_raw.instruments)
         buildInstrument(instrument);
 }
 
 void ModelBuilder::registerLists()
 {
+    std::array<std::size_t, kListSectionCount> counts{};
+    for (const RawList& list : m_raw.lists)
+        ++counts[list.section];
+    for (std::size_t section = 0; section < kListSectionCount; ++section)
+        m_byName[section].reserve(counts[section]);
     for (std::size_t i = 0; i < m_raw.lists.size(); ++i) {
         RawList& list = m_raw.lists[i];
         auto [it, inserted] = m_byName[list.section].try_emplace(list.name, static_cast<std::int32_t>(i));
@@ -233,6 +244,7 @@ std::span<const Patch> ModelBuilder::patchEntries(std::int32_t index)
         std::vector<Patch> result = mergeOver<Patch>(list.patches, patchEntries(list.base));
         merged = static_cast<std::int32_t>(m_mergedPatches.size());
         m_mergedPatches.push_back(std::move(result));
+        served(list.base);
     }
     return m_mergedPatches[static_cast<std::size_t>(merged)];
 }
@@ -247,8 +259,32 @@ std::span<const NameEntry> ModelBuilder::nameEntries(std::int32_t index)
         std::vector<NameEntry> result = mergeOver<NameEntry>(list.names, nameEntries(list.base));
         merged = static_cast<std::int32_t>(m_mergedNames.size());
         m_mergedNames.push_back(std::move(result));
+        served(list.base);
     }
     return m_mergedNames[static_cast<std::size_t>(merged)];
+}
+
+void ModelBuilder::served(std::int32_t base)
+{
+    if (base < 0)
+        return;
+    std::uint32_t& waiting = m_waiting[static_cast<std::size_t>(base)];
+    if (waiting > 0 && --waiting == 0 && m_modelIndex[static_cast<std::size_t>(base)] != kNoList)
+        release(base);
+}
+
+void ModelBuilder::release(std::int32_t index)
+{
+    // Its list in the set is made and no list needs its entries any more.
+    RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
+    std::vector<Patch>().swap(list.patches);
+    std::vector<NameEntry>().swap(list.names);
+    if (const std::int32_t merged = m_merged[static_cast<std::size_t>(index)]; merged >= 0) {
+        if (list.section == kPatchNames)
+            std::vector<Patch>().swap(m_mergedPatches[static_cast<std::size_t>(merged)]);
+        else
+            std::vector<NameEntry>().swap(m_mergedNames[static_cast<std::size_t>(merged)]);
+    }
 }
 
 std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
@@ -270,11 +306,12 @@ std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
         return made;
     RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
     PatchList model{m_set.refer(list.name), {}};
-    if (list.baseUsers > 0) {
+    // Entries no other list needs any more are moved into the set, the others copied.
+    if (m_waiting[static_cast<std::size_t>(index)] > 0) {
         const std::span<const Patch> patches = patchEntries(index);
         model.patches.assign(patches.begin(), patches.end());
     } else if (list.base == kUndefined) {
-        model.patches = std::move(list.patches); // no other list needs them
+        model.patches = std::move(list.patches);
     } else {
         patchEntries(index);
         model.patches = std::move(m_mergedPatches[static_cast<std::size_t>(m_merged[static_cast<std::size_t>(index)])]);
@@ -292,9 +329,17 @@ std::int32_t ModelBuilder::modelNameList(Section section, std::string_view ref)
     std::int32_t& made = m_modelIndex[static_cast<std::size_t>(index)];
     if (made != kNoList)
         return made;
-    const RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
-    const std::span<const NameEntry> entries = nameEntries(index);
-    std::vector<NameEntry> copy(entries.begin(), entries.end());
+    RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
+    std::vector<NameEntry> copy;
+    if (m_waiting[static_cast<std::size_t>(index)] > 0) {
+        const std::span<const NameEntry> entries = nameEntries(index);
+        copy.assign(entries.begin(), entries.end());
+    } else if (list.base < 0) {
+        copy = std::move(list.names);
+    } else {
+        nameEntries(index);
+        copy = std::move(m_mergedNames[static_cast<std::size_t>(m_merged[static_cast<std::size_t>(index)])]);
+    }
     if (section == kNoteNames) {
         made = static_cast<std::int32_t>(m_set.noteLists.size());
         m_set.noteLists.push_back(NoteList{m_set.refer(list.name), std::move(copy)});

@@ -56,6 +56,9 @@ private:
     std::vector<std::uint32_t> m_firstLine;
     std::vector<std::uint32_t> m_seenIn; ///< the list (index + 1) m_firstLine[number] belongs to
     bool m_repeated = false;
+    // The entries of the open list, collected here and stored at its end in a vector of their own size.
+    std::vector<Patch> m_patches;
+    std::vector<NameEntry> m_names;
 };
 
 void LineParser::run()
@@ -174,10 +177,12 @@ void LineParser::closeList()
         }
         entries.resize(kept);
     };
-    order(list.patches, [](const Patch& p) { return std::uint32_t{p.program}; });
-    order(list.names, [](const NameEntry& n) { return std::uint32_t{n.number}; });
-    list.patches.shrink_to_fit();
-    list.names.shrink_to_fit();
+    order(m_patches, [](const Patch& p) { return std::uint32_t{p.program}; });
+    order(m_names, [](const NameEntry& n) { return std::uint32_t{n.number}; });
+    list.patches.assign(m_patches.begin(), m_patches.end());
+    list.names.assign(m_names.begin(), m_names.end());
+    m_patches.clear();
+    m_names.clear();
 }
 
 void LineParser::handleListLine(std::string_view line, std::uint32_t lineNumber)
@@ -235,9 +240,9 @@ void LineParser::handleListLine(std::string_view line, std::uint32_t lineNumber)
     const TextRef name{static_cast<std::uint32_t>(value.data() - m_text.data()),
                        static_cast<std::uint32_t>(value.size())};
     if (m_section == kPatchNames)
-        list.patches.push_back(Patch{name, static_cast<std::uint8_t>(number), kNoList});
+        m_patches.push_back(Patch{name, static_cast<std::uint8_t>(number), kNoList});
     else
-        list.names.push_back(NameEntry{static_cast<std::uint16_t>(number), name});
+        m_names.push_back(NameEntry{static_cast<std::uint16_t>(number), name});
 }
 
 void LineParser::handleInstrumentLine(std::string_view line, std::uint32_t lineNumber)

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string_view>
 #include <vector>
 
@@ -94,11 +95,11 @@ struct RawInstrument
     std::array<ListRef, kListSectionCount> refs; ///< Control, RPN and NRPN (by section); others unused
 };
 
-/// What the pass over the lines collected.
+/// What the pass over the lines collected. Deques, so that growing never moves what was collected.
 struct RawFile
 {
-    std::vector<RawList> lists;
-    std::vector<RawInstrument> instruments;
+    std::deque<RawList> lists;
+    std::deque<RawInstrument> instruments;
     bool sawSection = false;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 namespace quorvix {
 
@@ -11,28 +12,48 @@ namespace {
 
 constexpr std::int32_t kLastBank = 127 * 128 + 127;
 
-/// Collects one line at a time and hands it to the sink with its LF.
+/// Collects lines, each ended by LF, and hands them to the sink in blocks.
 class LineWriter
 {
 public:
     explicit LineWriter(OutputSink& out) : m_out(out) {}
+    ~LineWriter() { flush(); }
+    LineWriter(const LineWriter&) = delete;
+    LineWriter& operator=(const LineWriter&) = delete;
 
     LineWriter& operator<<(std::string_view text)
     {
-        m_line.append(text);
+        m_text.append(text);
         return *this;
     }
-    LineWriter& operator<<(std::int32_t number) { return *this << std::string_view(std::to_string(number)); }
+    LineWriter& operator<<(std::int32_t number)
+    {
+        char digits[12];
+        const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
+    }
+    /// Appends a name as one line of UTF-8 (see appendOneLine).
+    void name(std::string_view text, TextEncoding encoding) { appendOneLine(m_text, text, encoding); }
+    /// Where the line now ends; what follows can be dropped with cut().
+    std::size_t mark() const { return m_text.size(); }
+    void cut(std::size_t at) { m_text.resize(at); }
     void end()
     {
-        m_line += '\n';
-        m_out.write(m_line);
-        m_line.clear();
+        m_text += '\n';
+        if (m_text.size() >= kBlock)
+            flush();
+    }
+    void flush()
+    {
+        if (!m_text.empty())
+            m_out.write(m_text);
+        m_text.clear();
     }
 
 private:
+    static constexpr std::size_t kBlock = std::size_t{1} << 16;
     OutputSink& m_out;
-    std::string m_line;
+    std::string m_text;
 };
 
 /// The comment lines, and a blank line, for a device that does not select banks with CC0 and CC32 together.
@@ -87,25 +108,30 @@ void writeBank(const InstrumentSet& set, const Instrument& instrument, const Ban
     if (bank.patchList < 0 || static_cast<std::size_t>(bank.patchList) >= set.patchLists.size())
         return;
     const auto& patches = set.patchLists[static_cast<std::size_t>(bank.patchList)].patches;
+    const auto byProgram = [](const Patch* a, const Patch* b) { return a->program < b->program; };
     std::vector<const Patch*> order;
     order.reserve(patches.size());
     for (const Patch& patch : patches)
         order.push_back(&patch);
-    std::stable_sort(order.begin(), order.end(),
-                     [](const Patch* a, const Patch* b) { return a->program < b->program; });
+    if (!std::is_sorted(order.begin(), order.end(), byProgram))
+        std::stable_sort(order.begin(), order.end(), byProgram);
+    const auto where = [&](const Patch& patch) {
+        return "bank " + std::to_string(bank.number) + " \"" + name + "\": program " +
+               std::to_string(patch.program);
+    };
     for (const Patch* patch : order) {
-        const std::string where = "bank " + std::to_string(bank.number) + " \"" + name + "\": program " +
-                                  std::to_string(patch->program);
         if (patch->program > 127) {
-            warnings.warn(0, where + " is left out: programs are 0 to 127");
+            warnings.warn(0, where(*patch) + " is left out: programs are 0 to 127");
             continue;
         }
-        std::string patchName = oneLine(set.text(patch->name), set.encoding);
-        if (patchName.empty()) {
-            patchName = "Program " + std::to_string(patch->program);
-            warnings.warn(0, where + " has no name; written as \"" + patchName + "\"");
+        line << std::int32_t{patch->program} << " ";
+        const std::size_t nameStart = line.mark();
+        line.name(set.text(patch->name), set.encoding);
+        if (line.mark() == nameStart) {
+            const std::string patchName = "Program " + std::to_string(patch->program);
+            warnings.warn(0, where(*patch) + " has no name; written as \"" + patchName + "\"");
+            line << patchName;
         }
-        line << std::int32_t{patch->program} << " " << patchName;
         line.end();
     }
 }
@@ -139,7 +165,7 @@ void writeReabank(const InstrumentSet& set, const Instrument& instrument, const 
     line << "// Source: " << oneLine(options.sourceName, TextEncoding::Utf8);
     line.end();
     line.end();
-    out.write(methodNote(instrument.method));
+    line << methodNote(instrument.method);
     for (const Bank& bank : instrument.banks)
         writeBank(set, instrument, bank, line, warnings);
 }

@@ -63,14 +63,25 @@ std::uint32_t lineNumberAt(std::string_view text, std::size_t offset)
 
 std::string oneLine(std::string_view name, TextEncoding encoding)
 {
-    const std::string converted = encoding == TextEncoding::Utf8 ? std::string() : windows1252ToUtf8(name);
-    const std::string_view text = encoding == TextEncoding::Utf8 ? name : std::string_view(converted);
     std::string line;
-    line.reserve(text.size());
+    appendOneLine(line, name, encoding);
+    return line;
+}
+
+void appendOneLine(std::string& out, std::string_view name, TextEncoding encoding)
+{
+    thread_local std::string converted; // reused: writers call this for every name
+    std::string_view text = name;
+    if (encoding != TextEncoding::Utf8) {
+        converted.clear();
+        appendWindows1252AsUtf8(converted, name);
+        text = converted;
+    }
+    const std::size_t start = out.size();
     for (std::size_t i = 0; i < text.size();) {
         const auto byte = static_cast<unsigned char>(text[i]);
         if (byte < 0x80) {
-            line += byte < 0x20 || byte == 0x7F ? ' ' : static_cast<char>(byte);
+            out += byte < 0x20 || byte == 0x7F ? ' ' : static_cast<char>(byte);
             ++i;
             continue;
         }
@@ -79,16 +90,21 @@ std::string oneLine(std::string_view name, TextEncoding encoding)
         i += length;
         const auto second = sequence.size() > 1 ? static_cast<unsigned char>(sequence[1]) : 0;
         if (length == 1)
-            line += "\xEF\xBF\xBD";
+            out += "\xEF\xBF\xBD";
         else if ((byte == 0xC2 && second < 0xA0) || sequence == "\xE2\x80\xA8" || sequence == "\xE2\x80\xA9")
-            line += ' '; // C1 controls (NEL among them) and the Unicode line and paragraph separators
+            out += ' '; // C1 controls (NEL among them) and the Unicode line and paragraph separators
         else
-            line += sequence;
+            out += sequence;
     }
-    const std::size_t first = line.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return line.substr(first, line.find_last_not_of(' ') - first + 1);
+    // Without the spaces at either end.
+    std::size_t end = out.size();
+    while (end > start && out[end - 1] == ' ')
+        --end;
+    std::size_t first = start;
+    while (first < end && out[first] == ' ')
+        ++first;
+    out.erase(end);
+    out.erase(start, first - start);
 }
 
 } // namespace quorvix

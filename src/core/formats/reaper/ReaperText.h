@@ -52,5 +52,7 @@ std::uint32_t lineNumberAt(std::string_view text, std::size_t offset);
 /// and other control characters made spaces, a byte that is not valid UTF-8 made U+FFFD, and spaces at
 /// either end removed.
 std::string oneLine(std::string_view name, TextEncoding encoding);
+/// Same, appended to `out`.
+void appendOneLine(std::string& out, std::string_view name, TextEncoding encoding);
 
 } // namespace quorvix
