@@ -1,23 +1,25 @@
-// Both conversions on the generated inputs, through the calls quorvix-convert makes: read the file, convert,
+// The conversions on the generated inputs, through the calls quorvix-convert makes: read the file, convert,
 // write each result to a file. Inputs come from the folder QUORVIX_BENCH_INPUTS names (default bench/out of
 // the source tree): every master-*.ins runs Cakewalk -> Cubase for every definition (as "to-cubase --all"),
-// every script-*.txt runs Cubase -> Cakewalk (as "to-cakewalk"). The reported bytes_per_second is the input
-// size over the time of one whole run. Results are written under QUORVIX_BENCH_OUTPUT (default: the system's
-// temporary folder); a folder on a RAM file system leaves out the cost of the disk.
+// every script-*.txt runs Cubase -> Cakewalk (as "to-cakewalk"), and again as the window does it, through a
+// list of lines. The reported bytes_per_second is the input size over the time of one whole run. Results are
+// written under QUORVIX_BENCH_OUTPUT (default: the system's temporary folder); a folder on a RAM file system
+// leaves out the cost of the disk.
 
 #include "base/FileWriter.h"
+#include "base/InputFile.h"
+#include "base/LargePages.h"
 #include "base/TextLines.h"
 #include "base/TimeStamp.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
-#include "legacy/ZT_midifile.h"
 #include "formats/cubase/CubaseScriptWriter.h"
+#include "formats/ins/InsReader.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <memory>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
@@ -31,22 +33,6 @@ namespace {
 
 constexpr std::time_t kFixedMoment = 1700000000;
 
-struct LibraryFree
-{
-    void operator()(MIDIFile* file) const { ZT_Free(file); }
-};
-
-struct ArrayDelete
-{
-    void operator()(void* array) const { ZT_Delete(array); }
-};
-
-std::string fieldText(const char* field, std::size_t size)
-{
-    const void* end = std::memchr(field, '\0', size);
-    return {field, end ? static_cast<std::size_t>(static_cast<const char*>(end) - field) : size};
-}
-
 /// Peak resident memory of this process so far, in MB.
 double peakMegabytes()
 {
@@ -55,51 +41,80 @@ double peakMegabytes()
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+std::string readWhole(const std::string& path)
+{
+    InputFile file = readInputFile(path);
+    if (!file.ok())
+        throw std::runtime_error("cannot read " + path + ": " + file.error);
+    return std::move(file.bytes);
+}
+
+/// Counts what passes through to the file.
+class CountingSink final : public OutputSink
+{
+public:
+    explicit CountingSink(OutputSink& out) : m_out(out) {}
+    void write(std::string_view bytes) override
+    {
+        written += bytes.size();
+        m_out.write(bytes);
+    }
+    std::size_t written = 0;
+
+private:
+    OutputSink& m_out;
+};
+
+void writeOrThrow(const fs::path& target, const std::function<void(OutputSink&)>& produce)
+{
+    const WriteResult result = writeAtomically(target.string(), [&](OutputSink& out) {
+        produce(out);
+        return true;
+    });
+    if (!result.ok)
+        throw std::runtime_error("cannot write " + target.string() + ": " + result.error);
+}
+
 /// One "to-cubase --all": every definition of the file becomes one script file in `outDir`. Returns the
 /// number of bytes written.
 std::size_t insToCubase(const std::string& path, const fs::path& outDir, const TimeStamp& stamp)
 {
-    std::unique_ptr<MIDIFile, LibraryFree> library(ZT_Init());
-    if (!library || ZT_CWInsLoad(library.get(), path.c_str()) != 0)
-        throw std::runtime_error("cannot load " + path);
-    ZT_cwdef* defs = nullptr;
-    int count = 0;
-    const bool listed = ZT_CWInsGetDefs(library.get(), &defs, &count) == 0;
-    std::unique_ptr<ZT_cwdef, ArrayDelete> ownedDefs(defs);
-    if (!listed)
+    const ReadResult read = readIns(readWhole(path));
+    if (!read.ok() || read.set.instruments.empty())
         throw std::runtime_error("no definitions in " + path);
-    std::vector<std::string> names;
-    for (int i = 0; i < count; ++i)
-        names.push_back(fieldText(defs[i].name, sizeof defs[i].name));
-    ownedDefs.reset();
-
     std::size_t written = 0;
-    TextLines lines;
-    for (int i = 0; i < count; ++i) {
-        if (ZT_CWInsSetDef(library.get(), i) != 0)
-            throw std::runtime_error("cannot choose definition");
-        ZT_cwbankvoice* voices = nullptr;
-        long voiceCount = 0;
-        char noText[1] = {};
-        if (ZT_CWInsGetBankVoiceList(library.get(), noText, &voices, &voiceCount) != 0)
-            throw std::runtime_error("cannot list voices");
-        std::unique_ptr<ZT_cwbankvoice, ArrayDelete> ownedVoices(voices);
-        std::vector<std::uint8_t> taken(static_cast<std::size_t>(voiceCount), 0);
-        std::int32_t cursor = 0;
-        ConvertToCubaseScript(voices, static_cast<std::int32_t>(voiceCount), taken.data(), cursor, names[i],
-                              stamp, lines);
-        const auto target = outDir / (std::to_string(i) + ".txt");
-        const WriteResult result = writeLinesAtomically(target.string(), lines);
-        if (!result.ok)
-            throw std::runtime_error("cannot write " + target.string() + ": " + result.error);
-        for (const auto& line : lines)
-            written += line.size() + 2;
+    std::string storage;
+    for (std::size_t i = 0; i < read.set.instruments.size(); ++i) {
+        const Instrument& instrument = read.set.instruments[i];
+        const std::vector<ScriptVoice> voices = ScriptVoices(read.set, instrument, false, storage);
+        writeOrThrow(outDir / (std::to_string(i) + ".txt"), [&](OutputSink& out) {
+            CountingSink counted(out);
+            WriteCubaseScript(voices, read.set.text(instrument.name), stamp, counted);
+            written += counted.written;
+        });
     }
     return written;
 }
 
 /// One "to-cakewalk": the script becomes one .ins file. Returns the number of bytes written.
 std::size_t scriptToIns(const std::string& path, const fs::path& outDir, const TimeStamp& stamp)
+{
+    const std::string script = readWhole(path);
+    DefinitionConversion result;
+    ScriptConversion conversion;
+    if (!conversion.read(script, result))
+        throw std::runtime_error("cannot convert " + path + ": " + result.detail);
+    std::size_t written = 0;
+    writeOrThrow(outDir / "out.ins", [&](OutputSink& out) {
+        CountingSink counted(out);
+        conversion.write("Bench Synth", stamp, counted, result);
+        written = counted.written;
+    });
+    return written;
+}
+
+/// The same as the window converts and saves: through a list of lines.
+std::size_t scriptToInsByLines(const std::string& path, const fs::path& outDir, const TimeStamp& stamp)
 {
     const DefinitionConversion result = ConvertToCakewalkDefinitionFile(path, "Bench Synth", stamp);
     if (result.status != DefinitionConversion::Status::Ok)
@@ -179,6 +194,11 @@ int main(int argc, char** argv)
                 [path](benchmark::State& state) { runConversion(state, path, scriptToIns); })
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
+            benchmark::RegisterBenchmark(
+                ("window_to_cakewalk/" + name).c_str(),
+                [path](benchmark::State& state) { runConversion(state, path, scriptToInsByLines); })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
         }
     }
     if (files.empty()) {
@@ -187,6 +207,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // As quorvix-convert prepares its heap for the input it has read.
+    prepareLargePageHeap(static_cast<std::size_t>(fs::file_size(files.back())) * 3 / 2);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

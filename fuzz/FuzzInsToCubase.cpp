@@ -1,7 +1,8 @@
 // A whole Cakewalk -> Cubase conversion from bytes, along the calls the window and quorvix-convert make: the
 // bytes become a file, ZT_CWInsLoad reads it, and every definition (the first 16) is chosen, its voice list
 // fetched and converted to a script. Each script must be complete, and our own script reader must read it
-// back: no line too long, and every bank written comes back as a bank of the definition.
+// back: no line too long, and every bank written comes back as a bank of the definition. Made from the
+// instrument without the voice records, as quorvix-convert makes it, the script must be the same.
 
 #include "base/TextLines.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
@@ -77,12 +78,22 @@ void convertOne(MIDIFile* library, int index, const std::string& name)
     }
     check(written + leftOut.size() == static_cast<std::size_t>(voiceCount));
 
+    // quorvix-convert makes the same script from the instrument without the records.
+    const quorvix::InsFile* file = quorvix::insFileOf(library);
+    check(file != nullptr);
+    const quorvix::Instrument& instrument = file->set().instruments[static_cast<std::size_t>(index)];
+    std::string storage;
+    const auto scriptVoices = quorvix::ScriptVoices(file->set(), instrument, false, storage);
+    quorvix::StringSink sink;
+    check(quorvix::WriteCubaseScript(scriptVoices, name, {"01/02/03", "04:05:06"}, sink) == leftOut);
+
     // Read the script back the way "Convert to Cakewalk Instrumentdefinition" does.
     std::string text;
     for (const std::string& line : lines) {
         text += line;
         text += "\r\n";
     }
+    check(sink.text == text);
     std::istringstream script(text);
     const auto back = quorvix::ConvertToCakewalkDefinition(script, "Fuzz", {"01/02/03", "04:05:06"});
     using Status = quorvix::DefinitionConversion::Status;

@@ -1,6 +1,7 @@
 // A whole Cubase -> Cakewalk conversion from bytes: the bytes are read as a script, and the instrument
 // definition produced must load again in our own .ins reader as exactly one instrument of the given name,
-// whose every voice lies in a bank the script filed.
+// whose every voice lies in a bank the script filed. Written straight into a sink, as quorvix-convert writes
+// it, the text and the warnings must be those of the list of lines.
 
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 #include "formats/ins/InsReader.h"
@@ -50,6 +51,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         text += "\r\n";
         if (line.rfind("Patch[", 0) == 0)
             banks.insert(bankNumber(line.substr(6, line.find(']') - 6)));
+    }
+
+    // quorvix-convert writes the same text straight into its target, with the same warnings.
+    quorvix::DefinitionConversion streamed;
+    quorvix::ScriptConversion direct;
+    check(direct.read(std::string_view(reinterpret_cast<const char*>(data), size), streamed));
+    quorvix::StringSink sink;
+    direct.write("Fuzz Synth", {"01/02/03", "04:05:06"}, sink, streamed);
+    check(sink.text == text);
+    check(streamed.entriesNotReadBack == conversion.entriesNotReadBack);
+    check(streamed.warnings.list().size() == conversion.warnings.list().size());
+    for (std::size_t i = 0; i < streamed.warnings.list().size(); ++i) {
+        check(streamed.warnings.list()[i].at.line == conversion.warnings.list()[i].at.line);
+        check(streamed.warnings.list()[i].message == conversion.warnings.list()[i].message);
     }
 
     quorvix::InsFile file;

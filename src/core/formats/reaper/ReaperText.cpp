@@ -1,5 +1,7 @@
 #include "formats/reaper/ReaperText.h"
 
+#include <algorithm>
+
 namespace quorvix {
 
 std::string_view trimBlanks(std::string_view text)
@@ -70,15 +72,26 @@ std::string oneLine(std::string_view name, TextEncoding encoding)
 
 void appendOneLine(std::string& out, std::string_view name, TextEncoding encoding)
 {
+    const auto plain = [](unsigned char byte) { return byte >= 0x20 && byte < 0x7F; };
     thread_local std::string converted; // reused: writers call this for every name
     std::string_view text = name;
-    if (encoding != TextEncoding::Utf8) {
+    // ASCII is the same in both encodings: only a name with other bytes needs converting.
+    if (encoding != TextEncoding::Utf8 &&
+        std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
         converted.clear();
         appendWindows1252AsUtf8(converted, name);
         text = converted;
     }
     const std::size_t start = out.size();
     for (std::size_t i = 0; i < text.size();) {
+        std::size_t run = i;
+        while (run < text.size() && plain(static_cast<unsigned char>(text[run])))
+            ++run;
+        if (run > i) { // printable ASCII, taken as it is
+            out.append(text.substr(i, run - i));
+            i = run;
+            continue;
+        }
         const auto byte = static_cast<unsigned char>(text[i]);
         if (byte < 0x80) {
             out += byte < 0x20 || byte == 0x7F ? ' ' : static_cast<char>(byte);
