@@ -207,3 +207,94 @@ TEST(StreamedConversion, ScriptWrittenToASinkEqualsTheLinesTheWindowGets)
         }
     }
 }
+
+namespace {
+
+/// The lines after the header as the group scan makes them: every group in turn takes, in list order, the
+/// voices VoiceClassifier finds for it, each section when its Has...Voices holds.
+std::vector<std::string> scannedBody(std::vector<ZT_cwbankvoice>& voices, std::vector<std::uint8_t>& taken)
+{
+    std::int32_t cursor = 0;
+    VoiceClassifier classifier(voices.data(), static_cast<std::int32_t>(voices.size()), taken.data(), cursor);
+    std::vector<std::string> lines;
+    const auto run = [&](ScriptSection section) {
+        bool first = true;
+        for (const ScriptGroup& group : ScriptGroups()) {
+            if (group.section != section)
+                continue;
+            for (bool heading = false;;) {
+                std::string entry = classifier.NextEntryLine(group.tag, group.programLow, group.programHigh,
+                                                             group.bankLow, group.bankHigh);
+                if (entry.empty())
+                    break;
+                if (!heading && !first)
+                    lines.push_back("");
+                if (!heading)
+                    lines.push_back(group.heading);
+                heading = true;
+                lines.push_back(entry);
+            }
+            first = false;
+        }
+    };
+    bool xg = false;
+    if (classifier.HasDrumKitVoices()) {
+        lines.insert(lines.end(), {"[mode10]\tDrumkits", "", "[g1]\tDrum- and SFX-Kits", ""});
+        run(ScriptSection::DrumKits);
+    }
+    for (const auto& [section, title] : {std::pair{ScriptSection::Xg, "[g1]\tStandard XG Voices"},
+                                         std::pair{ScriptSection::Panel, "[g1]\tPanel Voices"},
+                                         std::pair{ScriptSection::Gm2, "[g1]\tGM2 Voices"}}) {
+        const bool has = section == ScriptSection::Xg      ? classifier.HasXgVoices()
+                         : section == ScriptSection::Panel ? classifier.HasPanelVoices()
+                                                           : classifier.HasGm2Voices();
+        if (!has)
+            continue;
+        if (!xg)
+            lines.insert(lines.end(), {"", "[mode]\tXG Voices"});
+        xg = true;
+        lines.insert(lines.end(), {"", title, ""});
+        run(section);
+    }
+    lines.push_back("");
+    run(ScriptSection::Other);
+    lines.insert(lines.end(), {"", "[end]"});
+    return lines;
+}
+
+} // namespace
+
+TEST(StreamedConversion, EveryVoiceLandsInTheGroupTheGroupScanFindsForIt)
+{
+    // Random lists over every bank range the groups name, programs inside and outside 0..127, and voices
+    // marked written before: placing each voice once must give what scanning the list per group gives.
+    const std::vector<std::int32_t> banks = {16256, 16128, 15360, 0,    1,    101,   102,   104, 105, 127,
+                                             128,   1024,  1026,  1027, 1056, 1062,  8192,  15488, 15497, 15498,
+                                             16383, 16384, 20000, -1,   -300, 5000,  16255};
+    std::uint64_t state = 12345;
+    const auto next = [&](std::uint64_t bound) {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<std::int32_t>((state >> 33) % bound);
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::vector<ZT_cwbankvoice> voices;
+        const int count = next(60);
+        for (int i = 0; i < count; ++i)
+            voices.push_back(test::makeVoice(banks[static_cast<std::size_t>(next(banks.size()))],
+                                             next(10) == 0 ? next(300) - 100 : next(128), "V" + std::to_string(i)));
+        std::vector<std::uint8_t> taken(voices.size(), 0);
+        for (auto& flag : taken)
+            flag = next(10) == 0 ? 1 : 0;
+        std::vector<std::uint8_t> scannedTaken = taken;
+        const std::vector<std::string> expected = scannedBody(voices, scannedTaken);
+
+        std::int32_t cursor = 3;
+        TextLines lines;
+        ConvertToCubaseScript(voices.data(), static_cast<std::int32_t>(voices.size()), taken.data(), cursor, "S",
+                              kStamp, lines);
+        const std::vector<std::string> body(lines.begin() + 12, lines.end());
+        ASSERT_EQ(body, expected) << "round " << round;
+        ASSERT_EQ(taken, scannedTaken) << "round " << round;
+        ASSERT_EQ(cursor, 0);
+    }
+}

@@ -35,6 +35,15 @@ public:
             flush();
     }
     void line(std::string_view text = {}) { line({text}); }
+    /// One line that `fill(std::string&)` appends to the given text, then the line end.
+    template <typename Fill>
+    void lineFrom(Fill&& fill)
+    {
+        fill(m_buffer);
+        m_buffer.append(m_lineEnd);
+        if (m_buffer.size() >= m_block)
+            flush();
+    }
 
     void flush()
     {

@@ -27,6 +27,13 @@ public:
             line.append(part);
         m_lines.Add(std::move(line));
     }
+    template <typename Fill>
+    void lineFrom(Fill&& fill)
+    {
+        std::string line;
+        fill(line);
+        m_lines.Add(std::move(line));
+    }
 
 private:
     TextLines& m_lines;
@@ -62,6 +69,34 @@ void writeHeader(Lines& out, std::string_view instrumentName, const TimeStamp& s
     out.line({});
 }
 
+constexpr std::array<ScriptSection, 5> kSections = {ScriptSection::DrumKits, ScriptSection::Xg,
+                                                     ScriptSection::Panel, ScriptSection::Gm2, ScriptSection::Other};
+
+/// The groups of each section (indexes into ScriptGroups(), in table order): all of them, and for each MIDI
+/// program those whose program range holds it, so that placing a voice looks at one or two groups.
+struct SectionGroups
+{
+    std::vector<std::uint8_t> all;
+    std::array<std::vector<std::uint8_t>, 128> byProgram;
+};
+
+const std::array<SectionGroups, 5>& sectionGroups()
+{
+    static const std::array<SectionGroups, 5> table = [] {
+        std::array<SectionGroups, 5> made;
+        const auto groups = ScriptGroups();
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            SectionGroups& section = made[static_cast<std::size_t>(groups[g].section)];
+            section.all.push_back(static_cast<std::uint8_t>(g));
+            for (std::int32_t program = 0; program < 128; ++program)
+                if (groups[g].programLow <= program && program <= groups[g].programHigh)
+                    section.byProgram[static_cast<std::size_t>(program)].push_back(static_cast<std::uint8_t>(g));
+        }
+        return made;
+    }();
+    return table;
+}
+
 /// Places every voice: the sections are decided in the order they are written (each is written when a voice
 /// not placed before wants it), and a voice goes to the first group of a written section whose ranges hold
 /// it. This is the group whose scan would take it, found without scanning the list once per group.
@@ -69,31 +104,24 @@ std::array<bool, 5> placeVoices(std::span<const ScriptVoice> voices, std::vector
 {
     const auto groups = ScriptGroups();
     std::array<bool, 5> written{};
-    std::size_t first = 0; // the section's groups follow each other in the table
-    for (const ScriptSection section : {ScriptSection::DrumKits, ScriptSection::Xg, ScriptSection::Panel,
-                                        ScriptSection::Gm2, ScriptSection::Other}) {
-        std::size_t end = first;
-        while (end < groups.size() && groups[end].section == section)
-            ++end;
-        const std::span<const ScriptGroup> own = groups.subspan(first, end - first);
-        const std::size_t offset = first;
-        first = end;
-
+    for (const ScriptSection section : kSections) {
         bool wanted = section == ScriptSection::Other;
         for (std::size_t i = 0; i < voices.size() && !wanted; ++i)
             wanted = groupOf[i] == kUnplaced && SectionWantsBank(section, voices[i].bank);
         written[static_cast<std::size_t>(section)] = wanted;
         if (!wanted)
             continue;
+        const SectionGroups& own = sectionGroups()[static_cast<std::size_t>(section)];
         for (std::size_t i = 0; i < voices.size(); ++i) {
             if (groupOf[i] != kUnplaced)
                 continue;
             const ScriptVoice& voice = voices[i];
-            for (std::size_t g = 0; g < own.size(); ++g) {
-                const ScriptGroup& group = own[g];
+            const bool midiProgram = voice.program >= 0 && voice.program < 128;
+            for (const std::uint8_t g : midiProgram ? own.byProgram[static_cast<std::size_t>(voice.program)] : own.all) {
+                const ScriptGroup& group = groups[g];
                 if (group.bankLow <= voice.bank && voice.bank <= group.bankHigh &&
                     group.programLow <= voice.program && voice.program <= group.programHigh) {
-                    groupOf[i] = static_cast<std::int16_t>(offset + g);
+                    groupOf[i] = static_cast<std::int16_t>(g);
                     break;
                 }
             }
@@ -130,21 +158,19 @@ std::vector<std::int32_t> writeScript(std::span<const ScriptVoice> voices, std::
         if (groupOf[i] >= 0)
             byGroup[next[static_cast<std::size_t>(groupOf[i])]++] = static_cast<std::uint32_t>(i);
 
-    std::string entry;
     const auto writeSection = [&](ScriptSection section) {
         bool firstOfSection = true;
         for (std::size_t g = 0; g < groups.size(); ++g) {
             if (groups[g].section != section)
                 continue;
+            const std::string_view tag = groups[g].tag;
             for (std::uint32_t k = starts[g]; k < starts[g + 1]; ++k) {
                 if (k == starts[g]) {
                     if (!firstOfSection)
                         out.line({});
                     out.line({groups[g].heading});
                 }
-                entry.clear();
-                AppendEntryLine(entry, voices[byGroup[k]], groups[g].tag);
-                out.line({entry});
+                out.lineFrom([&](std::string& line) { AppendEntryLine(line, voices[byGroup[k]], tag); });
             }
             firstOfSection = false;
         }

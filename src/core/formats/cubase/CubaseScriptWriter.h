@@ -91,7 +91,22 @@ enum class ScriptSection
 
 /// Whether an unwritten voice of this bank makes the section be written (see VoiceClassifier::Has...Voices;
 /// true for Other).
-bool SectionWantsBank(ScriptSection section, std::int32_t bank);
+inline bool SectionWantsBank(ScriptSection section, std::int32_t bank)
+{
+    switch (section) {
+    case ScriptSection::DrumKits:
+        return bank == 16256 || bank == 16128 || bank == 15360;
+    case ScriptSection::Xg:
+        return bank <= 101;
+    case ScriptSection::Panel:
+        return bank >= 105 && bank <= 127;
+    case ScriptSection::Gm2:
+        return bank >= 15488 && bank <= 15497;
+    case ScriptSection::Other:
+        break;
+    }
+    return true;
+}
 
 /// One group heading of a script and the voices it takes (inclusive ranges).
 struct ScriptGroup

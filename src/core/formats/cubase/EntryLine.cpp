@@ -1,5 +1,6 @@
 #include "formats/cubase/CubaseScriptWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -42,9 +43,20 @@ char* putNumber(char* out, std::int32_t value)
     return out + length;
 }
 
+/// Every byte as an entry line holds it: itself when IsScriptCharacter accepts it, a space otherwise.
+constexpr std::array<char, 256> makeCleaningTable()
+{
+    std::array<char, 256> table{};
+    for (std::size_t c = 0; c < table.size(); ++c)
+        table[c] = kScriptCharacters[c] ? static_cast<char>(c) : ' ';
+    return table;
+}
+
+constexpr std::array<char, 256> kCleaned = makeCleaningTable();
+
 char scriptCharacter(char c)
 {
-    return kScriptCharacters[static_cast<unsigned char>(c)] ? c : ' ';
+    return kCleaned[static_cast<unsigned char>(c)];
 }
 
 } // namespace
@@ -65,20 +77,20 @@ std::string_view VoiceName(const ZT_cwbankvoice& voice)
 
 void AppendEntryLine(std::string& line, const ScriptVoice& voice, std::string_view tag)
 {
-    std::string_view name = voice.name;
-    if (const auto brace = name.find('}'); brace != std::string_view::npos)
-        name = name.substr(0, brace + 1);
-    if (name.size() > kEntryNameLimit)
-        name = name.substr(0, kEntryNameLimit);
-
-    const std::size_t start = line.size();
-    line += '[';
-    line += tag;
-    for (std::size_t i = start + 1; i < line.size(); ++i)
-        line[i] = scriptCharacter(line[i]);
-    // The rest is made in place: numbers, separators and at most kEntryNameLimit name bytes.
-    char rest[3 * (2 + 11) + 2 + kEntryNameLimit];
-    char* out = rest;
+    // The line is made in place: "[", the tag, the numbers with their separators, and the name.
+    constexpr std::size_t kShortTag = 8;
+    char made[1 + kShortTag + 3 * (2 + 11) + 2 + kEntryNameLimit];
+    char* out = made;
+    *out++ = '[';
+    if (tag.size() <= kShortTag) {
+        for (const char c : tag)
+            *out++ = scriptCharacter(c);
+    } else {
+        line.append(made, 1);
+        for (const char c : tag)
+            line += scriptCharacter(c);
+        out = made;
+    }
     for (const std::int32_t number : {voice.program, voice.bank / 128, voice.bank % 128}) {
         *out++ = ',';
         *out++ = ' ';
@@ -86,9 +98,15 @@ void AppendEntryLine(std::string& line, const ScriptVoice& voice, std::string_vi
     }
     *out++ = ']';
     *out++ = '\t';
-    for (const char c : name)
+    // The name up to its first "}" (kept), and at most kEntryNameLimit bytes of it.
+    const std::size_t most = std::min(voice.name.size(), kEntryNameLimit);
+    for (std::size_t i = 0; i < most; ++i) {
+        const char c = voice.name[i];
         *out++ = scriptCharacter(c);
-    line.append(rest, static_cast<std::size_t>(out - rest));
+        if (c == '}')
+            break;
+    }
+    line.append(made, static_cast<std::size_t>(out - made));
 }
 
 std::string FormatEntryLine(const ZT_cwbankvoice& voice, std::string_view tag)

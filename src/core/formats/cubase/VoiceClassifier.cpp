@@ -100,23 +100,6 @@ bool VoiceClassifier::hasUnwrittenBank(Condition condition) const
     return false;
 }
 
-bool SectionWantsBank(ScriptSection section, std::int32_t bank)
-{
-    switch (section) {
-    case ScriptSection::DrumKits:
-        return bank == 16256 || bank == 16128 || bank == 15360;
-    case ScriptSection::Xg:
-        return bank <= 101;
-    case ScriptSection::Panel:
-        return bank >= 105 && bank <= 127;
-    case ScriptSection::Gm2:
-        return bank >= 15488 && bank <= 15497;
-    case ScriptSection::Other:
-        break;
-    }
-    return true;
-}
-
 bool VoiceClassifier::HasDrumKitVoices() const
 {
     return hasUnwrittenBank(
