@@ -62,12 +62,6 @@ std::set<std::string> folderEntries(const fs::path& folder)
     return names;
 }
 
-std::string describe(const RunResult& run)
-{
-    return "status " + std::to_string(run.status) + "\nstdout: " + run.out.substr(0, 2000) +
-           "\nstderr: " + run.err.substr(0, 2000);
-}
-
 /// The inputs every test shares; the large ones are made once, in a temporary folder.
 class Inputs
 {

@@ -131,11 +131,6 @@ private:
     TempDir m_dir;
 };
 
-std::string describe(const RunResult& run)
-{
-    return "status " + std::to_string(run.status) + "\nstderr: " + run.err;
-}
-
 TEST_P(SaveFaults, PermissionDeniedLeavesTheFileAndTheFolderAsTheyWere)
 {
     const auto target = folderWithOldFile("locked");

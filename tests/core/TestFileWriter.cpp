@@ -63,32 +63,6 @@ std::map<std::string, std::string> snapshot(const fs::path& root)
     return state;
 }
 
-/// Runs `body` in a child process, as an unprivileged user when asked (when we are root, permissions would
-/// not bite), and returns what it returned; "child failed" when it could not run.
-std::string inChild(bool unprivileged, const std::function<std::string()>& body)
-{
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        throw std::runtime_error("pipe failed");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeFds[0]);
-        if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(99);
-        const std::string text = body();
-        _exit(write(pipeFds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 98);
-    }
-    close(pipeFds[1]);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "child failed";
-}
-
 bool isTemporaryName(const std::string& name)
 {
     static const std::regex pattern(R"(\.qvx[a-z0-9]{8}\.tmp)");
@@ -245,7 +219,7 @@ TEST(FileWriter, RefusedSavesNameTheCauseAndLeaveEverythingAsItWas)
         writeFile(dir / "keep.txt", "precious\r\n");
         const std::string target = c.setUp(dir.path()).string();
         const auto before = snapshot(dir.path());
-        const std::string error = inChild(c.unprivileged, [&] {
+        const std::string error = test::inChild(c.unprivileged, [&] {
             const auto result = writeLinesAtomically(target, makeLines({"x"}));
             return result.ok ? std::string("written") : result.error;
         });
@@ -262,7 +236,7 @@ TEST(FileWriter, AFullDiskDuringTheWriteKeepsTheOldFile)
     TextLines big;
     for (int i = 0; i < 20000; ++i)
         big.Add(std::string(100, 'n'));
-    const std::string error = inChild(false, [&] {
+    const std::string error = test::inChild(false, [&] {
         // A file size limit stands in for a full disk.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{64 * 1024, 64 * 1024};
@@ -448,7 +422,7 @@ TEST(FileWriter, ExaminingAPathNeedsNoReadPermission)
         TempDir dir;
         fs::permissions(dir.path(), fs::perms::all);
         const std::string path = c.setUp(dir.path()).string();
-        const std::string found = inChild(true, [&] {
+        const std::string found = test::inChild(true, [&] {
             const ExistingFile existing = examinePath(path);
             return std::string(kinds[static_cast<int>(existing.kind)]) + " " + std::to_string(existing.size) +
                    " " + std::to_string(existingFileSize(path)) + " " + existing.resolved;

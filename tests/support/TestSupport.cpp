@@ -151,4 +151,39 @@ RunResult runConvert(const std::vector<std::string>& args, const fs::path& worki
 }
 #endif
 
+std::string describe(const RunResult& run)
+{
+    return "status " + std::to_string(run.status) + "\nstdout: " + run.out.substr(0, 2000) +
+           "\nstderr: " + run.err.substr(0, 2000);
+}
+
+std::string inChild(bool unprivileged, const std::function<std::string()>& body)
+{
+#if defined(_WIN32)
+    (void)unprivileged;
+    return body();
+#else
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe failed");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        const std::string text = body();
+        _exit(write(pipeFds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 98);
+    }
+    close(pipeFds[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "child failed";
+#endif
+}
+
 } // namespace quorvix::test

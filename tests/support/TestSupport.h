@@ -72,6 +72,13 @@ RunResult runConvert(const std::vector<std::string>& args, const std::filesystem
                      const std::vector<std::string>& environment = {},
                      const std::function<void()>& inChild = {});
 
+/// "status N", then what the program printed (cut to 2000 bytes each), for failure messages.
+std::string describe(const RunResult& run);
+
+/// Runs `body` in a child process, as an unprivileged user (nobody) when asked and when the tests run as
+/// root, and returns what it returned; "child failed" when it could not run.
+std::string inChild(bool unprivileged, const std::function<std::string()>& body);
+
 } // namespace quorvix::test
 
 /// Skips the current test when the shared corpus is absent.

@@ -18,9 +18,10 @@ namespace quorvix {
 
 namespace {
 
-std::string tooLarge()
+std::string tooLarge(std::uint64_t limit)
 {
-    return std::string("is larger than ") + kMaxInputSizeText + ", the largest file Quorvix reads";
+    const std::string size = limit == kMaxInputSize ? std::string(kMaxInputSizeText) : std::to_string(limit) + " bytes";
+    return "is larger than " + size + ", the largest file Quorvix reads";
 }
 
 std::string systemReason(int error)
@@ -45,10 +46,10 @@ bool looksLikeUtf16(std::string_view bytes)
 }
 
 /// Adds a block to the bytes read so far; false with `error` set when the input is refused.
-bool take(std::string& bytes, std::string_view block, std::string_view kind, std::string& error)
+bool take(std::string& bytes, std::string_view block, std::string_view kind, std::uint64_t limit, std::string& error)
 {
-    if (bytes.size() + block.size() > kMaxInputSize) {
-        error = tooLarge();
+    if (bytes.size() + block.size() > limit) {
+        error = tooLarge(limit);
         return false;
     }
     if (!kind.empty()) {
@@ -90,7 +91,7 @@ std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint6
 
 #if !defined(_WIN32)
 
-InputFile readInputFile(const std::string& path, std::string_view kind)
+InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
 {
     InputFile result;
     if (path.empty()) {
@@ -117,8 +118,8 @@ InputFile readInputFile(const std::string& path, std::string_view kind)
         return result;
     }
     if (S_ISREG(info.st_mode)) {
-        if (static_cast<std::uint64_t>(info.st_size) > kMaxInputSize) {
-            result.error = tooLarge();
+        if (static_cast<std::uint64_t>(info.st_size) > limit) {
+            result.error = tooLarge(limit);
             ::close(fd);
             return result;
         }
@@ -138,7 +139,7 @@ InputFile readInputFile(const std::string& path, std::string_view kind)
         if (got == 0)
             break;
         std::string error;
-        if (!take(result.bytes, std::string_view(block.data(), static_cast<std::size_t>(got)), kind,
+        if (!take(result.bytes, std::string_view(block.data(), static_cast<std::size_t>(got)), kind, limit,
                   error)) {
             result.notText = !error.empty() && error.rfind("is larger", 0) != 0;
             result.error = std::move(error);
@@ -153,7 +154,7 @@ InputFile readInputFile(const std::string& path, std::string_view kind)
 
 #else
 
-InputFile readInputFile(const std::string& path, std::string_view kind)
+InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
 {
     InputFile result;
     namespace fs = std::filesystem;
@@ -164,8 +165,8 @@ InputFile readInputFile(const std::string& path, std::string_view kind)
         return result;
     }
     const auto size = fs::file_size(file, ec);
-    if (!ec && size > kMaxInputSize) {
-        result.error = tooLarge();
+    if (!ec && size > limit) {
+        result.error = tooLarge(limit);
         return result;
     }
     std::FILE* in = _wfopen(file.c_str(), L"rb");
@@ -177,7 +178,7 @@ InputFile readInputFile(const std::string& path, std::string_view kind)
     for (;;) {
         const std::size_t got = std::fread(block.data(), 1, block.size(), in);
         std::string error;
-        if (got > 0 && !take(result.bytes, std::string_view(block.data(), got), kind, error)) {
+        if (got > 0 && !take(result.bytes, std::string_view(block.data(), got), kind, limit, error)) {
             result.notText = !error.empty() && error.rfind("is larger", 0) != 0;
             result.error = std::move(error);
             break;
