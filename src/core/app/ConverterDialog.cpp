@@ -1,5 +1,6 @@
 #include "app/ConverterDialog.h"
 
+#include "base/Encoding.h"
 #include "base/FileWriter.h"
 #include "base/InputFile.h"
 #include "app/Messages.h"
@@ -37,41 +38,6 @@ std::size_t fieldSlot(Field field)
     return 0;
 }
 
-/// Length of the UTF-8 sequence starting at `i`, or 1 when the bytes there are not valid UTF-8.
-std::size_t characterLength(std::string_view text, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 1;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 1;
-    }
-    if (i + length > text.size())
-        return 1;
-    if (byte(i + 1) < low || byte(i + 1) > high)
-        return 1;
-    for (std::size_t k = 2; k < length; ++k)
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
-            return 1;
-    return length;
-}
-
 /// A failure's message as the window shows it: the message itself on the first line, then the file and why.
 std::string withReason(std::string_view message, std::string_view path, std::string_view reason)
 {
@@ -98,7 +64,7 @@ std::string ShortenPath(std::string_view path)
     constexpr std::size_t kTail = 52;
     std::vector<std::size_t> starts;
     starts.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); i += characterLength(path, i))
+    for (std::size_t i = 0; i < path.size(); i += utf8SequenceLength(path, i))
         starts.push_back(i);
     if (starts.size() <= kLongest)
         return std::string(path);

@@ -1,6 +1,7 @@
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 
 #include "base/InputFile.h"
+#include "base/Text.h"
 #include "formats/cubase/BankRecordList.h"
 #include "formats/cubase/PatchRecordList.h"
 #include "formats/cubase/ScriptEntry.h"
@@ -25,24 +26,6 @@ namespace {
 static_assert(kMaxBanks <= std::numeric_limits<std::int16_t>::max(), "a bank's slot must fit the key table");
 
 constexpr std::string_view kRuleLine = "; -------------------------------------------";
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view dropBlanks(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    return text.substr(i);
-}
 
 template <typename Integer>
 std::string_view formatInteger(Integer value, char (&buffer)[24])

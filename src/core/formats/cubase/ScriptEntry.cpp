@@ -1,28 +1,12 @@
 #include "formats/cubase/ScriptEntry.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 
 namespace quorvix {
 
 namespace {
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view dropBlanks(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    return text.substr(i);
-}
 
 std::string_view dropCommasAndBlanks(std::string_view text)
 {

@@ -1,5 +1,7 @@
 #include "formats/ins/InsParse.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,11 +10,6 @@ namespace quorvix::ins {
 namespace {
 
 constexpr std::uint32_t kNumberTooLarge = 1'000'000'000; // any parsed number above this is saturated to it
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 /// Decimal digits only (leading zeros allowed); values above kNumberTooLarge are saturated to it.
 bool parseNumber(std::string_view s, std::uint32_t& value)
@@ -341,17 +338,6 @@ void LineParser::handleInstrumentLine(std::string_view line, std::uint32_t lineN
 }
 
 } // namespace
-
-std::string_view trimBlanks(std::string_view s)
-{
-    std::size_t begin = 0;
-    std::size_t end = s.size();
-    while (begin < end && isBlank(s[begin]))
-        ++begin;
-    while (end > begin && isBlank(s[end - 1]))
-        --end;
-    return s.substr(begin, end - begin);
-}
 
 std::string quoted(std::string_view s)
 {

@@ -2,6 +2,7 @@
 
 #include "base/Encoding.h"
 #include "base/LineWriter.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <map>
@@ -14,11 +15,6 @@ namespace {
 
 constexpr std::string_view kRuleLine = "; -------------------------------------------";
 constexpr std::string_view kCredit = "; Quorvix - https://quorvix.org";
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 /// The bank as a Patch[] or Key[] line numbers it under the method.
 std::int32_t writtenBank(const Bank& bank, BankSelectMethod method)
