@@ -76,8 +76,9 @@ public:
     std::int32_t noteList(pugi::xml_node list);
     /// The set's control lists made from a ControlNameList.
     ControlLists controlLists(pugi::xml_node list);
-    /// The patches of a PatchNameList, in document order (those without a usable program left out).
-    const std::vector<ParsedPatch>& patches(pugi::xml_node list);
+    /// The banks a PatchBank that selects `bankSelect` and names `list` stands for: its own and those its
+    /// patches' own commands select, in the order their first patches stand.
+    std::vector<BankSelect> selectsOf(pugi::xml_node list, const BankSelect& bankSelect);
     /// The set's patch list holding the patches of `list` that select `select` (by their own commands, or,
     /// with `withUnowned`, by having none), programs ascending; made once per device and reused.
     std::int32_t patchList(pugi::xml_node list, const BankSelect& select, bool withUnowned,
@@ -104,14 +105,21 @@ private:
         bool withUnowned = false;
         std::int32_t index = kNoList;
     };
+    /// The patches of a PatchNameList (those without a usable program left out), in document order, and
+    /// indexes into them by the bank they select.
     struct ParsedList
     {
         std::vector<ParsedPatch> patches;
         TextRef name;
-        std::vector<MadeList> made; ///< the set's patch lists made from it
+        std::vector<std::uint32_t> unowned; ///< the patches without commands of their own that select a bank
+        std::unordered_map<std::int32_t, std::vector<std::uint32_t>>
+            owned;                             ///< the others, by the bank they select
+        std::vector<std::uint32_t> firstOwned; ///< the first patch of each bank they select, in order
+        std::vector<MadeList> made;            ///< the set's patch lists made from it
     };
 
     void indexDocument();
+    ParsedList& parsed(pugi::xml_node list);
 
     const Source& m_source;
     ReadResult& m_result;

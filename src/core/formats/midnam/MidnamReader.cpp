@@ -130,17 +130,7 @@ private:
         if (!list && !bank.child("UsesPatchNameList"))
             m_lists.warn(bank, "bank " + quoted(bankName) + " has no patch name list");
 
-        // The banks this PatchBank stands for: its own, and those its patches' own commands select.
-        std::vector<BankSelect> selects;
-        if (list) {
-            for (const midnam::ParsedPatch& patch : m_lists.patches(list)) {
-                const BankSelect& selected = patch.ownSelect ? patch.select : select;
-                if (std::find(selects.begin(), selects.end(), selected) == selects.end())
-                    selects.push_back(selected);
-            }
-        }
-        if (selects.empty())
-            selects.push_back(select);
+        const std::vector<BankSelect> selects = list ? m_lists.selectsOf(list, select) : std::vector{select};
         for (const BankSelect& selected : selects) {
             const std::int32_t patches =
                 list ? m_lists.patchList(list, selected, selected == select, bankName) : kNoList;

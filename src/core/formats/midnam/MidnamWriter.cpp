@@ -1,6 +1,5 @@
 #include "formats/midnam/MidnamWriter.h"
 
-#include "base/Encoding.h"
 #include "formats/midnam/XmlStream.h"
 
 #include <algorithm>
@@ -87,7 +86,11 @@ public:
         planNoteLists();
         planControls();
 
-        std::string comment = "Generated with Quorvix " + m_options.stamp.date + " " + m_options.stamp.time;
+        std::string comment = "Generated with Quorvix";
+        for (const std::string* part : {&m_options.stamp.date, &m_options.stamp.time}) {
+            if (!part->empty())
+                comment += " " + *part;
+        }
         if (!m_options.sourceName.empty())
             comment += " from " + m_options.sourceName;
         m_out << kProlog << "<!-- " << commentText(comment) << " -->\n<MIDINameDocument>\n"
@@ -116,12 +119,6 @@ public:
     }
 
 private:
-    std::string utf8(TextRef ref) const
-    {
-        const std::string_view text = m_set.text(ref);
-        return m_set.encoding == TextEncoding::Utf8 ? std::string(text) : windows1252ToUtf8(text);
-    }
-
     /// A name as a reader will see it: without what XML cannot hold, trimmed.
     std::string clean(std::string_view utf8Text) const
     {
@@ -129,7 +126,7 @@ private:
         midnam::appendXml(safe, utf8Text, midnam::XmlEscape::None);
         return std::string(midnam::trimmed(safe));
     }
-    std::string clean(TextRef ref) const { return clean(utf8(ref)); }
+    std::string clean(TextRef ref) const { return clean(m_set.utf8(ref)); }
 
     std::string commentText(std::string_view text)
     {
@@ -328,13 +325,13 @@ private:
         m_out << ">\n";
         for (const Patch& patch : list->patches) {
             if (patch.program > 127) {
-                warn("patch " + quoted(utf8(patch.name)) + ": program " + std::to_string(patch.program) +
-                     " is not from 0 to 127; left out");
+                warn("patch " + quoted(m_set.utf8(patch.name)) + ": program " +
+                     std::to_string(patch.program) + " is not from 0 to 127; left out");
                 continue;
             }
             m_out << indent << "  <Patch";
             m_out.attribute("Number", patch.program);
-            m_out.attribute("Name", utf8(patch.name));
+            m_out.attribute("Name", m_set.utf8(patch.name));
             m_out.attribute("ProgramChange", patch.program);
             if (const std::string* notes = noteListName(patch.noteList)) {
                 m_out << ">\n" << indent << "    <UsesNoteNameList";
@@ -361,7 +358,7 @@ private:
                 }
                 m_out << "      <Note";
                 m_out.attribute("Number", note.number);
-                m_out.attribute("Name", utf8(note.name));
+                m_out.attribute("Name", m_set.utf8(note.name));
                 m_out << "/>\n";
             }
             m_out << "    </NoteNameList>\n";
@@ -385,7 +382,7 @@ private:
                 m_out << "      <Control";
                 m_out.attribute("Type", typeOf(list->kind));
                 m_out.attribute("Number", control.number);
-                m_out.attribute("Name", utf8(control.name));
+                m_out.attribute("Name", m_set.utf8(control.name));
                 m_out << "/>\n";
             }
         }
