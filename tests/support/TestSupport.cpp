@@ -105,14 +105,14 @@ TempDir::~TempDir()
 }
 
 #if !defined(_WIN32)
-RunResult runConvert(const std::vector<std::string>& args, const fs::path& workingDir,
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args, const fs::path& workingDir,
                      const std::vector<std::string>& environment, const std::function<void()>& inChild)
 {
     // Output goes to temporary files, so that a large output can never block the child.
     TempDir io;
     const auto outPath = io / "stdout";
     const auto errPath = io / "stderr";
-    const std::string exe = convertExe().string();
+    const std::string& exe = program;
 
     const pid_t pid = ::fork();
     if (pid < 0)
@@ -137,7 +137,7 @@ RunResult runConvert(const std::vector<std::string>& args, const fs::path& worki
         for (const auto& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        ::execv(exe.c_str(), argv.data());
+        ::execvp(exe.c_str(), argv.data());
         ::_exit(127);
     }
     int status = 0;
@@ -148,6 +148,12 @@ RunResult runConvert(const std::vector<std::string>& args, const fs::path& worki
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
+}
+
+RunResult runConvert(const std::vector<std::string>& args, const fs::path& workingDir,
+                     const std::vector<std::string>& environment, const std::function<void()>& inChild)
+{
+    return runProgram(convertExe().string(), args, workingDir, environment, inChild);
 }
 #endif
 
