@@ -41,8 +41,9 @@ TEST(ModelCommands, EveryInputFormatIsListedAndWrittenInEveryFormat)
         const std::string path = (dataDir() / input.file).string();
         const RunResult list = runConvert({"list", path});
         ASSERT_EQ(list.status, 0) << describe(list);
-        if (input.listed != nullptr)
+        if (input.listed != nullptr) {
             EXPECT_EQ(list.out, input.listed);
+        }
         for (const char* command : {"to-midnam", "to-reabank", "to-cubase", "to-cakewalk"}) {
             TempDir dir;
             std::vector<std::string> args{command, path, "-o", (dir / "out").string()};
