@@ -9,10 +9,12 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 #include <stdexcept>
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -156,6 +158,26 @@ RunResult runConvert(const std::vector<std::string>& args, const fs::path& worki
     return runProgram(convertExe().string(), args, workingDir, environment, inChild);
 }
 #endif
+
+void onSmallStack(const std::function<void()>& body)
+{
+#if defined(_WIN32)
+    std::thread(body).join();
+#else
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, std::size_t{256} << 10);
+    pthread_t thread;
+    auto run = [](void* function) -> void* {
+        (*static_cast<const std::function<void()>*>(function))();
+        return nullptr;
+    };
+    if (pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&body)) != 0)
+        throw std::runtime_error("cannot start a thread");
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+#endif
+}
 
 std::string describe(const RunResult& run)
 {

@@ -78,6 +78,10 @@ RunResult runConvert(const std::vector<std::string>& args, const std::filesystem
                      const std::vector<std::string>& environment = {},
                      const std::function<void()>& inChild = {});
 
+/// Runs `body` on a thread with a stack of 256 KiB (where the system lets the stack size be chosen; else on
+/// an ordinary thread) and waits for it.
+void onSmallStack(const std::function<void()>& body);
+
 /// "status N", then what the program printed (cut to 2000 bytes each), for failure messages.
 std::string describe(const RunResult& run);
 
