@@ -407,7 +407,10 @@ class SavingChild
 {
 public:
 #if defined(_WIN32)
-    static std::vector<int> interruptions() { return {CTRL_C_EVENT}; }
+    static std::vector<int> interruptions()
+    {
+        return {CTRL_C_EVENT};
+    }
 
     explicit SavingChild(const fs::path& dir)
     {
@@ -452,7 +455,10 @@ public:
 private:
     PROCESS_INFORMATION m_process{};
 #else
-    static std::vector<int> interruptions() { return {SIGINT, SIGTERM}; }
+    static std::vector<int> interruptions()
+    {
+        return {SIGINT, SIGTERM};
+    }
 
     explicit SavingChild(const fs::path& dir) : m_pid(fork())
     {
@@ -467,7 +473,10 @@ private:
         }
     }
 
-    bool interrupt(int signal) { return kill(m_pid, signal) == 0; }
+    bool interrupt(int signal)
+    {
+        return kill(m_pid, signal) == 0;
+    }
 
     /// True when the signal still ended the program.
     bool endedByInterruption(int signal)
@@ -506,7 +515,8 @@ TEST(FileWriter, InterruptedSavesLeaveNoTemporaryFile)
         ASSERT_EQ(temporaries, 2u) << "both saves are under way";
 
         if (!child.interrupt(interruption))
-            GTEST_SKIP() << "no console to send Ctrl+C through (scripts/test-windows.sh runs the tests in one)";
+            GTEST_SKIP()
+                << "no console to send Ctrl+C through (scripts/test-windows.sh runs the tests in one)";
         EXPECT_TRUE(child.endedByInterruption(interruption)) << "the interruption still ends the program";
         expectOnly(dir.path(), {"old.ins"});
         EXPECT_EQ(readFile(dir / "old.ins"), "old");

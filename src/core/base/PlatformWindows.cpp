@@ -2,13 +2,18 @@
 
 #if defined(_WIN32)
 
+// windows.h first: shellapi.h needs its definitions.
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <io.h>
 #include <mutex>
-#include <shellapi.h>
-#include <windows.h>
 
 namespace quorvix::platform {
 
