@@ -193,7 +193,7 @@ std::vector<InsCase> insCases()
          ""},
         {"binary", [&] { return in.file("binary.ins", binaryBytes); }, 1, {openFailed, "NUL byte"}, ""},
         {"nul bytes",
-         [&] { return in.file("nul.ins", [] { return std::string(4096, '\0'); }); },
+         [&] { return in.file("zeros.ins", [] { return std::string(4096, '\0'); }); },
          1,
          {openFailed, "NUL byte"},
          ""},
@@ -305,7 +305,7 @@ TEST(HostileInsBytes, NamesOutsideAsciiAreListedAsReadAndCleanedInTheScript)
         ASSERT_EQ(list.status, 0) << describe(list);
 
         InsFile file;
-        ASSERT_TRUE(file.load(input)) << file.error();
+        ASSERT_TRUE(file.load(input.string())) << file.error();
         const auto voices = file.voices(0);
         ASSERT_EQ(voices.size(), 2u);
         EXPECT_EQ(voices[0].name, name) << "the reader keeps the bytes as read";
@@ -351,7 +351,7 @@ std::vector<ScriptCase> scriptCases()
          {tooLong, convertFailed, "NUL byte (at byte 7)"},
          {}},
         {"nul bytes",
-         [&] { return in.file("nul.txt", [] { return std::string(4096, '\0'); }); },
+         [&] { return in.file("zeros.txt", [] { return std::string(4096, '\0'); }); },
          1,
          {tooLong, convertFailed, "NUL byte (at byte 0)"},
          {}},

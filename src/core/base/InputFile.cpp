@@ -1,18 +1,10 @@
 #include "base/InputFile.h"
 
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
+#include "base/Platform.h"
 
-#if defined(_WIN32)
-#include <cstdio>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
 
 namespace quorvix {
 
@@ -20,16 +12,23 @@ namespace {
 
 std::string tooLarge(std::uint64_t limit)
 {
-    const std::string size = limit == kMaxInputSize ? std::string(kMaxInputSizeText) : std::to_string(limit) + " bytes";
+    const std::string size =
+        limit == kMaxInputSize ? std::string(kMaxInputSizeText) : std::to_string(limit) + " bytes";
     return "is larger than " + size + ", the largest file Quorvix reads";
+}
+
+std::string systemReason(const std::error_code& error)
+{
+    return "cannot be read: " + error.message();
 }
 
 std::string systemReason(int error)
 {
-    return "cannot be read: " + std::generic_category().message(error);
+    return systemReason(std::error_code(error, std::generic_category()));
 }
 
-/// True when the bytes look like UTF-16 text without a byte-order mark: ASCII with a NUL beside every character.
+/// True when the bytes look like UTF-16 text without a byte-order mark: ASCII with a NUL beside every
+/// character.
 bool looksLikeUtf16(std::string_view bytes)
 {
     const std::size_t count = std::min<std::size_t>(bytes.size(), 64) & ~std::size_t{1};
@@ -46,7 +45,8 @@ bool looksLikeUtf16(std::string_view bytes)
 }
 
 /// Adds a block to the bytes read so far; false with `error` set when the input is refused.
-bool take(std::string& bytes, std::string_view block, std::string_view kind, std::uint64_t limit, std::string& error)
+bool take(std::string& bytes, std::string_view block, std::string_view kind, std::uint64_t limit,
+          std::string& error)
 {
     if (bytes.size() + block.size() > limit) {
         error = tooLarge(limit);
@@ -86,10 +86,9 @@ std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint6
     const auto nul = bytes.find('\0');
     if (nul == std::string_view::npos)
         return {};
-    return "holds a NUL byte (at byte " + std::to_string(offset + nul) + "), so it is no " + std::string(kind);
+    return "holds a NUL byte (at byte " + std::to_string(offset + nul) + "), so it is no " +
+           std::string(kind);
 }
-
-#if !defined(_WIN32)
 
 InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
 {
@@ -98,42 +97,32 @@ InputFile readInputFile(const std::string& path, std::string_view kind, std::uin
         result.error = systemReason(ENOENT);
         return result;
     }
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
+    std::error_code reason;
+    const int fd = platform::openForReading(path, reason);
     if (fd < 0) {
-        result.error = systemReason(errno);
+        result.error = systemReason(reason);
         return result;
     }
-    struct stat info{};
-    if (::fstat(fd, &info) != 0) {
-        result.error = systemReason(errno);
-        ::close(fd);
-        return result;
-    }
-    if (S_ISDIR(info.st_mode)) {
+    platform::OpenFileInfo info;
+    if (!platform::describe(fd, info, reason))
+        result.error = systemReason(reason);
+    else if (info.directory)
         result.error = systemReason(EISDIR);
-        ::close(fd);
+    else if (info.regular && info.size > limit)
+        result.error = tooLarge(limit);
+    if (!result.ok()) {
+        platform::closeFile(fd, reason);
         return result;
     }
-    if (S_ISREG(info.st_mode)) {
-        if (static_cast<std::uint64_t>(info.st_size) > limit) {
-            result.error = tooLarge(limit);
-            ::close(fd);
-            return result;
-        }
-        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
-    }
+    if (info.regular)
+        result.bytes.reserve(static_cast<std::size_t>(info.size));
 
     constexpr std::size_t kBlock = std::size_t{1} << 16;
     std::string block(kBlock, '\0');
     for (;;) {
-        const ssize_t got = ::read(fd, block.data(), block.size());
+        const long long got = platform::readSome(fd, block.data(), block.size(), reason);
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            result.error = systemReason(errno);
+            result.error = systemReason(reason);
             break;
         }
         if (got == 0)
@@ -146,55 +135,10 @@ InputFile readInputFile(const std::string& path, std::string_view kind, std::uin
             break;
         }
     }
-    ::close(fd);
+    platform::closeFile(fd, reason);
     if (!result.ok())
         result.bytes = std::string();
     return result;
 }
-
-#else
-
-InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
-{
-    InputFile result;
-    namespace fs = std::filesystem;
-    const fs::path file = fs::u8path(path);
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) {
-        result.error = systemReason(EISDIR);
-        return result;
-    }
-    const auto size = fs::file_size(file, ec);
-    if (!ec && size > limit) {
-        result.error = tooLarge(limit);
-        return result;
-    }
-    std::FILE* in = _wfopen(file.c_str(), L"rb");
-    if (in == nullptr) {
-        result.error = systemReason(errno);
-        return result;
-    }
-    std::array<char, 65536> block;
-    for (;;) {
-        const std::size_t got = std::fread(block.data(), 1, block.size(), in);
-        std::string error;
-        if (got > 0 && !take(result.bytes, std::string_view(block.data(), got), kind, limit, error)) {
-            result.notText = !error.empty() && error.rfind("is larger", 0) != 0;
-            result.error = std::move(error);
-            break;
-        }
-        if (got < block.size()) {
-            if (std::ferror(in))
-                result.error = systemReason(errno);
-            break;
-        }
-    }
-    std::fclose(in);
-    if (!result.ok())
-        result.bytes = std::string();
-    return result;
-}
-
-#endif
 
 } // namespace quorvix
