@@ -91,12 +91,14 @@ std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint6
 
 #if !defined(_WIN32)
 
-InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
+namespace {
+
+/// Opens the file for reading; -1 with `result.error` set when it cannot be opened or is a folder.
+int openInput(const std::string& path, struct stat& info, InputFile& result)
 {
-    InputFile result;
     if (path.empty()) {
         result.error = systemReason(ENOENT);
-        return result;
+        return -1;
     }
     int fd = -1;
     do {
@@ -104,19 +106,52 @@ InputFile readInputFile(const std::string& path, std::string_view kind, std::uin
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         result.error = systemReason(errno);
-        return result;
+        return -1;
     }
-    struct stat info{};
-    if (::fstat(fd, &info) != 0) {
-        result.error = systemReason(errno);
+    const int why = ::fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR : 0;
+    if (why != 0) {
+        result.error = systemReason(why);
         ::close(fd);
-        return result;
+        return -1;
     }
-    if (S_ISDIR(info.st_mode)) {
-        result.error = systemReason(EISDIR);
-        ::close(fd);
+    return fd;
+}
+
+} // namespace
+
+InputFile readInputHead(const std::string& path, std::size_t count)
+{
+    InputFile result;
+    struct stat info
+    {};
+    const int fd = openInput(path, info, result);
+    if (fd < 0)
         return result;
+    result.bytes.resize(count);
+    std::size_t got = 0;
+    while (got < count) {
+        const ssize_t part = ::read(fd, result.bytes.data() + got, count - got);
+        if (part < 0 && errno == EINTR)
+            continue;
+        if (part < 0)
+            result.error = systemReason(errno);
+        if (part <= 0)
+            break;
+        got += static_cast<std::size_t>(part);
     }
+    ::close(fd);
+    result.bytes.resize(result.ok() ? got : 0);
+    return result;
+}
+
+InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
+{
+    InputFile result;
+    struct stat info
+    {};
+    const int fd = openInput(path, info, result);
+    if (fd < 0)
+        return result;
     if (S_ISREG(info.st_mode)) {
         if (static_cast<std::uint64_t>(info.st_size) > limit) {
             result.error = tooLarge(limit);
@@ -154,24 +189,52 @@ InputFile readInputFile(const std::string& path, std::string_view kind, std::uin
 
 #else
 
+namespace {
+
+/// Opens the file for reading; null with `result.error` set when it cannot be opened or is a folder.
+std::FILE* openInput(const std::filesystem::path& file, InputFile& result)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec)) {
+        result.error = systemReason(EISDIR);
+        return nullptr;
+    }
+    std::FILE* in = _wfopen(file.c_str(), L"rb");
+    if (in == nullptr)
+        result.error = systemReason(errno);
+    return in;
+}
+
+} // namespace
+
+InputFile readInputHead(const std::string& path, std::size_t count)
+{
+    InputFile result;
+    std::FILE* in = openInput(std::filesystem::u8path(path), result);
+    if (in == nullptr)
+        return result;
+    result.bytes.resize(count);
+    const std::size_t got = std::fread(result.bytes.data(), 1, count, in);
+    if (got < count && std::ferror(in))
+        result.error = systemReason(errno);
+    std::fclose(in);
+    result.bytes.resize(result.ok() ? got : 0);
+    return result;
+}
+
 InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
 {
     InputFile result;
     namespace fs = std::filesystem;
     const fs::path file = fs::u8path(path);
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) {
-        result.error = systemReason(EISDIR);
+    std::FILE* in = openInput(file, result);
+    if (in == nullptr)
         return result;
-    }
+    std::error_code ec;
     const auto size = fs::file_size(file, ec);
     if (!ec && size > limit) {
         result.error = tooLarge(limit);
-        return result;
-    }
-    std::FILE* in = _wfopen(file.c_str(), L"rb");
-    if (in == nullptr) {
-        result.error = systemReason(errno);
+        std::fclose(in);
         return result;
     }
     std::array<char, 65536> block;
