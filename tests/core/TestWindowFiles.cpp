@@ -8,6 +8,9 @@
 #include "formats/ins/InsReader.h"
 
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 
 using namespace quorvix;
 using quorvix::test::dataDir;
@@ -103,6 +106,11 @@ TEST(WindowFiles, LoadCommandFollowsTheContentThenTheName)
             writeFile(dir / row.name, row.content);
         EXPECT_EQ(ConverterDialog::loadCommandFor((dir / row.name).string()), row.command);
     }
+#if !defined(_WIN32)
+    // A pipe without a writer (a drag passes over it) is judged by its name at once, not waited for.
+    ASSERT_EQ(::mkfifo((dir / "pipe.ins").c_str(), 0600), 0);
+    EXPECT_EQ(ConverterDialog::loadCommandFor((dir / "pipe.ins").string()), Button::LoadDefinition);
+#endif
 }
 
 TEST(WindowFiles, GivenFilesLoadAsTheirCommandWithoutItsFileDialog)

@@ -94,7 +94,7 @@ std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint6
 namespace {
 
 /// Opens the file for reading; -1 with `result.error` set when it cannot be opened or is a folder.
-int openInput(const std::string& path, struct stat& info, InputFile& result)
+int openInput(const std::string& path, struct stat& info, InputFile& result, int flags = 0)
 {
     if (path.empty()) {
         result.error = systemReason(ENOENT);
@@ -102,7 +102,7 @@ int openInput(const std::string& path, struct stat& info, InputFile& result)
     }
     int fd = -1;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | flags);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         result.error = systemReason(errno);
@@ -122,9 +122,9 @@ int openInput(const std::string& path, struct stat& info, InputFile& result)
 InputFile readInputHead(const std::string& path, std::size_t count)
 {
     InputFile result;
-    struct stat info
-    {};
-    const int fd = openInput(path, info, result);
+    struct stat info = {};
+    // Not waiting for a writer: a pipe without one reads as empty.
+    const int fd = openInput(path, info, result, O_NONBLOCK);
     if (fd < 0)
         return result;
     result.bytes.resize(count);
@@ -133,7 +133,7 @@ InputFile readInputHead(const std::string& path, std::size_t count)
         const ssize_t part = ::read(fd, result.bytes.data() + got, count - got);
         if (part < 0 && errno == EINTR)
             continue;
-        if (part < 0)
+        if (part < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
             result.error = systemReason(errno);
         if (part <= 0)
             break;
@@ -147,8 +147,7 @@ InputFile readInputHead(const std::string& path, std::size_t count)
 InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
 {
     InputFile result;
-    struct stat info
-    {};
+    struct stat info = {};
     const int fd = openInput(path, info, result);
     if (fd < 0)
         return result;

@@ -34,7 +34,7 @@ InputFile readInputFile(const std::string& path, std::string_view kind = "text f
 
 /// The first `count` bytes of the file at `path` (fewer when it is shorter), for telling its format apart
 /// without reading all of it. The error is set when the file cannot be opened or read, or is a folder; the
-/// content is not judged.
+/// content is not judged. A pipe is read without waiting: what is not there yet is not read.
 InputFile readInputHead(const std::string& path, std::size_t count);
 
 /// Why `bytes` are no text of the kind, or empty when they are: a UTF-16 or UTF-32 byte-order mark ("is
