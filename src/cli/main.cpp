@@ -25,6 +25,7 @@ int main(int argc, char** argv)
     setupListCommand(app);
     setupToCubaseCommand(app);
     setupToCakewalkCommand(app);
+    setupToMidnamCommand(app);
     setupToReabankCommand(app);
 
     try {

@@ -65,9 +65,36 @@ private:
         InstrumentSet& set = m_result.set;
         set.devices.push_back(Device{m_lists.keepName(master, elementText(master.child("Manufacturer"))),
                                      m_lists.keepName(master, model)});
-        if (!master.child("ChannelNameSet"))
-            m_lists.warn(master, "device " + quoted(model) + " has no ChannelNameSet, so no instrument");
-        readNameSets(master, model, static_cast<std::int32_t>(set.devices.size() - 1));
+        const auto deviceIndex = static_cast<std::int32_t>(set.devices.size() - 1);
+        if (!master.child("ChannelNameSet")) {
+            if (master.child("PatchNameList"))
+                readBareLists(master, model, deviceIndex);
+            else
+                m_lists.warn(master, "device " + quoted(model) + " has no ChannelNameSet, so no instrument");
+        }
+        readNameSets(master, model, deviceIndex);
+    }
+
+    /// A device with patch name lists but no ChannelNameSet to use them: its lists become the banks of one
+    /// instrument, so that its names are not lost.
+    void readBareLists(pugi::xml_node master, std::string_view model, std::int32_t deviceIndex)
+    {
+        m_lists.warn(master, "device " + quoted(model) +
+                                 " has no ChannelNameSet; its patch name lists are read as the banks of one "
+                                 "instrument");
+        Instrument instrument;
+        instrument.name = m_lists.keepName(master, model);
+        instrument.device = deviceIndex;
+        for (pugi::xml_node list : master.children("PatchNameList")) {
+            const std::string_view listName = attributeText(list, "Name");
+            const TextRef name = m_lists.keepName(list, listName);
+            for (const BankSelect& selected : m_lists.selectsOf(list, BankSelect{})) {
+                const std::int32_t patches = m_lists.patchList(list, selected, selected == BankSelect{}, listName);
+                instrument.banks.push_back(Bank{bankNumberOf(selected), selected, name, patches});
+            }
+        }
+        instrument.method = methodOfBanks(instrument, master, model);
+        m_result.set.instruments.push_back(std::move(instrument));
     }
 
     void readNameSets(pugi::xml_node device, std::string_view baseName, std::int32_t deviceIndex)
