@@ -340,7 +340,7 @@ void ConverterDialog::ConvertToCakewalkDefinition()
     // the instrument model, from a script, whose conversion then works on the same bytes.
     InputFile script = readInputFile(m_scriptPath);
     if (script.ok()) {
-        const FileFormat format = fileFormatOf(script.bytes);
+        const FileFormat format = detectFormat(script.bytes);
         if (format == FileFormat::Midnam || format == FileFormat::Reabank) {
             convertDocument(std::move(script.bytes), format);
             return;

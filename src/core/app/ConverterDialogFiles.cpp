@@ -37,7 +37,7 @@ void ConverterDialog::convertDocument(std::string bytes, FileFormat format)
 Button ConverterDialog::loadCommandFor(const std::string& path)
 {
     const InputFile head = readInputHead(path, kDetectionBytes);
-    switch (head.ok() ? fileFormatOf(head.bytes) : FileFormat::Unknown) {
+    switch (head.ok() ? detectFormat(head.bytes) : FileFormat::Unknown) {
     case FileFormat::Ins:
         return Button::LoadDefinition;
     case FileFormat::Unknown:

@@ -3,7 +3,6 @@
 #include "app/Messages.h"
 #include "base/Encoding.h"
 #include "base/OutputSink.h"
-#include "formats/midnam/MidnamReader.h"
 #include "formats/midnam/MidnamWriter.h"
 #include "formats/reaper/ReabankWriter.h"
 
@@ -56,12 +55,6 @@ ScriptSaveFormat scriptSaveFormat(std::string_view path, std::size_t fileType)
     }
 }
 
-FileFormat fileFormatOf(std::string_view head)
-{
-    // MIDNAM comes first, as detectFormat() orders the formats.
-    return looksLikeMidnam(head.substr(0, kDetectionBytes)) ? FileFormat::Midnam : detectFormat(head);
-}
-
 WriteResult writeInstrumentFile(ScriptSaveFormat format, const std::string& path, const InstrumentSet& set,
                                 std::size_t instrument, const std::string& sourceName, const TimeStamp& stamp,
                                 Diagnostics& warnings)
@@ -83,8 +76,7 @@ WriteResult writeInstrumentFile(ScriptSaveFormat format, const std::string& path
 InstrumentDocument readInstrumentDocument(std::string bytes, FileFormat format, std::string_view path)
 {
     InstrumentDocument document;
-    document.read = format == FileFormat::Midnam ? readMidnam(std::move(bytes))
-                                                 : readInstruments(std::move(bytes), format, stemOf(path));
+    document.read = readInstruments(std::move(bytes), format, stemOf(path));
     const InstrumentSet& set = document.read.set;
     if (!document.read.ok() || set.instruments.empty())
         return document;

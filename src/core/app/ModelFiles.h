@@ -31,9 +31,6 @@ enum class ScriptSaveFormat
 /// other counts as the first).
 ScriptSaveFormat scriptSaveFormat(std::string_view path, std::size_t fileType);
 
-/// The format of a file from its first bytes (detectFormat(), MIDNAM documents included).
-FileFormat fileFormatOf(std::string_view head);
-
 /// Writes instrument `instrument` of `set` to `path` as MIDNAM document or REAPER bank file, whole or not
 /// at all; the writer's warnings go to `warnings`. `sourceName` (the file the set came from) and `stamp`
 /// go into the header comment. A CubaseScript format writes nothing and fails.
