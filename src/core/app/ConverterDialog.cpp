@@ -1,16 +1,17 @@
 #include "app/ConverterDialog.h"
 
+#include "app/InstrumentNameDialog.h"
+#include "app/Messages.h"
+#include "app/SelectDefinitionDialog.h"
 #include "base/Encoding.h"
 #include "base/FileWriter.h"
 #include "base/InputFile.h"
-#include "app/Messages.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
-#include "app/InstrumentNameDialog.h"
-#include "legacy/RecordText.h"
-#include "app/SelectDefinitionDialog.h"
 #include "formats/cubase/CubaseScriptWriter.h"
+#include "legacy/RecordText.h"
 
 #include <climits>
+#include <optional>
 #include <vector>
 
 namespace quorvix {
@@ -36,15 +37,6 @@ std::size_t fieldSlot(Field field)
         if (kFields[i] == field)
             return i;
     return 0;
-}
-
-/// A failure's message as the window shows it: the message itself on the first line, then the file and why.
-std::string withReason(std::string_view message, std::string_view path, std::string_view reason)
-{
-    std::string text(message);
-    if (!reason.empty())
-        text += "\n\n" + std::string(path) + ": " + std::string(reason);
-    return text;
 }
 
 std::string replacePlaceholder(std::string_view format, std::string_view value)
@@ -138,6 +130,11 @@ void ConverterDialog::releaseVoices()
 
 void ConverterDialog::LoadInstrumentDefinition()
 {
+    loadDefinition(nullptr);
+}
+
+void ConverterDialog::loadDefinition(const std::string* given)
+{
     if (!isEnabled(Button::LoadDefinition))
         return;
     enable(Button::LoadScript, false);
@@ -153,13 +150,15 @@ void ConverterDialog::LoadInstrumentDefinition()
         return;
     }
 
-    const auto path = m_host.openFile({messages::kInsOpenFilter, "ins", {}});
+    const auto path = given != nullptr ? std::optional<std::string>(*given)
+                                       : m_host.openFile({messages::kInsOpenFilter, "ins", {}});
     if (!path)
         return;
     if (m_zt.CWInsLoad(m_library, path->c_str()) != 0) {
         m_host.message(withReason(messages::kOpenInsFailed, *path, m_zt.LoadError(m_library)));
         return;
     }
+    m_definitionPath = *path;
     setField(Field::DefinitionFile, ShortenPath(*path));
 
     ZT_cwdef* definitions = nullptr;
@@ -263,7 +262,9 @@ void ConverterDialog::SaveLines(SaveKind kind)
         endQuietly();
         return;
     }
-    const std::string& path = *chosen;
+    const std::string& path = chosen->path;
+    const ScriptSaveFormat format =
+        script ? scriptSaveFormat(path, chosen->fileType) : ScriptSaveFormat::CubaseScript;
 
     if (existingFileSize(path) > 0 &&
         !m_host.askYesNo(replacePlaceholder(messages::kUseExistingFile, path))) {
@@ -276,7 +277,10 @@ void ConverterDialog::SaveLines(SaveKind kind)
         return;
     }
 
-    const WriteResult written = writeLinesAtomically(path, m_lines);
+    Diagnostics warnings;
+    const WriteResult written = format == ScriptSaveFormat::CubaseScript
+                                    ? writeLinesAtomically(path, m_lines)
+                                    : writeChosenDefinition(format, path, warnings);
     if (!written.ok) {
         m_host.error("Cannot save \"" + path + "\": " + written.error);
         endQuietly();
@@ -285,7 +289,7 @@ void ConverterDialog::SaveLines(SaveKind kind)
 
     if (script) {
         ResetButtons();
-        m_host.message(messages::kScriptSaved);
+        m_host.message(withWarnings(messages::kScriptSaved, fileNameOf(m_definitionPath), warnings));
     } else {
         m_lines.SetSize(0, -1);
         m_host.message(messages::kDefinitionSaved);
@@ -297,6 +301,11 @@ void ConverterDialog::ShowInfo() { m_host.runInfo(); }
 
 void ConverterDialog::LoadCubaseScript()
 {
+    loadScript(nullptr);
+}
+
+void ConverterDialog::loadScript(const std::string* given)
+{
     if (!isEnabled(Button::LoadScript))
         return;
     enable(Button::LoadDefinition, false);
@@ -305,7 +314,8 @@ void ConverterDialog::LoadCubaseScript()
     enable(Button::SaveDefinition, false);
     clearAllFields();
 
-    const auto path = m_host.openFile({messages::kScriptOpenFilter, "txt", {}});
+    const auto path = given != nullptr ? std::optional<std::string>(*given)
+                                       : m_host.openFile({messages::kScriptOpenFilter, "txt", {}});
     if (!path) {
         ResetButtons();
         return;
@@ -326,6 +336,17 @@ void ConverterDialog::ConvertToCakewalkDefinition()
         return;
     enable(Button::ConvertToDefinition, false);
 
+    // The file is read once, whole; its content tells a MIDNAM document or REAPER bank file, which go through
+    // the instrument model, from a script, whose conversion then works on the same bytes.
+    InputFile script = readInputFile(m_scriptPath);
+    if (script.ok()) {
+        const FileFormat format = detectFormat(script.bytes);
+        if (format == FileFormat::Midnam || format == FileFormat::Reabank) {
+            convertDocument(std::move(script.bytes), format);
+            return;
+        }
+    }
+
     const auto fail = [&] {
         ResetButtons();
         m_host.message(messages::kConvertFailed);
@@ -337,8 +358,6 @@ void ConverterDialog::ConvertToCakewalkDefinition()
         return;
     }
 
-    // The script is read once, whole; the conversion then works on its bytes.
-    const InputFile script = readInputFile(m_scriptPath);
     if (!script.ok()) {
         // What is no text is no script; what cannot be read fails the conversion.
         if (script.notText)

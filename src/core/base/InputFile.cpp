@@ -90,6 +90,41 @@ std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint6
            std::string(kind);
 }
 
+InputFile readInputHead(const std::string& path, std::size_t count)
+{
+    InputFile result;
+    if (path.empty()) {
+        result.error = systemReason(ENOENT);
+        return result;
+    }
+    std::error_code reason;
+    // Not waiting for a writer: a pipe without one reads as empty.
+    const int fd = platform::openForReading(path, reason, true);
+    if (fd < 0) {
+        result.error = systemReason(reason);
+        return result;
+    }
+    platform::OpenFileInfo info;
+    if (!platform::describe(fd, info, reason))
+        result.error = systemReason(reason);
+    else if (info.directory)
+        result.error = systemReason(EISDIR);
+    result.bytes.resize(result.ok() ? count : 0);
+    std::size_t got = 0;
+    while (result.ok() && got < count) {
+        const long long part = platform::readSome(fd, result.bytes.data() + got, count - got, reason);
+        if (part < 0 && reason != std::errc::resource_unavailable_try_again &&
+            reason != std::errc::operation_would_block)
+            result.error = systemReason(reason);
+        if (part <= 0)
+            break;
+        got += static_cast<std::size_t>(part);
+    }
+    platform::closeFile(fd, reason);
+    result.bytes.resize(result.ok() ? got : 0);
+    return result;
+}
+
 InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
 {
     InputFile result;

@@ -25,8 +25,9 @@ struct OpenFileInfo
     std::uint64_t size = 0; ///< bytes of a regular file
 };
 
-/// Opens a file (or anything that reads like one) for reading; -1 with `error` on failure.
-int openForReading(const std::string& path, std::error_code& error);
+/// Opens a file (or anything that reads like one) for reading; -1 with `error` on failure. With
+/// `nonBlocking`, opening a pipe does not wait for a writer and reading it does not wait for data.
+int openForReading(const std::string& path, std::error_code& error, bool nonBlocking = false);
 /// Describes an open file; false with `error` on failure.
 bool describe(int fd, OpenFileInfo& info, std::error_code& error);
 /// Reads up to `size` bytes; 0 at the end, -1 with `error` on failure. An interrupted read is retried.

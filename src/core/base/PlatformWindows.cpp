@@ -229,7 +229,7 @@ BOOL WINAPI cleanUpAndEnd(DWORD event)
 
 } // namespace
 
-int openForReading(const std::string& path, std::error_code& error)
+int openForReading(const std::string& path, std::error_code& error, bool /*nonBlocking*/)
 {
     // Folders open too (backup semantics), so that describe() can tell the caller what it is.
     const HANDLE handle = CreateFileW(systemPath(path).c_str(), GENERIC_READ,
