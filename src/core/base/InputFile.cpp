@@ -3,6 +3,8 @@
 #include "base/Platform.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 #include <cerrno>
 #include <system_error>
 
@@ -44,32 +46,88 @@ bool looksLikeUtf16(std::string_view bytes)
     return (evenNuls == pairs && oddNuls == 0) || (oddNuls == pairs && evenNuls == 0);
 }
 
-/// Adds a block to the bytes read so far; false with `error` set when the input is refused.
-bool take(std::string& bytes, std::string_view block, std::string_view kind, std::uint64_t limit,
-          std::string& error)
+/// Whether a block read after `before` bytes may be taken; false with `error` set when the input is refused.
+/// `head` holds the input's first bytes read so far (up to four).
+bool acceptable(std::string_view head, std::uint64_t before, std::string_view block, std::string_view kind,
+                std::uint64_t limit, std::string& error)
 {
-    if (bytes.size() + block.size() > limit) {
+    if (before + block.size() > limit) {
         error = tooLarge(limit);
         return false;
     }
-    if (!kind.empty()) {
-        const std::size_t before = bytes.size();
-        if (before > 0 && before < 4) {
-            // A byte-order mark split over two reads (a slow pipe).
-            error = whyNotText(bytes + std::string(block.substr(0, 4 - before)), kind);
-            if (!error.empty() && error.find("NUL") == std::string::npos)
-                return false;
-        }
-        error = whyNotText(block, kind, before);
-        if (!error.empty()) {
-            if (before == 0 && error.find("NUL") != std::string::npos && looksLikeUtf16(block))
-                error = "looks like UTF-16 text without a byte-order mark; save it as UTF-8 or Windows-1252";
+    if (kind.empty())
+        return true;
+    if (before > 0 && before < 4) {
+        // A byte-order mark split over two reads (a slow pipe).
+        error = whyNotText(std::string(head) + std::string(block.substr(0, 4 - before)), kind);
+        if (!error.empty() && error.find("NUL") == std::string::npos)
             return false;
+    }
+    error = whyNotText(block, kind, before);
+    if (error.empty())
+        return true;
+    if (before == 0 && error.find("NUL") != std::string::npos && looksLikeUtf16(block))
+        error = "looks like UTF-16 text without a byte-order mark; save it as UTF-8 or Windows-1252";
+    return false;
+}
+
+/// The bytes of an input as they arrive. A file of known size goes straight into place; a stream is kept in
+/// blocks and joined at its end, so that one refused at the limit never held more than the limit.
+class Collector
+{
+public:
+    explicit Collector(std::optional<std::uint64_t> size)
+    {
+        if (size)
+            m_bytes.reserve(static_cast<std::size_t>(*size));
+        m_known = size.has_value();
+    }
+
+    std::uint64_t size() const { return m_size; }
+    std::string_view head() const { return std::string_view(m_head, std::min<std::uint64_t>(m_size, 4)); }
+
+    void add(std::string_view block)
+    {
+        for (std::size_t i = 0; m_size + i < 4 && i < block.size(); ++i)
+            m_head[m_size + i] = block[i];
+        m_size += block.size();
+        if (m_known) {
+            m_bytes.append(block);
+            return;
+        }
+        while (!block.empty()) {
+            if (m_blocks.empty() || m_blocks.back().size() == kBlockSize) {
+                m_blocks.emplace_back();
+                m_blocks.back().reserve(kBlockSize);
+            }
+            std::string& last = m_blocks.back();
+            const std::size_t part = std::min(block.size(), kBlockSize - last.size());
+            last.append(block.substr(0, part));
+            block.remove_prefix(part);
         }
     }
-    bytes.append(block);
-    return true;
-}
+
+    std::string take()
+    {
+        if (!m_known) {
+            m_bytes.reserve(static_cast<std::size_t>(m_size));
+            for (std::string& part : m_blocks) {
+                m_bytes.append(part);
+                part = std::string();
+            }
+            m_blocks.clear();
+        }
+        return std::move(m_bytes);
+    }
+
+private:
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+    bool m_known = false;
+    std::string m_bytes;
+    std::vector<std::string> m_blocks;
+    std::uint64_t m_size = 0;
+    char m_head[4] = {};
+};
 
 } // namespace
 
@@ -149,9 +207,7 @@ InputFile readInputFile(const std::string& path, std::string_view kind, std::uin
         platform::closeFile(fd, reason);
         return result;
     }
-    if (info.regular)
-        result.bytes.reserve(static_cast<std::size_t>(info.size));
-
+    Collector bytes(info.regular ? std::optional<std::uint64_t>(info.size) : std::nullopt);
     constexpr std::size_t kBlock = std::size_t{1} << 16;
     std::string block(kBlock, '\0');
     for (;;) {
@@ -162,17 +218,18 @@ InputFile readInputFile(const std::string& path, std::string_view kind, std::uin
         }
         if (got == 0)
             break;
+        const std::string_view piece(block.data(), static_cast<std::size_t>(got));
         std::string error;
-        if (!take(result.bytes, std::string_view(block.data(), static_cast<std::size_t>(got)), kind, limit,
-                  error)) {
+        if (!acceptable(bytes.head(), bytes.size(), piece, kind, limit, error)) {
             result.notText = !error.empty() && error.rfind("is larger", 0) != 0;
             result.error = std::move(error);
             break;
         }
+        bytes.add(piece);
     }
     platform::closeFile(fd, reason);
-    if (!result.ok())
-        result.bytes = std::string();
+    if (result.ok())
+        result.bytes = bytes.take();
     return result;
 }
 
