@@ -129,6 +129,29 @@ private:
     char m_head[4] = {};
 };
 
+/// Opens the input for reading; -1, with the error in `result`, when it cannot be opened or is a folder.
+int openInput(const std::string& path, bool nonBlocking, platform::OpenFileInfo& info, InputFile& result)
+{
+    if (path.empty()) {
+        result.error = systemReason(ENOENT);
+        return -1;
+    }
+    std::error_code reason;
+    const int fd = platform::openForReading(path, reason, nonBlocking);
+    if (fd < 0) {
+        result.error = systemReason(reason);
+        return -1;
+    }
+    if (!platform::describe(fd, info, reason))
+        result.error = systemReason(reason);
+    else if (info.directory)
+        result.error = systemReason(EISDIR);
+    if (result.ok())
+        return fd;
+    platform::closeFile(fd, reason);
+    return -1;
+}
+
 } // namespace
 
 std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint64_t offset)
@@ -151,23 +174,13 @@ std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint6
 InputFile readInputHead(const std::string& path, std::size_t count)
 {
     InputFile result;
-    if (path.empty()) {
-        result.error = systemReason(ENOENT);
-        return result;
-    }
-    std::error_code reason;
-    // Not waiting for a writer: a pipe without one reads as empty.
-    const int fd = platform::openForReading(path, reason, true);
-    if (fd < 0) {
-        result.error = systemReason(reason);
-        return result;
-    }
     platform::OpenFileInfo info;
-    if (!platform::describe(fd, info, reason))
-        result.error = systemReason(reason);
-    else if (info.directory)
-        result.error = systemReason(EISDIR);
-    result.bytes.resize(result.ok() ? count : 0);
+    // Not waiting for a writer: a pipe without one reads as empty.
+    const int fd = openInput(path, true, info, result);
+    if (fd < 0)
+        return result;
+    std::error_code reason;
+    result.bytes.resize(count);
     std::size_t got = 0;
     while (result.ok() && got < count) {
         const long long part = platform::readSome(fd, result.bytes.data() + got, count - got, reason);
@@ -186,24 +199,13 @@ InputFile readInputHead(const std::string& path, std::size_t count)
 InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
 {
     InputFile result;
-    if (path.empty()) {
-        result.error = systemReason(ENOENT);
-        return result;
-    }
-    std::error_code reason;
-    const int fd = platform::openForReading(path, reason);
-    if (fd < 0) {
-        result.error = systemReason(reason);
-        return result;
-    }
     platform::OpenFileInfo info;
-    if (!platform::describe(fd, info, reason))
-        result.error = systemReason(reason);
-    else if (info.directory)
-        result.error = systemReason(EISDIR);
-    else if (info.regular && info.size > limit)
+    const int fd = openInput(path, false, info, result);
+    if (fd < 0)
+        return result;
+    std::error_code reason;
+    if (info.regular && info.size > limit) {
         result.error = tooLarge(limit);
-    if (!result.ok()) {
         platform::closeFile(fd, reason);
         return result;
     }
