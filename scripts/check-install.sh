@@ -195,17 +195,24 @@ fi
 # --- MIME type -------------------------------------------------------------------------------------------
 mime_xml="$prefix/share/mime/packages/$app_id.xml"
 mime_type=application/x-cakewalk-instrument-definition
+midnam_type=application/x-midnam
+reabank_type=application/x-reaper-bank
+mime_types=("$mime_type" "$midnam_type" "$reabank_type")
 if [[ -f $mime_xml ]]; then
     # Detection is tried in a database made of the system's packages and ours, as a system install has it.
     mime_root="$work/mime-data"
     mkdir -p "$mime_root/mime/packages" "$work/mime-home"
     cp /usr/share/mime/packages/*.xml "$mime_root/mime/packages/" 2>/dev/null
     cp "$mime_xml" "$mime_root/mime/packages/"
-    if out=$(XDG_DATA_DIRS="$mime_root" update-mime-database "$mime_root/mime" 2>&1) && [[ -z $out ]] &&
-        [[ -f $mime_root/mime/application/x-cakewalk-instrument-definition.xml ]]; then
-        pass "update-mime-database accepts the MIME type"
+    out=$(XDG_DATA_DIRS="$mime_root" update-mime-database "$mime_root/mime" 2>&1)
+    registered=$?
+    for type in "${mime_types[@]}"; do
+        [[ -f $mime_root/mime/$type.xml ]] || { registered=1; out+=$'\n'"$type is not in the database"; }
+    done
+    if [[ $registered -eq 0 && -z $out ]]; then
+        pass "update-mime-database accepts the MIME types (${mime_types[*]})"
     else
-        fail "update-mime-database accepts the MIME type" "$out"
+        fail "update-mime-database accepts the MIME types (${mime_types[*]})" "$out"
     fi
     samples="$work/mime-samples"
     mkdir -p "$samples"
@@ -215,20 +222,31 @@ if [[ -f $mime_xml ]]; then
     printf 'RAD INST V10\x00\x01\x02\x03\x04\x05\x06\x07\x08' >"$samples/binary.ins"
     printf '%% docstrip installation script\n\\input docstrip\n' >"$samples/docstrip.ins"
     printf 'name=value\n[section]\n' >"$samples/other-text.ins"
+    midnam='<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE MIDINameDocument PUBLIC "-//MIDI Manufacturers Association//DTD MIDINameDocument 1.0//EN" "http://www.midi.org/dtds/MIDINameDocument10.dtd">\n<MIDINameDocument>\n  <Author/>\n</MIDINameDocument>\n'
+    printf "$midnam" >"$samples/synth.midnam"
+    printf "$midnam" >"$samples/midnam-without-extension"
+    printf '<?xml version="1.0"?>\n<catalog><book/></catalog>\n' >"$samples/other-xml.xml"
+    printf '// Instrument: Synth\nBank 0 0 Presets\n0 Grand Piano\n' >"$samples/synth.reabank"
+    # "other" expects any type but the one the sample's name stands for.
     mime_check=""
-    for sample in late-header:$mime_type commented:$mime_type binary:other docstrip:other other-text:other; do
+    for sample in late-header.ins:$mime_type commented.ins:$mime_type binary.ins:other docstrip.ins:other \
+        other-text.ins:other synth.midnam:$midnam_type midnam-without-extension:$midnam_type \
+        other-xml.xml:other-than-$midnam_type synth.reabank:$reabank_type; do
         name=${sample%%:*}
         want=${sample#*:}
+        unwanted=$mime_type
+        [[ $want == other-than-* ]] && unwanted=${want#other-than-} && want=other
         got=$(XDG_DATA_HOME="$work/mime-home" XDG_DATA_DIRS="$mime_root" \
-            gio info -a standard::content-type "$samples/$name.ins" 2>&1 | sed -n 's/^ *standard::content-type: //p')
-        if [[ $want == other && $got == "$mime_type" ]] || [[ $want != other && $got != "$want" ]]; then
-            mime_check+="$name.ins: got \"$got\", expected ${want/other/another type}"$'\n'
+            gio info -a standard::content-type "$samples/$name" 2>&1 | sed -n 's/^ *standard::content-type: //p')
+        if [[ $want == other && $got == "$unwanted" ]] || [[ $want != other && $got != "$want" ]]; then
+            mime_check+="$name: got \"$got\", expected ${want/other/another type than $unwanted}"$'\n'
         fi
     done
     if [[ -z $mime_check ]]; then
-        pass "instrument definitions get $mime_type, other .ins files keep their type"
+        pass "instrument definitions, MIDNAM documents and REAPER bank files get their types, other .ins files keep theirs"
     else
-        fail "instrument definitions get $mime_type, other .ins files keep their type" "$mime_check"
+        fail "instrument definitions, MIDNAM documents and REAPER bank files get their types, other .ins files keep theirs" \
+            "$mime_check"
     fi
 fi
 
@@ -243,12 +261,16 @@ if [[ $with_gui == yes && -f $desktop ]]; then
     fi
     entry_check=""
     grep -qx "Icon=$app_id" "$desktop" || entry_check+="Icon= is not $app_id"$'\n'
-    grep -qx "Exec=quorvix" "$desktop" || entry_check+="Exec= is not quorvix (the program takes no arguments)"$'\n'
-    grep -q '^MimeType=' "$desktop" && entry_check+="the entry claims MIME types, but the program opens no files"$'\n'
+    grep -qx "Exec=quorvix %f" "$desktop" || entry_check+="Exec= is not \"quorvix %f\" (the program opens one file)"$'\n'
+    claimed=$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n' | sed '/^$/d' | LC_ALL=C sort)
+    if [[ $claimed != "$(printf '%s\n' "${mime_types[@]}" | LC_ALL=C sort)" ]]; then
+        entry_check+="MimeType= lists \"$(oneline "$claimed")\", not the types of the MIME package (${mime_types[*]})"$'\n'
+    fi
     if [[ -z $entry_check ]]; then
-        pass "the menu entry starts quorvix without arguments, with the icon $app_id"
+        pass "the menu entry opens the file it is given in quorvix, claims the package's types, with the icon $app_id"
     else
-        fail "the menu entry starts quorvix without arguments, with the icon $app_id" "$entry_check"
+        fail "the menu entry opens the file it is given in quorvix, claims the package's types, with the icon $app_id" \
+            "$entry_check"
     fi
 fi
 if [[ $with_gui == yes && -f $metainfo ]]; then

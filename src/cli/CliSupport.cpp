@@ -4,6 +4,8 @@
 #include "base/FileWriter.h"
 #include "base/InputFile.h"
 #include "base/LargePages.h"
+#include "base/PathText.h"
+#include "base/Platform.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,11 +17,6 @@
 #include <limits>
 #include <map>
 #include <system_error>
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace quorvix::cli {
 
@@ -41,9 +38,7 @@ class StdoutSink final : public OutputSink
 public:
     StdoutSink()
     {
-#if defined(_WIN32)
-        _setmode(_fileno(stdout), _O_BINARY); // CR LF as written, no second CR
-#endif
+        platform::useBinaryMode(stdout); // CR LF as written, no second CR
     }
     void write(std::string_view bytes) override
     {
@@ -135,7 +130,7 @@ Input readInput(const std::string& path, std::string_view message, std::string_v
     prepareLargePageHeap(file.bytes.size() + file.bytes.size() / 2);
     Input input;
     input.path = path;
-    input.stem = std::filesystem::path(path).stem().string();
+    input.stem = textFromPath(pathFromText(path).stem());
     input.format = detectFormat(file.bytes);
     input.bytes = std::move(file.bytes);
     return input;
@@ -242,7 +237,7 @@ bool mayReplace(const std::string& path, bool force)
 {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::file_status status = fs::status(fs::path(path), error);
+    const fs::file_status status = fs::status(pathFromText(path), error);
     if (error || !fs::exists(status))
         return true;
     if (fs::is_directory(status)) {
@@ -252,7 +247,7 @@ bool mayReplace(const std::string& path, bool force)
     }
     if (force || !fs::is_regular_file(status))
         return true;
-    const auto size = fs::file_size(fs::path(path), error);
+    const auto size = fs::file_size(pathFromText(path), error);
     if (error || size == 0)
         return true;
     printError(shownPath(path) + ": already exists and is not empty; use --force to replace it");

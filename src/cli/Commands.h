@@ -20,6 +20,7 @@ struct CommandExit
 void setupListCommand(CLI::App& app);
 void setupToCubaseCommand(CLI::App& app);
 void setupToCakewalkCommand(CLI::App& app);
+void setupToMidnamCommand(CLI::App& app);
 void setupToReabankCommand(CLI::App& app);
 
 } // namespace quorvix::cli

@@ -1,6 +1,7 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "app/Messages.h"
+#include "base/PathText.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 #include "formats/ins/InsWriter.h"
 
@@ -93,7 +94,7 @@ void runToCakewalk(const ToCakewalkOptions& options)
         set.instruments[chosen.front()].name = set.keep(options.name);
     }
     Diagnostics warnings;
-    const InsWriteOptions writeOptions{std::filesystem::path(options.input).filename().string(), stamp};
+    const InsWriteOptions writeOptions{textFromPath(pathFromText(options.input).filename()), stamp};
     const bool written =
         writeOutput(target, [&](OutputSink& out) { writeIns(set, chosen, writeOptions, out, warnings); });
     printDiagnostics(input.path, warnings);

@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "WriterCommand.h"
 #include "app/Messages.h"
+#include "base/PathText.h"
 #include "formats/reaper/ReabankWriter.h"
 
 #include <filesystem>
@@ -19,7 +20,7 @@ struct ToReabankOptions
 
 std::string sourceName(const std::string& path)
 {
-    return std::filesystem::path(path).filename().string();
+    return textFromPath(pathFromText(path).filename());
 }
 
 /// One note-name file per distinct note list of the chosen instruments, named after the lists.
@@ -28,7 +29,7 @@ void writeNoteFiles(const ToReabankOptions& options, const Input& input, const I
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (!fs::is_directory(fs::path(options.notes), ec))
+    if (!fs::is_directory(pathFromText(options.notes), ec))
         fail(kExitFailure, options.notes, "is not a folder");
     struct NoteFile
     {
@@ -53,7 +54,7 @@ void writeNoteFiles(const ToReabankOptions& options, const Input& input, const I
     std::vector<std::string> paths;
     bool mayWriteAll = true;
     for (const std::string& file : uniqueFileNames(stems, ".txt")) {
-        paths.push_back((fs::path(options.notes) / file).string());
+        paths.push_back(textFromPath(pathFromText(options.notes) / pathFromText(file)));
         mayWriteAll = mayReplace(paths.back(), options.writer.output.force) && mayWriteAll;
     }
     if (!mayWriteAll)

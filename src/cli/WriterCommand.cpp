@@ -1,5 +1,6 @@
 #include "WriterCommand.h"
 
+#include "base/PathText.h"
 #include "formats/cubase/CubaseScriptWriter.h"
 
 #include <filesystem>
@@ -53,7 +54,7 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
     checkWriterOptions(options);
     const OutputTarget folder = resolveOutput(options.output, {});
     std::error_code ec;
-    if (!folder.path.empty() && !fs::is_directory(fs::path(folder.path), ec))
+    if (!folder.path.empty() && !fs::is_directory(pathFromText(folder.path), ec))
         fail(kExitFailure, folder.path, "is not a folder");
 
     std::vector<std::string> stems;
@@ -62,7 +63,7 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
     std::vector<std::string> paths;
     bool mayWriteAll = true;
     for (const std::string& file : uniqueFileNames(stems, writer.extension)) {
-        paths.push_back(folder.path.empty() ? file : (fs::path(folder.path) / file).string());
+        paths.push_back(folder.path.empty() ? file : textFromPath(pathFromText(folder.path) / pathFromText(file)));
         mayWriteAll = mayReplace(paths.back(), options.output.force) && mayWriteAll;
     }
     if (!mayWriteAll)

@@ -1,15 +1,21 @@
 #include "CliSupport.h"
 #include "Commands.h"
 #include "QuorvixVersion.h"
+#include "base/Platform.h"
 #include "base/TemporaryFiles.h"
 
 #include <exception>
 #include <new>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
     using namespace quorvix::cli;
     quorvix::removeTemporaryFilesOnSignals();
+    // Converted text goes to standard output byte for byte; messages keep their LF line ends too.
+    quorvix::platform::useBinaryMode(stdout);
+    quorvix::platform::useBinaryMode(stderr);
 
     CLI::App app{"Converts MIDI instrument data (patch names per bank, drum-kit note names, controller names) "
                  "between Cakewalk instrument definitions (.ins), Cubase patchname scripts, MIDNAM documents and "
@@ -25,10 +31,16 @@ int main(int argc, char** argv)
     setupListCommand(app);
     setupToCubaseCommand(app);
     setupToCakewalkCommand(app);
+    setupToMidnamCommand(app);
     setupToReabankCommand(app);
 
     try {
-        app.parse(argc, argv);
+        // Paths are UTF-8 inside the program, whatever code page the system's argv is in.
+        std::vector<std::string> arguments = quorvix::platform::commandLineArguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& argument : arguments)
+            pointers.push_back(argument.data());
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {

@@ -3,6 +3,7 @@
 #include "ConverterWindow.h"
 #include "Icon.h"
 
+#include <QFileInfo>
 #include <QuorvixVersion.h>
 
 namespace quorvix::gui {
@@ -15,9 +16,20 @@ ConverterApp::ConverterApp(int& argc, char** argv) : QApplication(argc, argv)
     setWindowIcon(applicationIcon());
 }
 
+QStringList ConverterApp::filesToOpen(const QStringList& arguments)
+{
+    QStringList files;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (!arguments[i].isEmpty())
+            files.append(QFileInfo(arguments[i]).absoluteFilePath());
+    }
+    return files;
+}
+
 bool ConverterApp::InitInstance()
 {
     ConverterWindow window;
+    window.openFilesLater(filesToOpen(arguments()));
     window.exec();
     return false;
 }

@@ -12,7 +12,12 @@ class ConverterApp : public QApplication
 public:
     ConverterApp(int& argc, char** argv);
 
-    /// Shows the main window and returns when it has closed. Returns false: the program has nothing left to
+    /// The files named on the command line (every argument after the program's name that Qt left; a file
+    /// manager passes one with %f), made absolute.
+    static QStringList filesToOpen(const QStringList& arguments);
+
+    /// Shows the main window, then opens the files named on the command line as their load commands would,
+    /// and returns when the window has closed. Returns false: the program has nothing left to
     /// run, so it ends without entering an event loop of its own.
     bool InitInstance();
 };

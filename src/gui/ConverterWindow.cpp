@@ -5,8 +5,15 @@
 #include "TextCodec.h"
 #include "app/Messages.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <string>
+#include <vector>
 
 namespace quorvix::gui {
 
@@ -85,6 +92,7 @@ ConverterWindow::ConverterWindow(MidiLibrary& library, Clock clock, QWidget* par
     m_infoButton = findChild<QPushButton*>(controlName(ControlKind::PushButton, kInfoId));
 
     connectCommands();
+    setAcceptDrops(true);
     m_host.setStateChangedHandler([this] { stabilize(); });
     m_core.OnInitDialog();
     stabilize();
@@ -138,6 +146,72 @@ void ConverterWindow::stabilize()
         if (m_fields[i]->text() != text)
             m_fields[i]->setText(text);
     }
+}
+
+} // namespace quorvix::gui
+
+namespace quorvix::gui {
+
+void ConverterWindow::openFiles(const QStringList& paths)
+{
+    std::vector<std::string> files;
+    files.reserve(static_cast<std::size_t>(paths.size()));
+    for (const QString& path : paths)
+        files.push_back(pathBytes(path));
+    m_core.openFiles(files);
+}
+
+void ConverterWindow::openFilesLater(const QStringList& paths)
+{
+    if (!paths.isEmpty())
+        QTimer::singleShot(0, this, [this, paths] { openFiles(paths); });
+}
+
+QStringList ConverterWindow::droppedFiles(const QMimeData* data)
+{
+    QStringList files;
+    if (data == nullptr || !data->hasUrls())
+        return files;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        files.append(url.toLocalFile());
+    }
+    return files;
+}
+
+bool ConverterWindow::acceptsDrop(const QMimeData* data) const
+{
+    const QStringList files = droppedFiles(data);
+    return !files.isEmpty() && m_core.canOpen(pathBytes(files.constFirst()));
+}
+
+void ConverterWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Judged once per drag: the file's first bytes are read here, not at every move.
+    m_dragAccepted = acceptsDrop(event->mimeData());
+    if (m_dragAccepted)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ConverterWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (m_dragAccepted)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ConverterWindow::dropEvent(QDropEvent* event)
+{
+    if (!acceptsDrop(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    openFilesLater(droppedFiles(event->mimeData()));
 }
 
 } // namespace quorvix::gui

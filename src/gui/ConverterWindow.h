@@ -5,9 +5,14 @@
 #include "app/ConverterDialog.h"
 
 #include <QDialog>
+#include <QStringList>
 #include <array>
 
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLineEdit;
+class QMimeData;
 class QPushButton;
 
 namespace quorvix::gui {
@@ -37,7 +42,25 @@ public:
     /// Shows the core's six button states and five field texts.
     void stabilize();
 
+    /// Opens the first of the files as its load command would, naming the others in a message
+    /// (ConverterDialog::openFiles).
+    void openFiles(const QStringList& paths);
+    /// The same once the event loop runs, so that the window is shown first.
+    void openFilesLater(const QStringList& paths);
+
+protected:
+    /// A drag of local files is accepted when the load command of the first file is enabled.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    /// Opens the dropped files after the drop has ended, so that the program they come from is not kept
+    /// waiting while the load's dialogs are open.
+    void dropEvent(QDropEvent* event) override;
+
 private:
+    /// The local files a drag carries; empty when it carries anything else.
+    static QStringList droppedFiles(const QMimeData* data);
+    bool acceptsDrop(const QMimeData* data) const;
+
     void connectCommands();
     void exitProgram();
 
@@ -48,6 +71,7 @@ private:
     std::array<QLineEdit*, 5> m_fields{};
     QPushButton* m_exitButton = nullptr;
     QPushButton* m_infoButton = nullptr;
+    bool m_dragAccepted = false;
 };
 
 } // namespace quorvix::gui

@@ -33,6 +33,10 @@ InstrumentNameWindow::InstrumentNameWindow(InstrumentNameDialog& logic, QWidget*
     m_edit = findChild<QLineEdit*>(controlName(ControlKind::Edit, kEditId));
     m_ok = findChild<QPushButton*>(controlName(ControlKind::PushButton, 1));
     m_cancel = findChild<QPushButton*>(controlName(ControlKind::PushButton, 2));
+    if (!logic.m_proposedName.empty()) {
+        m_edit->setText(displayText(logic.m_proposedName));
+        m_edit->selectAll(); // typing replaces the proposal
+    }
     m_edit->setFocus(); // the user can type at once
 
     connect(m_ok, &QPushButton::clicked, this, &InstrumentNameWindow::confirm);
@@ -41,7 +45,10 @@ InstrumentNameWindow::InstrumentNameWindow(InstrumentNameDialog& logic, QWidget*
 
 void InstrumentNameWindow::confirm()
 {
-    if (m_logic.OnOK(toWindows1252(m_edit->text())))
+    // A kept proposal goes back as the document's bytes, so that characters beyond Windows-1252 survive.
+    const std::string& proposed = m_logic.m_proposedName;
+    const bool kept = !proposed.empty() && m_edit->text() == displayText(proposed);
+    if (m_logic.OnOK(kept ? proposed : toWindows1252(m_edit->text())))
         accept();
 }
 

@@ -12,7 +12,8 @@ class InstrumentNameDialog;
 namespace quorvix::gui {
 
 /// The "Insert Instrument Name" dialog (template 131). The typed name goes to the core's
-/// InstrumentNameDialog as Windows-1252 bytes; OK with an empty field leaves the dialog open.
+/// InstrumentNameDialog as Windows-1252 bytes; OK with an empty field leaves the dialog open. A proposed name
+/// stands selected in the field; kept as it is, it goes back as the proposal's own bytes.
 class InstrumentNameWindow : public QDialog
 {
     Q_OBJECT

@@ -68,7 +68,19 @@ void QtDialogHost::stateChanged()
         m_onStateChanged();
 }
 
-std::optional<std::string> QtDialogHost::runFileDialog(const FileDialogRequest& request, bool save)
+QString nameFilterSuffix(const QString& nameFilter)
+{
+    const qsizetype open = nameFilter.lastIndexOf(u'(');
+    if (open < 0 || !nameFilter.endsWith(u')'))
+        return {};
+    const QString first = nameFilter.mid(open + 1, nameFilter.size() - open - 2).section(u' ', 0, 0);
+    if (!first.startsWith(QLatin1String("*.")))
+        return {};
+    const QString suffix = first.mid(2);
+    return suffix.contains(u'*') || suffix.contains(u'?') || suffix.contains(u'[') ? QString() : suffix;
+}
+
+std::optional<SaveChoice> QtDialogHost::runFileDialog(const FileDialogRequest& request, bool save)
 {
     QFileDialog dialog(m_mainWindow);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -77,22 +89,35 @@ std::optional<std::string> QtDialogHost::runFileDialog(const FileDialogRequest& 
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     // Show each description as written; the pattern added after it is for matching only.
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-    dialog.setNameFilters(toQtNameFilters(request.filter));
-    dialog.setDefaultSuffix(displayText(request.defaultExtension));
+    const QStringList filters = toQtNameFilters(request.filter);
+    dialog.setNameFilters(filters);
+    const QString defaultSuffix = displayText(request.defaultExtension);
+    dialog.setDefaultSuffix(defaultSuffix);
+    // A name typed without an extension takes the one of the file type selected last.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &defaultSuffix] {
+        // The signal carries the text shown, without details; the filter itself has the pattern.
+        const QString suffix = nameFilterSuffix(dialog.selectedNameFilter());
+        dialog.setDefaultSuffix(suffix.isEmpty() ? defaultSuffix : suffix);
+    });
     if (!request.initialName.empty())
         dialog.selectFile(pathText(request.initialName));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QStringList files = dialog.selectedFiles();
-    return files.isEmpty() ? std::string() : pathBytes(files.constFirst());
+    SaveChoice choice;
+    choice.path = files.isEmpty() ? std::string() : pathBytes(files.constFirst());
+    choice.fileType =
+        static_cast<std::size_t>(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())));
+    return choice;
 }
 
 std::optional<std::string> QtDialogHost::openFile(const FileDialogRequest& request)
 {
-    return runFileDialog(request, false);
+    auto choice = runFileDialog(request, false);
+    return choice ? std::optional<std::string>(std::move(choice->path)) : std::nullopt;
 }
 
-std::optional<std::string> QtDialogHost::saveFile(const FileDialogRequest& request)
+std::optional<SaveChoice> QtDialogHost::saveFile(const FileDialogRequest& request)
 {
     return runFileDialog(request, true);
 }

@@ -15,6 +15,10 @@ namespace quorvix::gui {
 /// match). A description without a pattern becomes an entry that matches every file.
 QStringList toQtNameFilters(std::string_view classicFilter);
 
+/// The extension a name filter of toQtNameFilters() stands for: that of its first pattern when it is "*.EXT"
+/// with no wildcard in EXT; empty otherwise.
+QString nameFilterSuffix(const QString& nameFilter);
+
 /// The caption of every message box: the base name of the executable.
 QString messageCaption();
 
@@ -30,7 +34,7 @@ public:
 
     void stateChanged() override;
     std::optional<std::string> openFile(const FileDialogRequest& request) override;
-    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<SaveChoice> saveFile(const FileDialogRequest& request) override;
     void message(std::string_view text, MessageOwner owner = MessageOwner::MainWindow,
                  bool taskModal = false) override;
     void error(std::string_view text) override;
@@ -40,7 +44,7 @@ public:
     void runInfo() override;
 
 private:
-    std::optional<std::string> runFileDialog(const FileDialogRequest& request, bool save);
+    std::optional<SaveChoice> runFileDialog(const FileDialogRequest& request, bool save);
 
     QPointer<QWidget> m_mainWindow;
     QPointer<QWidget> m_selectionWindow;

@@ -68,15 +68,25 @@ std::string toWindows1252(const QString& text)
     return bytes;
 }
 
+// The core takes paths as UTF-8 text on Windows (it hands wide strings to the system), and as the file
+// system's own bytes elsewhere; QFile::encodeName would give the ANSI code page on Windows.
 std::string pathBytes(const QString& path)
 {
+#if defined(Q_OS_WIN)
+    const QByteArray encoded = path.toUtf8();
+#else
     const QByteArray encoded = QFile::encodeName(path);
+#endif
     return std::string(encoded.constData(), static_cast<std::size_t>(encoded.size()));
 }
 
 QString pathText(std::string_view bytes)
 {
+#if defined(Q_OS_WIN)
+    return QString::fromUtf8(byteArray(bytes));
+#else
     return QFile::decodeName(byteArray(bytes));
+#endif
 }
 
 } // namespace quorvix::gui

@@ -16,7 +16,7 @@ QString fromWindows1252(std::string_view bytes);
 /// Text as Windows-1252 bytes; a character the code page cannot hold becomes "?".
 std::string toWindows1252(const QString& text);
 
-/// A path of the file system as the core keeps it (bytes in the file system's encoding).
+/// A path of the file system as the core keeps it: UTF-8 on Windows, the file system's bytes elsewhere.
 std::string pathBytes(const QString& path);
 
 /// A path the core holds, back in the form Qt's file classes take.

@@ -62,12 +62,6 @@ std::set<std::string> folderEntries(const fs::path& folder)
     return names;
 }
 
-std::string describe(const RunResult& run)
-{
-    return "status " + std::to_string(run.status) + "\nstdout: " + run.out.substr(0, 2000) +
-           "\nstderr: " + run.err.substr(0, 2000);
-}
-
 /// The inputs every test shares; the large ones are made once, in a temporary folder.
 class Inputs
 {
@@ -199,7 +193,7 @@ std::vector<InsCase> insCases()
          ""},
         {"binary", [&] { return in.file("binary.ins", binaryBytes); }, 1, {openFailed, "NUL byte"}, ""},
         {"nul bytes",
-         [&] { return in.file("nul.ins", [] { return std::string(4096, '\0'); }); },
+         [&] { return in.file("zeros.ins", [] { return std::string(4096, '\0'); }); },
          1,
          {openFailed, "NUL byte"},
          ""},
@@ -311,7 +305,7 @@ TEST(HostileInsBytes, NamesOutsideAsciiAreListedAsReadAndCleanedInTheScript)
         ASSERT_EQ(list.status, 0) << describe(list);
 
         InsFile file;
-        ASSERT_TRUE(file.load(input)) << file.error();
+        ASSERT_TRUE(file.load(input.string())) << file.error();
         const auto voices = file.voices(0);
         ASSERT_EQ(voices.size(), 2u);
         EXPECT_EQ(voices[0].name, name) << "the reader keeps the bytes as read";
@@ -357,7 +351,7 @@ std::vector<ScriptCase> scriptCases()
          {tooLong, convertFailed, "NUL byte (at byte 7)"},
          {}},
         {"nul bytes",
-         [&] { return in.file("nul.txt", [] { return std::string(4096, '\0'); }); },
+         [&] { return in.file("zeros.txt", [] { return std::string(4096, '\0'); }); },
          1,
          {tooLong, convertFailed, "NUL byte (at byte 0)"},
          {}},

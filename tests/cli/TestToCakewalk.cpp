@@ -24,11 +24,6 @@ namespace {
 const std::string kEpoch = "SOURCE_DATE_EPOCH=0";
 const std::string kUtc = "TZ=UTC";
 
-std::string describe(const RunResult& run)
-{
-    return "status " + std::to_string(run.status) + ", stderr: " + run.err;
-}
-
 using VoiceTuple = std::tuple<std::int32_t, std::int32_t, std::string>; // bank, program, name
 using VoiceKey = std::pair<std::int32_t, std::int32_t>;
 

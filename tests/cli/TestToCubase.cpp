@@ -40,8 +40,13 @@ protected:
     void SetUp() override
     {
         // The window's side of the comparison stamps in this process's time zone; the program's in UTC.
+#if defined(_WIN32)
+        ::_putenv_s("TZ", "UTC");
+        ::_tzset();
+#else
         ::setenv("TZ", "UTC", 1);
         ::tzset();
+#endif
     }
 
     /// What the window's "Save Script" writes for the definition at `index` when its clock says `moment`.

@@ -1,9 +1,13 @@
-// Saving replaces a file whole or not at all, and says why when it cannot.
+// Saving replaces a file whole or not at all, and says why when it cannot. Cases about POSIX permissions,
+// owners, links and devices run on POSIX systems only; the Windows counterparts are in TestPlatform.cpp.
 
 #include "TestSupport.h"
 #include "base/FileWriter.h"
+#include "base/PathText.h"
 
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -12,10 +16,16 @@
 #include <regex>
 #include <set>
 #include <stdexcept>
+#include <thread>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 using namespace quorvix;
 using quorvix::test::readFile;
@@ -47,6 +57,8 @@ void expectOnly(const fs::path& folder, const std::set<std::string>& names)
     EXPECT_EQ(entries(folder), names);
 }
 
+#if !defined(_WIN32)
+
 /// Every entry below root with its content, link target or kind: what a refused save must leave as it was.
 std::map<std::string, std::string> snapshot(const fs::path& root)
 {
@@ -63,31 +75,7 @@ std::map<std::string, std::string> snapshot(const fs::path& root)
     return state;
 }
 
-/// Runs `body` in a child process, as an unprivileged user when asked (when we are root, permissions would
-/// not bite), and returns what it returned; "child failed" when it could not run.
-std::string inChild(bool unprivileged, const std::function<std::string()>& body)
-{
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        throw std::runtime_error("pipe failed");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeFds[0]);
-        if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(99);
-        const std::string text = body();
-        _exit(write(pipeFds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 98);
-    }
-    close(pipeFds[1]);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "child failed";
-}
+#endif
 
 bool isTemporaryName(const std::string& name)
 {
@@ -132,6 +120,8 @@ TEST(FileWriter, StreamedPiecesArriveInOrderAcrossBlocks)
     EXPECT_FALSE(file.commit());
     EXPECT_EQ(file.error(), "no file is open");
 }
+
+#if !defined(_WIN32)
 
 TEST(FileWriter, KeepsPermissionsOwnerAndSymbolicLinks)
 {
@@ -245,7 +235,7 @@ TEST(FileWriter, RefusedSavesNameTheCauseAndLeaveEverythingAsItWas)
         writeFile(dir / "keep.txt", "precious\r\n");
         const std::string target = c.setUp(dir.path()).string();
         const auto before = snapshot(dir.path());
-        const std::string error = inChild(c.unprivileged, [&] {
+        const std::string error = test::inChild(c.unprivileged, [&] {
             const auto result = writeLinesAtomically(target, makeLines({"x"}));
             return result.ok ? std::string("written") : result.error;
         });
@@ -262,7 +252,7 @@ TEST(FileWriter, AFullDiskDuringTheWriteKeepsTheOldFile)
     TextLines big;
     for (int i = 0; i < 20000; ++i)
         big.Add(std::string(100, 'n'));
-    const std::string error = inChild(false, [&] {
+    const std::string error = test::inChild(false, [&] {
         // A file size limit stands in for a full disk.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{64 * 1024, 64 * 1024};
@@ -273,6 +263,8 @@ TEST(FileWriter, AFullDiskDuringTheWriteKeepsTheOldFile)
     EXPECT_EQ(readFile(existing), "precious\r\n");
     expectOnly(dir.path(), {"keep.txt"});
 }
+
+#endif
 
 TEST(FileWriter, AbandonedSavesKeepTheOldFile)
 {
@@ -354,48 +346,158 @@ TEST(FileWriter, NamesUpToTheSystemLimitGetAShortTemporaryName)
     }
 }
 
+namespace {
+
+/// Names the folder a child process saves into (Windows starts this program again as the child).
+constexpr const char* kInterruptedSaveDir = "QUORVIX_INTERRUPTED_SAVE_DIR";
+
+fs::path readyMarker(const fs::path& dir)
+{
+    return dir.parent_path() / (dir.filename().string() + "-ready");
+}
+
+/// The child: a save replacing old.ins and one making new.ins through a producer that never returns, both
+/// under way when the ready marker appears.
+[[noreturn]] void saveUntilInterrupted(const fs::path& dir)
+{
+    removeTemporaryFilesOnSignals();
+    const std::string block(3 * AtomicFile::kBlockSize, 's');
+    AtomicFile replacing;
+    if (!replacing.open(textFromPath(dir / "old.ins")))
+        std::_Exit(1);
+    replacing.write(block);
+    writeAtomically(textFromPath(dir / "new.ins"), [&](OutputSink& sink) {
+        sink.write(block);
+        writeFile(readyMarker(dir), "");
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        return true;
+    });
+    std::_Exit(2);
+}
+
+/// A child saving into a folder, and how it is interrupted: SIGINT or SIGTERM, or Ctrl+C on Windows.
+class SavingChild
+{
+public:
+#if defined(_WIN32)
+    static std::vector<int> interruptions()
+    {
+        return {CTRL_C_EVENT};
+    }
+
+    explicit SavingChild(const fs::path& dir)
+    {
+        std::wstring self(32768, L'\0');
+        self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+        std::wstring commandLine =
+            L"\"" + self + L"\" --gtest_filter=FileWriter.InterruptedSavesLeaveNoTemporaryFile";
+        const std::wstring name(kInterruptedSaveDir, kInterruptedSaveDir + std::strlen(kInterruptedSaveDir));
+        SetEnvironmentVariableW(name.c_str(), dir.c_str());
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        if (!CreateProcessW(self.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &m_process))
+            throw std::runtime_error("CreateProcessW failed");
+        SetEnvironmentVariableW(name.c_str(), nullptr);
+        CloseHandle(m_process.hThread);
+    }
+    ~SavingChild()
+    {
+        TerminateProcess(m_process.hProcess, 99);
+        CloseHandle(m_process.hProcess);
+    }
+
+    /// False when there is no console to send Ctrl+C through.
+    bool interrupt(int event)
+    {
+        // Ctrl+C goes to every program of the console: this one lets it pass.
+        SetConsoleCtrlHandler(nullptr, TRUE);
+        return GenerateConsoleCtrlEvent(static_cast<DWORD>(event), 0) != 0;
+    }
+
+    /// True when the child ended within a minute, and not by running on to an exit of its own.
+    bool endedByInterruption(int)
+    {
+        if (WaitForSingleObject(m_process.hProcess, 60000) != WAIT_OBJECT_0)
+            return false;
+        DWORD code = 0;
+        GetExitCodeProcess(m_process.hProcess, &code);
+        return code != 1 && code != 2;
+    }
+
+private:
+    PROCESS_INFORMATION m_process{};
+#else
+    static std::vector<int> interruptions()
+    {
+        return {SIGINT, SIGTERM};
+    }
+
+    explicit SavingChild(const fs::path& dir) : m_pid(fork())
+    {
+        if (m_pid == 0)
+            saveUntilInterrupted(dir);
+    }
+    ~SavingChild()
+    {
+        if (m_pid > 0 && waitpid(m_pid, nullptr, WNOHANG) == 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    bool interrupt(int signal)
+    {
+        return kill(m_pid, signal) == 0;
+    }
+
+    /// True when the signal still ended the program.
+    bool endedByInterruption(int signal)
+    {
+        int status = 0;
+        const bool ended = waitpid(m_pid, &status, 0) == m_pid;
+        m_pid = -1;
+        return ended && WIFSIGNALED(status) && WTERMSIG(status) == signal;
+    }
+
+private:
+    pid_t m_pid;
+#endif
+};
+
+} // namespace
+
 TEST(FileWriter, InterruptedSavesLeaveNoTemporaryFile)
 {
-    for (const int signal : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(strsignal(signal));
+#if defined(_WIN32)
+    if (const wchar_t* dir = _wgetenv(L"QUORVIX_INTERRUPTED_SAVE_DIR"))
+        saveUntilInterrupted(dir); // this run is the child
+#endif
+    for (const int interruption : SavingChild::interruptions()) {
+        SCOPED_TRACE(interruption);
         TempDir dir;
         writeFile(dir / "old.ins", "old");
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            removeTemporaryFilesOnSignals();
-            const std::string block(3 * AtomicFile::kBlockSize, 's');
-            AtomicFile replacing; // a save replacing a file, and a new one through a producer that blocks
-            if (!replacing.open((dir / "old.ins").string()))
-                _exit(1);
-            replacing.write(block);
-            writeAtomically((dir / "new.ins").string(), [&](OutputSink& sink) {
-                sink.write(block);
-                (void)!write(ready[1], "r", 1);
-                for (;;)
-                    pause();
-                return true;
-            });
-            _exit(2);
-        }
-        close(ready[1]);
-        char byte = 0;
-        ASSERT_EQ(read(ready[0], &byte, 1), 1);
-        close(ready[0]);
+        SavingChild child(dir.path());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!fs::exists(readyMarker(dir.path())) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        fs::remove(readyMarker(dir.path()));
         std::size_t temporaries = 0;
         for (const auto& name : entries(dir.path()))
             temporaries += isTemporaryName(name) ? 1 : 0;
-        EXPECT_EQ(temporaries, 2u) << "both saves are under way";
+        ASSERT_EQ(temporaries, 2u) << "both saves are under way";
 
-        kill(pid, signal);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "the signal still ends the program";
+        if (!child.interrupt(interruption))
+            GTEST_SKIP()
+                << "no console to send Ctrl+C through (scripts/test-windows.sh runs the tests in one)";
+        EXPECT_TRUE(child.endedByInterruption(interruption)) << "the interruption still ends the program";
         expectOnly(dir.path(), {"old.ins"});
         EXPECT_EQ(readFile(dir / "old.ins"), "old");
     }
 }
+
+#if !defined(_WIN32)
 
 TEST(FileWriter, ExaminingAPathNeedsNoReadPermission)
 {
@@ -448,7 +550,7 @@ TEST(FileWriter, ExaminingAPathNeedsNoReadPermission)
         TempDir dir;
         fs::permissions(dir.path(), fs::perms::all);
         const std::string path = c.setUp(dir.path()).string();
-        const std::string found = inChild(true, [&] {
+        const std::string found = test::inChild(true, [&] {
             const ExistingFile existing = examinePath(path);
             return std::string(kinds[static_cast<int>(existing.kind)]) + " " + std::to_string(existing.size) +
                    " " + std::to_string(existingFileSize(path)) + " " + existing.resolved;
@@ -456,3 +558,5 @@ TEST(FileWriter, ExaminingAPathNeedsNoReadPermission)
         EXPECT_EQ(found, std::regex_replace(c.expected, std::regex("\\{dir\\}"), dir.path().string()));
     }
 }
+
+#endif

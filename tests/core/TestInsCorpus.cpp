@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "base/PathText.h"
 #include "formats/ins/InsReader.h"
 #include "legacy/ZT_midifile.h"
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 using quorvix::InsFile;
+using quorvix::textFromPath;
 
 namespace {
 
@@ -106,7 +108,7 @@ TEST(InsCorpus, DefinitionsVoicesAndWarningsMatchTheFiles)
     for (const auto& c : cases()) {
         SCOPED_TRACE(c.file);
         InsFile file;
-        ASSERT_TRUE(file.load(corpus / "ins" / c.file)) << file.error();
+        ASSERT_TRUE(file.load(textFromPath(corpus / "ins" / c.file))) << file.error();
         std::vector<std::string> names;
         std::vector<std::size_t> counts;
         for (std::size_t i = 0; i < file.definitionCount(); ++i) {
@@ -173,8 +175,8 @@ TEST(InsCorpus, CrLfTwinsGiveTheSameVoices)
         SCOPED_TRACE(crlf);
         InsFile a;
         InsFile b;
-        ASSERT_TRUE(a.load(corpus / "ins" / crlf));
-        ASSERT_TRUE(b.load(corpus / "ins" / lf));
+        ASSERT_TRUE(a.load(textFromPath(corpus / "ins" / crlf)));
+        ASSERT_TRUE(b.load(textFromPath(corpus / "ins" / lf)));
         ASSERT_EQ(a.definitionCount(), b.definitionCount());
         for (std::size_t d = 0; d < a.definitionCount(); ++d) {
             const auto va = a.voices(d);
@@ -195,7 +197,7 @@ TEST(InsCorpus, ForeignBinariesAreRejected)
     for (const char* name : {"midi.ins", "piano.ins"}) {
         SCOPED_TRACE(name);
         InsFile file;
-        EXPECT_FALSE(file.load(corpus / "ins" / "foreign" / name));
+        EXPECT_FALSE(file.load(textFromPath(corpus / "ins" / "foreign" / name)));
         EXPECT_NE(file.error().find("so it is no instrument definition file"), std::string::npos)
             << file.error();
         MIDIFile* library = ZT_Init();

@@ -92,7 +92,8 @@ TEST(SaveFlow, SaveScriptProposesTheCleanedNameAndWritesCrLf)
 
     const auto& request = w.host.fileRequests.back();
     EXPECT_EQ(request.initialName, "SynthX 12 Bank A.txt");
-    EXPECT_EQ(request.filter, "Script-File (*.txt)|*.txt||");
+    EXPECT_EQ(request.filter, "Script-File (*.txt)|*.txt|MIDNAM Files (*.midnam)|*.midnam|"
+                              "REAPER Bank Files (*.reabank)|*.reabank||");
     EXPECT_EQ(request.defaultExtension, "txt");
 
     EXPECT_EQ(w.host.events.back().text, messages::kScriptSaved);
@@ -163,8 +164,10 @@ TEST(SaveFlow, LoadScriptCancelAndSuccess)
     w.dialog.LoadCubaseScript();
     EXPECT_EQ(w.host.buttons(), "1000 1020");
     EXPECT_TRUE(w.host.messages().empty());
-    EXPECT_EQ(w.host.fileRequests.back().filter,
-              "Cubase Patchname Script Files (*.txt)|*.txt|All Files (*.*)|*.*||");
+    EXPECT_EQ(
+        w.host.fileRequests.back().filter,
+        "Cubase Patchname Script Files (*.txt)|*.txt|All Files (*.*)|*.*|MIDNAM Files (*.midnam)|*.midnam|"
+        "REAPER Bank Files (*.reabank)|*.reabank||");
 
     const std::string path = "/a/rather/long/folder/name/that/goes/on/and/on/for/a/while/synth.txt";
     w.host.openAnswers.push_back(path);

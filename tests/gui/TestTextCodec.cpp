@@ -87,9 +87,12 @@ void TestTextCodec::nameFilters_data()
                                              "All Files (*.*) (*)"};
     QTest::newRow("script open") << std::string(messages::kScriptOpenFilter)
                                  << QStringList{"Cubase Patchname Script Files (*.txt) (*.txt)",
-                                                "All Files (*.*) (*)"};
+                                                "All Files (*.*) (*)", "MIDNAM Files (*.midnam) (*.midnam)",
+                                                "REAPER Bank Files (*.reabank) (*.reabank)"};
     QTest::newRow("script save") << std::string(messages::kScriptSaveFilter)
-                                 << QStringList{"Script-File (*.txt) (*.txt)"};
+                                 << QStringList{"Script-File (*.txt) (*.txt)",
+                                                "MIDNAM Files (*.midnam) (*.midnam)",
+                                                "REAPER Bank Files (*.reabank) (*.reabank)"};
     QTest::newRow("ins save") << std::string(messages::kInsSaveFilter)
                               << QStringList{"Instrumentdefinition file (*.ins) (*.ins)"};
     QTest::newRow("several patterns")

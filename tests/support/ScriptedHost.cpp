@@ -56,11 +56,19 @@ std::optional<std::string> ScriptedHost::openFile(const FileDialogRequest& reque
     return next(openAnswers, "open-file dialog");
 }
 
-std::optional<std::string> ScriptedHost::saveFile(const FileDialogRequest& request)
+std::optional<SaveChoice> ScriptedHost::saveFile(const FileDialogRequest& request)
 {
     fileRequests.push_back(request);
     log("save", request.initialName);
-    return next(saveAnswers, "save-file dialog");
+    auto path = next(saveAnswers, "save-file dialog");
+    if (!path)
+        return std::nullopt;
+    std::size_t fileType = 0;
+    if (!saveFileTypes.empty()) {
+        fileType = saveFileTypes.front();
+        saveFileTypes.pop_front();
+    }
+    return SaveChoice{std::move(*path), fileType};
 }
 
 void ScriptedHost::message(std::string_view text, MessageOwner owner, bool taskModal)
@@ -87,7 +95,7 @@ bool ScriptedHost::runSelectDefinition(SelectDefinitionDialog& dialog)
 
 bool ScriptedHost::runInstrumentName(InstrumentNameDialog& dialog)
 {
-    log("name", {});
+    log("name", dialog.m_proposedName);
     for (;;) {
         const auto typed = next(nameAnswers, "name dialog");
         if (!typed)

@@ -20,7 +20,7 @@ public:
     struct Event
     {
         std::string kind; ///< message, taskmodal, selection-message, error, ask, open, save, select, name, info
-        std::string text;
+        std::string text; ///< a box's text, a dialog's filter or proposed name
         std::string buttons;
     };
 
@@ -29,6 +29,8 @@ public:
     /// Answers for open and save dialogs; nullopt cancels.
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
+    /// The file type selected in each save dialog that is answered; the first type once these run out.
+    std::deque<std::size_t> saveFileTypes;
     std::deque<bool> yesNoAnswers;
     /// Texts typed into the name dialog, one per press of OK; nullopt presses Cancel.
     std::deque<std::optional<std::string>> nameAnswers;
@@ -45,7 +47,7 @@ public:
 
     void stateChanged() override { ++stateChanges; }
     std::optional<std::string> openFile(const FileDialogRequest& request) override;
-    std::optional<std::string> saveFile(const FileDialogRequest& request) override;
+    std::optional<SaveChoice> saveFile(const FileDialogRequest& request) override;
     void message(std::string_view text, MessageOwner owner, bool taskModal) override;
     void error(std::string_view text) override;
     bool askYesNo(std::string_view text) override;

@@ -65,12 +65,29 @@ struct RunResult
     std::string err;
 };
 
-/// Runs quorvix-convert with the arguments (no shell), optionally in a working folder and with extra
-/// environment entries ("NAME=value"); stdin is empty. `inChild` runs in the child just before the program
-/// starts (after its output is redirected), to drop privileges or set limits; it must only make system calls.
+/// Runs a program (a path, or a name looked up in PATH) with the arguments (no shell), optionally in a working
+/// folder and with extra environment entries ("NAME=value"); stdin is empty. `inChild` runs in the child just
+/// before the program starts (after its output is redirected), to drop privileges or set limits; it must only
+/// make system calls. Status 127 when the program cannot be started.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::filesystem::path& workingDir = {}, const std::vector<std::string>& environment = {},
+                     const std::function<void()>& inChild = {});
+
+/// runProgram for quorvix-convert.
 RunResult runConvert(const std::vector<std::string>& args, const std::filesystem::path& workingDir = {},
                      const std::vector<std::string>& environment = {},
                      const std::function<void()>& inChild = {});
+
+/// Runs `body` on a thread with a stack of 256 KiB (where the system lets the stack size be chosen; else on
+/// an ordinary thread) and waits for it.
+void onSmallStack(const std::function<void()>& body);
+
+/// "status N", then what the program printed (cut to 2000 bytes each), for failure messages.
+std::string describe(const RunResult& run);
+
+/// Runs `body` in a child process, as an unprivileged user (nobody) when asked and when the tests run as
+/// root, and returns what it returned; "child failed" when it could not run.
+std::string inChild(bool unprivileged, const std::function<std::string()>& body);
 
 } // namespace quorvix::test
 

@@ -1,15 +1,17 @@
 #include "app/ConverterDialog.h"
 
+#include "app/InstrumentNameDialog.h"
+#include "app/Messages.h"
+#include "app/SelectDefinitionDialog.h"
+#include "base/Encoding.h"
 #include "base/FileWriter.h"
 #include "base/InputFile.h"
-#include "app/Messages.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
-#include "app/InstrumentNameDialog.h"
-#include "legacy/RecordText.h"
-#include "app/SelectDefinitionDialog.h"
 #include "formats/cubase/CubaseScriptWriter.h"
+#include "legacy/RecordText.h"
 
 #include <climits>
+#include <optional>
 #include <vector>
 
 namespace quorvix {
@@ -37,50 +39,6 @@ std::size_t fieldSlot(Field field)
     return 0;
 }
 
-/// Length of the UTF-8 sequence starting at `i`, or 1 when the bytes there are not valid UTF-8.
-std::size_t characterLength(std::string_view text, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 1;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 1;
-    }
-    if (i + length > text.size())
-        return 1;
-    if (byte(i + 1) < low || byte(i + 1) > high)
-        return 1;
-    for (std::size_t k = 2; k < length; ++k)
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
-            return 1;
-    return length;
-}
-
-/// A failure's message as the window shows it: the message itself on the first line, then the file and why.
-std::string withReason(std::string_view message, std::string_view path, std::string_view reason)
-{
-    std::string text(message);
-    if (!reason.empty())
-        text += "\n\n" + std::string(path) + ": " + std::string(reason);
-    return text;
-}
-
 std::string replacePlaceholder(std::string_view format, std::string_view value)
 {
     std::string text(format);
@@ -98,7 +56,7 @@ std::string ShortenPath(std::string_view path)
     constexpr std::size_t kTail = 52;
     std::vector<std::size_t> starts;
     starts.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); i += characterLength(path, i))
+    for (std::size_t i = 0; i < path.size(); i += utf8SequenceLength(path, i))
         starts.push_back(i);
     if (starts.size() <= kLongest)
         return std::string(path);
@@ -172,6 +130,11 @@ void ConverterDialog::releaseVoices()
 
 void ConverterDialog::LoadInstrumentDefinition()
 {
+    loadDefinition(nullptr);
+}
+
+void ConverterDialog::loadDefinition(const std::string* given)
+{
     if (!isEnabled(Button::LoadDefinition))
         return;
     enable(Button::LoadScript, false);
@@ -187,13 +150,15 @@ void ConverterDialog::LoadInstrumentDefinition()
         return;
     }
 
-    const auto path = m_host.openFile({messages::kInsOpenFilter, "ins", {}});
+    const auto path = given != nullptr ? std::optional<std::string>(*given)
+                                       : m_host.openFile({messages::kInsOpenFilter, "ins", {}});
     if (!path)
         return;
     if (m_zt.CWInsLoad(m_library, path->c_str()) != 0) {
         m_host.message(withReason(messages::kOpenInsFailed, *path, m_zt.LoadError(m_library)));
         return;
     }
+    m_definitionPath = *path;
     setField(Field::DefinitionFile, ShortenPath(*path));
 
     ZT_cwdef* definitions = nullptr;
@@ -297,7 +262,9 @@ void ConverterDialog::SaveLines(SaveKind kind)
         endQuietly();
         return;
     }
-    const std::string& path = *chosen;
+    const std::string& path = chosen->path;
+    const ScriptSaveFormat format =
+        script ? scriptSaveFormat(path, chosen->fileType) : ScriptSaveFormat::CubaseScript;
 
     if (existingFileSize(path) > 0 &&
         !m_host.askYesNo(replacePlaceholder(messages::kUseExistingFile, path))) {
@@ -310,7 +277,10 @@ void ConverterDialog::SaveLines(SaveKind kind)
         return;
     }
 
-    const WriteResult written = writeLinesAtomically(path, m_lines);
+    Diagnostics warnings;
+    const WriteResult written = format == ScriptSaveFormat::CubaseScript
+                                    ? writeLinesAtomically(path, m_lines)
+                                    : writeChosenDefinition(format, path, warnings);
     if (!written.ok) {
         m_host.error("Cannot save \"" + path + "\": " + written.error);
         endQuietly();
@@ -319,7 +289,7 @@ void ConverterDialog::SaveLines(SaveKind kind)
 
     if (script) {
         ResetButtons();
-        m_host.message(messages::kScriptSaved);
+        m_host.message(withWarnings(messages::kScriptSaved, fileNameOf(m_definitionPath), warnings));
     } else {
         m_lines.SetSize(0, -1);
         m_host.message(messages::kDefinitionSaved);
@@ -331,6 +301,11 @@ void ConverterDialog::ShowInfo() { m_host.runInfo(); }
 
 void ConverterDialog::LoadCubaseScript()
 {
+    loadScript(nullptr);
+}
+
+void ConverterDialog::loadScript(const std::string* given)
+{
     if (!isEnabled(Button::LoadScript))
         return;
     enable(Button::LoadDefinition, false);
@@ -339,7 +314,8 @@ void ConverterDialog::LoadCubaseScript()
     enable(Button::SaveDefinition, false);
     clearAllFields();
 
-    const auto path = m_host.openFile({messages::kScriptOpenFilter, "txt", {}});
+    const auto path = given != nullptr ? std::optional<std::string>(*given)
+                                       : m_host.openFile({messages::kScriptOpenFilter, "txt", {}});
     if (!path) {
         ResetButtons();
         return;
@@ -360,6 +336,17 @@ void ConverterDialog::ConvertToCakewalkDefinition()
         return;
     enable(Button::ConvertToDefinition, false);
 
+    // The file is read once, whole; its content tells a MIDNAM document or REAPER bank file, which go through
+    // the instrument model, from a script, whose conversion then works on the same bytes.
+    InputFile script = readInputFile(m_scriptPath);
+    if (script.ok()) {
+        const FileFormat format = detectFormat(script.bytes);
+        if (format == FileFormat::Midnam || format == FileFormat::Reabank) {
+            convertDocument(std::move(script.bytes), format);
+            return;
+        }
+    }
+
     const auto fail = [&] {
         ResetButtons();
         m_host.message(messages::kConvertFailed);
@@ -371,8 +358,6 @@ void ConverterDialog::ConvertToCakewalkDefinition()
         return;
     }
 
-    // The script is read once, whole; the conversion then works on its bytes.
-    const InputFile script = readInputFile(m_scriptPath);
     if (!script.ok()) {
         // What is no text is no script; what cannot be read fails the conversion.
         if (script.notText)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DialogHost.h"
+#include "app/ModelFiles.h"
 #include "base/TextLines.h"
 #include "base/TimeStamp.h"
 #include "legacy/MidiLibrary.h"
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvix {
 
@@ -52,6 +54,20 @@ public:
     /// Sets the first button states (ResetButtons).
     void OnInitDialog();
 
+    /// The load command a file goes to, judged by its first bytes: an instrument definition file to
+    /// LoadDefinition; a Cubase script, MIDNAM document or REAPER bank file to LoadScript. A file of no known
+    /// format, or one that cannot be read, goes by its name: "*.ins" to LoadDefinition (whose load then says
+    /// why it fails), anything else to LoadScript, which takes any file, as from its file dialog.
+    static Button loadCommandFor(const std::string& path);
+    /// True when the load command of the file (loadCommandFor) is enabled.
+    bool canOpen(const std::string& path) const;
+    /// Loads the file as its load command does after the user chose it in the command's file dialog: the
+    /// same dialogs, fields, buttons and messages. False, doing nothing, when that command is disabled.
+    bool openFile(const std::string& path);
+    /// Opens the first of the files (openFile); when there are more, a message then names the others, which
+    /// are not opened. Nothing happens for no files.
+    void openFiles(const std::vector<std::string>& paths);
+
     void LoadInstrumentDefinition();    ///< button 1000
     void ConvertToCubaseScript();       ///< button 1006
     void SaveScript();                  ///< button 1009
@@ -88,6 +104,14 @@ private:
     void clearAllFields();
     void releaseVoices();
     void SaveLines(SaveKind kind);
+    /// The load commands; `given` replaces the file dialog's answer.
+    void loadDefinition(const std::string* given);
+    void loadScript(const std::string* given);
+    /// Writes the chosen definition of the loaded .ins file as MIDNAM or REAPER bank file.
+    WriteResult writeChosenDefinition(ScriptSaveFormat format, const std::string& path,
+                                      Diagnostics& warnings);
+    /// ConvertToCakewalkDefinition for a MIDNAM document or a REAPER bank file: through the instrument model.
+    void convertDocument(std::string bytes, FileFormat format);
 
     DialogHost& m_host;
     MidiLibrary& m_zt;
@@ -105,6 +129,7 @@ private:
     std::string m_instrumentName;
     std::string m_scriptPath;
     std::string m_insFileName;
+    std::string m_definitionPath; ///< the .ins file loaded by LoadInstrumentDefinition
 };
 
 } // namespace quorvix

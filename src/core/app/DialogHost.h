@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,15 @@ struct FileDialogRequest
     std::string initialName;
 };
 
+/// What the user chose in a save-file dialog.
+struct SaveChoice
+{
+    std::string path;
+    /// The file type selected when the dialog closed: the index of its "description|pattern" pair in the
+    /// request's filter (0 for the first).
+    std::size_t fileType = 0;
+};
+
 /// Which window owns a message box.
 enum class MessageOwner
 {
@@ -40,8 +50,9 @@ public:
 
     /// Open-file dialog for an existing file; nullopt when cancelled.
     virtual std::optional<std::string> openFile(const FileDialogRequest& request) = 0;
-    /// Save-file dialog; nullopt when cancelled. Asks nothing about existing files.
-    virtual std::optional<std::string> saveFile(const FileDialogRequest& request) = 0;
+    /// Save-file dialog; nullopt when cancelled. Asks nothing about existing files. A name typed without an
+    /// extension gets the one of the selected file type.
+    virtual std::optional<SaveChoice> saveFile(const FileDialogRequest& request) = 0;
 
     /// Message box with one OK button and the program's name as caption. A task-modal box blocks every
     /// window of the program.

@@ -16,6 +16,9 @@ public:
         return !m_enteredName.empty();
     }
 
+    /// The name in the field when the dialog opens (the document's device name, bytes as the document holds
+    /// them); empty for none. A window hands it back unchanged when the user keeps it.
+    std::string m_proposedName;
     std::string m_enteredName;
 };
 

@@ -32,9 +32,16 @@ inline constexpr const char* kUseExistingFile = "Use existing file \"%s\" ?";
 inline constexpr const char* kInsOpenFilter =
     "Cakewalk Instrument Definition Files (*.ins)|*.ins|All Files (*.*)|*.*||";
 inline constexpr const char* kScriptOpenFilter =
-    "Cubase Patchname Script Files (*.txt)|*.txt|All Files (*.*)|*.*||";
-inline constexpr const char* kScriptSaveFilter = "Script-File (*.txt)|*.txt||";
+    "Cubase Patchname Script Files (*.txt)|*.txt|All Files (*.*)|*.*|MIDNAM Files (*.midnam)|*.midnam|"
+    "REAPER Bank Files (*.reabank)|*.reabank||";
+/// The script's own type first; the other two write the loaded definition as MIDNAM or REAPER bank file.
+inline constexpr const char* kScriptSaveFilter =
+    "Script-File (*.txt)|*.txt|MIDNAM Files (*.midnam)|*.midnam|REAPER Bank Files (*.reabank)|*.reabank||";
 inline constexpr const char* kInsSaveFilter = "Instrumentdefinition file (*.ins)|*.ins||";
+
+// Opening files given on the command line or dropped on the window
+inline constexpr const char* kOnlyFirstFileOpened = "Quorvix opens one file at a time. Not opened:";
+inline constexpr const char* kNoInstrumentInDocument = "holds no instrument";
 
 // Dialogs
 inline constexpr const char* kSelectDefinitionTitle = "Select Instrumentendefinition";

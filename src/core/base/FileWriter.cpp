@@ -1,33 +1,17 @@
 #include "base/FileWriter.h"
 
 #include "base/PathText.h"
+#include "base/Platform.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <filesystem>
 #include <system_error>
 #include <utility>
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
 namespace quorvix {
 
 namespace {
-
-std::error_code lastError()
-{
-    return {errno, std::generic_category()};
-}
 
 std::string inQuotes(const std::string& text)
 {
@@ -56,124 +40,27 @@ std::string folderFailure(const std::string& folder, const std::error_code& reas
     if (reason == std::errc::permission_denied || reason == std::errc::operation_not_permitted ||
         reason == std::errc::read_only_file_system)
         return because("the folder " + name + " cannot be written", reason);
+    // Windows reports a file standing where the folder should be as a path that is not found.
+    if (reason == std::errc::not_a_directory ||
+        (reason == std::errc::no_such_file_or_directory && examinePath(folder).kind == FileKind::Regular))
+        return because(name + " is not a folder", std::make_error_code(std::errc::not_a_directory));
     if (reason == std::errc::no_such_file_or_directory)
         return because("the folder " + name + " does not exist", reason);
-    if (reason == std::errc::not_a_directory)
-        return because(name + " is not a folder", reason);
     if (reason == std::errc::file_exists)
         return because("no unused temporary name was found in the folder " + name, reason);
     return because("no temporary file can be made in the folder " + name, reason);
 }
 
-#if !defined(_WIN32)
-
-struct Ownership
+/// Why the finished file could not take its name. A file that another program holds open (Windows) is
+/// named as the cause, with the remedy.
+std::string renameFailure(bool replacing, const std::string& folder, const std::error_code& reason)
 {
-    mode_t mode = 0;
-    uid_t owner = 0;
-    gid_t group = 0;
-};
-
-bool readOwnership(const std::string& path, Ownership& ownership, std::error_code& error)
-{
-    struct stat info = {};
-    if (::stat(path.c_str(), &info) != 0) {
-        error = lastError();
-        return false;
-    }
-    ownership = {static_cast<mode_t>(info.st_mode & 07777), info.st_uid, info.st_gid};
-    return true;
-}
-
-bool applyOwnership(int fd, const Ownership& ownership, std::error_code& error)
-{
-    // The owner first: changing it may clear set-user-ID bits that the mode then restores. Only root may
-    // give a file away, so a failure here is expected and the new file stays the user's own.
-    (void)::fchown(fd, ownership.owner, ownership.group);
-    if (::fchmod(fd, ownership.mode) != 0) {
-        error = lastError();
-        return false;
-    }
-    return true;
-}
-
-bool syncToDisk(int fd, std::error_code& error)
-{
-    // Some file systems cannot sync; the data is written all the same.
-    if (::fsync(fd) == 0 || errno == EINVAL || errno == EROFS)
-        return true;
-    error = lastError();
-    return false;
-}
-
-int openInPlace(const std::string& path)
-{
-    return ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-}
-
-int closeDescriptor(int fd)
-{
-    return ::close(fd);
-}
-
-long writeSome(int fd, std::string_view bytes)
-{
-    return static_cast<long>(::write(fd, bytes.data(), bytes.size()));
-}
-
-#else
-
-struct Ownership
-{};
-
-bool readOwnership(const std::string&, Ownership&, std::error_code&)
-{
-    return true;
-}
-
-bool applyOwnership(int, const Ownership&, std::error_code&)
-{
-    return true;
-}
-
-bool syncToDisk(int fd, std::error_code& error)
-{
-    if (::_commit(fd) == 0)
-        return true;
-    error = lastError();
-    return false;
-}
-
-int openInPlace(const std::string& path)
-{
-    return ::_wopen(pathFromText(path).c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY);
-}
-
-int closeDescriptor(int fd)
-{
-    return ::_close(fd);
-}
-
-long writeSome(int fd, std::string_view bytes)
-{
-    return ::_write(fd, bytes.data(), static_cast<unsigned>(std::min<std::size_t>(bytes.size(), INT_MAX)));
-}
-
-#endif
-
-bool writeAll(int fd, std::string_view bytes, std::error_code& error)
-{
-    while (!bytes.empty()) {
-        const long written = writeSome(fd, bytes);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            error = lastError();
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+    if (replacing && platform::isHeldOpenElsewhere(reason))
+        return "the old file is open in another program; close it there and save again";
+    return because((replacing ? "the new file cannot take the old one's place in the folder "
+                              : "the new file cannot be given its name in the folder ") +
+                       quotedFolder(folder),
+                   reason);
 }
 
 } // namespace
@@ -187,7 +74,7 @@ struct AtomicFile::Impl
     bool open = false;
     bool inPlace = false;   // a device or FIFO, written directly
     bool replacing = false; // an old file is there
-    Ownership ownership;
+    platform::KeptAttributes kept;
     std::string buffer;
     std::string error;
 
@@ -200,7 +87,7 @@ struct AtomicFile::Impl
     bool writeDirectly(std::string_view bytes)
     {
         std::error_code reason;
-        return writeAll(fd, bytes, reason) || fail(because("writing the data failed", reason));
+        return platform::writeAll(fd, bytes, reason) || fail(because("writing the data failed", reason));
     }
 
     bool flush()
@@ -238,16 +125,22 @@ bool AtomicFile::open(const std::string& path)
         return s.fail(existing.error);
     case FileKind::Directory:
         return s.fail(because("it is a folder", std::make_error_code(std::errc::is_a_directory)));
-    case FileKind::Special:
+    case FileKind::Special: {
         // Renaming over a device or FIFO would replace the node itself.
-        s.fd = openInPlace(existing.resolved);
+        std::error_code reason;
+        s.fd = platform::openInPlace(existing.resolved, reason);
         if (s.fd < 0)
-            return s.fail(because("it cannot be opened for writing", lastError()));
+            return s.fail(because("it cannot be opened for writing", reason));
         s.inPlace = s.open = true;
         return true;
+    }
     case FileKind::Regular: {
+        // Windows refuses to replace a file marked read-only; saying so first keeps the reason plain.
+        if (platform::isMarkedReadOnly(existing.resolved))
+            return s.fail(
+                because("it is marked read-only", std::make_error_code(std::errc::permission_denied)));
         std::error_code reason;
-        if (!readOwnership(existing.resolved, s.ownership, reason))
+        if (!platform::readKeptAttributes(existing.resolved, s.kept, reason))
             return s.fail(because("the permissions of the old file cannot be read", reason));
         s.replacing = true;
         break;
@@ -289,28 +182,25 @@ bool AtomicFile::commit()
     if (!s.open)
         return s.error.empty() ? s.fail("no file is open") : false;
     bool ok = s.flush();
+    std::error_code reason;
     if (s.inPlace) {
-        if (closeDescriptor(std::exchange(s.fd, -1)) != 0 && ok)
-            ok = s.fail(because("writing the data failed", lastError()));
+        if (!platform::closeFile(std::exchange(s.fd, -1), reason) && ok)
+            ok = s.fail(because("writing the data failed", reason));
         discard();
         return ok;
     }
 
-    std::error_code reason;
     // The data reaches the disk before the rename, so that a crash cannot leave an empty file in place of
     // the old one. A new file replaces nothing, and syncing each of many new files (one script per
     // definition) would cost far more than the conversion.
-    if (ok && s.replacing && !applyOwnership(s.fd, s.ownership, reason))
+    if (ok && s.replacing && !platform::applyKeptAttributes(s.fd, s.kept, reason))
         ok = s.fail(because("the new file cannot take the old one's permissions", reason));
-    if (ok && s.replacing && !syncToDisk(s.fd, reason))
+    if (ok && s.replacing && !platform::syncToDisk(s.fd, reason))
         ok = s.fail(because("the data cannot be flushed to the disk", reason));
     if (ok && !s.temporary.close(reason))
         ok = s.fail(because("writing the data failed", reason));
-    if (ok && !s.temporary.renameTo(s.target, reason))
-        ok = s.fail(because((s.replacing ? "the new file cannot take the old one's place in the folder "
-                                         : "the new file cannot be given its name in the folder ") +
-                                quotedFolder(s.folder),
-                            reason));
+    if (ok && !s.temporary.renameTo(s.target, s.replacing, reason))
+        ok = s.fail(renameFailure(s.replacing, s.folder, reason));
     discard();
     return ok;
 }
@@ -318,8 +208,9 @@ bool AtomicFile::commit()
 void AtomicFile::discard()
 {
     Impl& s = *m_impl;
+    std::error_code ignored;
     if (s.inPlace && s.fd >= 0)
-        closeDescriptor(s.fd);
+        platform::closeFile(s.fd, ignored);
     s.temporary.remove();
     s.fd = -1;
     s.open = s.inPlace = s.replacing = false;

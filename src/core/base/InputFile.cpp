@@ -1,36 +1,37 @@
 #include "base/InputFile.h"
 
 #include "base/LargePages.h"
+#include "base/Platform.h"
 
-#include <array>
+#include <algorithm>
+#include <optional>
+#include <vector>
 #include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <system_error>
-
-#if defined(_WIN32)
-#include <cstdio>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace quorvix {
 
 namespace {
 
-std::string tooLarge()
+std::string tooLarge(std::uint64_t limit)
 {
-    return std::string("is larger than ") + kMaxInputSizeText + ", the largest file Quorvix reads";
+    const std::string size =
+        limit == kMaxInputSize ? std::string(kMaxInputSizeText) : std::to_string(limit) + " bytes";
+    return "is larger than " + size + ", the largest file Quorvix reads";
+}
+
+std::string systemReason(const std::error_code& error)
+{
+    return "cannot be read: " + error.message();
 }
 
 std::string systemReason(int error)
 {
-    return "cannot be read: " + std::generic_category().message(error);
+    return systemReason(std::error_code(error, std::generic_category()));
 }
 
-/// True when the bytes look like UTF-16 text without a byte-order mark: ASCII with a NUL beside every character.
+/// True when the bytes look like UTF-16 text without a byte-order mark: ASCII with a NUL beside every
+/// character.
 bool looksLikeUtf16(std::string_view bytes)
 {
     const std::size_t count = std::min<std::size_t>(bytes.size(), 64) & ~std::size_t{1};
@@ -46,30 +47,112 @@ bool looksLikeUtf16(std::string_view bytes)
     return (evenNuls == pairs && oddNuls == 0) || (oddNuls == pairs && evenNuls == 0);
 }
 
-/// Adds a block to the bytes read so far; false with `error` set when the input is refused.
-bool take(std::string& bytes, std::string_view block, std::string_view kind, std::string& error)
+/// Whether a block read after `before` bytes may be taken; false with `error` set when the input is refused.
+/// `head` holds the input's first bytes read so far (up to four).
+bool acceptable(std::string_view head, std::uint64_t before, std::string_view block, std::string_view kind,
+                std::uint64_t limit, std::string& error)
 {
-    if (bytes.size() + block.size() > kMaxInputSize) {
-        error = tooLarge();
+    if (before + block.size() > limit) {
+        error = tooLarge(limit);
         return false;
     }
-    if (!kind.empty()) {
-        const std::size_t before = bytes.size();
-        if (before > 0 && before < 4) {
-            // A byte-order mark split over two reads (a slow pipe).
-            error = whyNotText(bytes + std::string(block.substr(0, 4 - before)), kind);
-            if (!error.empty() && error.find("NUL") == std::string::npos)
-                return false;
-        }
-        error = whyNotText(block, kind, before);
-        if (!error.empty()) {
-            if (before == 0 && error.find("NUL") != std::string::npos && looksLikeUtf16(block))
-                error = "looks like UTF-16 text without a byte-order mark; save it as UTF-8 or Windows-1252";
+    if (kind.empty())
+        return true;
+    if (before > 0 && before < 4) {
+        // A byte-order mark split over two reads (a slow pipe).
+        error = whyNotText(std::string(head) + std::string(block.substr(0, 4 - before)), kind);
+        if (!error.empty() && error.find("NUL") == std::string::npos)
             return false;
+    }
+    error = whyNotText(block, kind, before);
+    if (error.empty())
+        return true;
+    if (before == 0 && error.find("NUL") != std::string::npos && looksLikeUtf16(block))
+        error = "looks like UTF-16 text without a byte-order mark; save it as UTF-8 or Windows-1252";
+    return false;
+}
+
+/// The bytes of an input as they arrive. A file of known size goes straight into place; a stream is kept in
+/// blocks and joined at its end, so that one refused at the limit never held more than the limit.
+class Collector
+{
+public:
+    explicit Collector(std::optional<std::uint64_t> size)
+    {
+        if (size) {
+            m_bytes.reserve(static_cast<std::size_t>(*size));
+            adviseLargePages(m_bytes.data(), m_bytes.capacity());
+        }
+        m_known = size.has_value();
+    }
+
+    std::uint64_t size() const { return m_size; }
+    std::string_view head() const { return std::string_view(m_head, std::min<std::uint64_t>(m_size, 4)); }
+
+    void add(std::string_view block)
+    {
+        for (std::size_t i = 0; m_size + i < 4 && i < block.size(); ++i)
+            m_head[m_size + i] = block[i];
+        m_size += block.size();
+        if (m_known) {
+            m_bytes.append(block);
+            return;
+        }
+        while (!block.empty()) {
+            if (m_blocks.empty() || m_blocks.back().size() == kBlockSize) {
+                m_blocks.emplace_back();
+                m_blocks.back().reserve(kBlockSize);
+            }
+            std::string& last = m_blocks.back();
+            const std::size_t part = std::min(block.size(), kBlockSize - last.size());
+            last.append(block.substr(0, part));
+            block.remove_prefix(part);
         }
     }
-    bytes.append(block);
-    return true;
+
+    std::string take()
+    {
+        if (!m_known) {
+            m_bytes.reserve(static_cast<std::size_t>(m_size));
+            for (std::string& part : m_blocks) {
+                m_bytes.append(part);
+                part = std::string();
+            }
+            m_blocks.clear();
+        }
+        return std::move(m_bytes);
+    }
+
+private:
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+    bool m_known = false;
+    std::string m_bytes;
+    std::vector<std::string> m_blocks;
+    std::uint64_t m_size = 0;
+    char m_head[4] = {};
+};
+
+/// Opens the input for reading; -1, with the error in `result`, when it cannot be opened or is a folder.
+int openInput(const std::string& path, bool nonBlocking, platform::OpenFileInfo& info, InputFile& result)
+{
+    if (path.empty()) {
+        result.error = systemReason(ENOENT);
+        return -1;
+    }
+    std::error_code reason;
+    const int fd = platform::openForReading(path, reason, nonBlocking);
+    if (fd < 0) {
+        result.error = systemReason(reason);
+        return -1;
+    }
+    if (!platform::describe(fd, info, reason))
+        result.error = systemReason(reason);
+    else if (info.directory)
+        result.error = systemReason(EISDIR);
+    if (result.ok())
+        return fd;
+    platform::closeFile(fd, reason);
+    return -1;
 }
 
 } // namespace
@@ -87,116 +170,72 @@ std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint6
     const auto nul = bytes.find('\0');
     if (nul == std::string_view::npos)
         return {};
-    return "holds a NUL byte (at byte " + std::to_string(offset + nul) + "), so it is no " + std::string(kind);
+    return "holds a NUL byte (at byte " + std::to_string(offset + nul) + "), so it is no " +
+           std::string(kind);
 }
 
-#if !defined(_WIN32)
-
-InputFile readInputFile(const std::string& path, std::string_view kind)
+InputFile readInputHead(const std::string& path, std::size_t count)
 {
     InputFile result;
-    if (path.empty()) {
-        result.error = systemReason(ENOENT);
+    platform::OpenFileInfo info;
+    // Not waiting for a writer: a pipe without one reads as empty.
+    const int fd = openInput(path, true, info, result);
+    if (fd < 0)
         return result;
+    std::error_code reason;
+    result.bytes.resize(count);
+    std::size_t got = 0;
+    while (result.ok() && got < count) {
+        const long long part = platform::readSome(fd, result.bytes.data() + got, count - got, reason);
+        if (part < 0 && reason != std::errc::resource_unavailable_try_again &&
+            reason != std::errc::operation_would_block)
+            result.error = systemReason(reason);
+        if (part <= 0)
+            break;
+        got += static_cast<std::size_t>(part);
     }
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        result.error = systemReason(errno);
-        return result;
-    }
-    struct stat info{};
-    if (::fstat(fd, &info) != 0) {
-        result.error = systemReason(errno);
-        ::close(fd);
-        return result;
-    }
-    if (S_ISDIR(info.st_mode)) {
-        result.error = systemReason(EISDIR);
-        ::close(fd);
-        return result;
-    }
-    if (S_ISREG(info.st_mode)) {
-        if (static_cast<std::uint64_t>(info.st_size) > kMaxInputSize) {
-            result.error = tooLarge();
-            ::close(fd);
-            return result;
-        }
-        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
-        adviseLargePages(result.bytes.data(), result.bytes.capacity());
-    }
+    platform::closeFile(fd, reason);
+    result.bytes.resize(result.ok() ? got : 0);
+    return result;
+}
 
+InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
+{
+    InputFile result;
+    platform::OpenFileInfo info;
+    const int fd = openInput(path, false, info, result);
+    if (fd < 0)
+        return result;
+    std::error_code reason;
+    if (info.regular && info.size > limit) {
+        result.error = tooLarge(limit);
+        platform::closeFile(fd, reason);
+        return result;
+    }
+    Collector bytes(info.regular ? std::optional<std::uint64_t>(info.size) : std::nullopt);
     constexpr std::size_t kBlock = std::size_t{1} << 16;
     std::string block(kBlock, '\0');
     for (;;) {
-        const ssize_t got = ::read(fd, block.data(), block.size());
+        const long long got = platform::readSome(fd, block.data(), block.size(), reason);
         if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            result.error = systemReason(errno);
+            result.error = systemReason(reason);
             break;
         }
         if (got == 0)
             break;
+        const std::string_view piece(block.data(), static_cast<std::size_t>(got));
         std::string error;
-        if (!take(result.bytes, std::string_view(block.data(), static_cast<std::size_t>(got)), kind,
-                  error)) {
+        if (!acceptable(bytes.head(), bytes.size(), piece, kind, limit, error)) {
             result.notText = !error.empty() && error.rfind("is larger", 0) != 0;
             result.error = std::move(error);
             break;
         }
+        bytes.add(piece);
     }
-    ::close(fd);
-    if (!result.ok())
-        result.bytes = std::string();
+    platform::closeFile(fd, reason);
+    if (result.ok())
+        result.bytes = bytes.take();
     return result;
 }
-
-#else
-
-InputFile readInputFile(const std::string& path, std::string_view kind)
-{
-    InputFile result;
-    namespace fs = std::filesystem;
-    const fs::path file = fs::u8path(path);
-    std::error_code ec;
-    if (fs::is_directory(file, ec)) {
-        result.error = systemReason(EISDIR);
-        return result;
-    }
-    const auto size = fs::file_size(file, ec);
-    if (!ec && size > kMaxInputSize) {
-        result.error = tooLarge();
-        return result;
-    }
-    std::FILE* in = _wfopen(file.c_str(), L"rb");
-    if (in == nullptr) {
-        result.error = systemReason(errno);
-        return result;
-    }
-    std::array<char, 65536> block;
-    for (;;) {
-        const std::size_t got = std::fread(block.data(), 1, block.size(), in);
-        std::string error;
-        if (got > 0 && !take(result.bytes, std::string_view(block.data(), got), kind, error)) {
-            result.notText = !error.empty() && error.rfind("is larger", 0) != 0;
-            result.error = std::move(error);
-            break;
-        }
-        if (got < block.size()) {
-            if (std::ferror(in))
-                result.error = systemReason(errno);
-            break;
-        }
-    }
-    std::fclose(in);
-    if (!result.ok())
-        result.bytes = std::string();
-    return result;
-}
-
-#endif
 
 } // namespace quorvix

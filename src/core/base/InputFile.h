@@ -2,6 +2,7 @@
 
 // Reading an input file: once, whole, with a limit, and refusing what is no text.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,8 +28,14 @@ struct InputFile
 /// size, before any reading; a pipe or device is read in blocks and refused once it passes the limit. A
 /// folder is refused. Unless `kind` is empty, the read ends with an error at the first NUL byte ("holds a
 /// NUL byte (at byte N), so it is no KIND") and for a UTF-16 or UTF-32 byte-order mark, since none of the
-/// formats Quorvix reads can hold them.
-InputFile readInputFile(const std::string& path, std::string_view kind = "text file");
+/// formats Quorvix reads can hold them. `limit` replaces kMaxInputSize (for tests).
+InputFile readInputFile(const std::string& path, std::string_view kind = "text file",
+                        std::uint64_t limit = kMaxInputSize);
+
+/// The first `count` bytes of the file at `path` (fewer when it is shorter), for telling its format apart
+/// without reading all of it. The error is set when the file cannot be opened or read, or is a folder; the
+/// content is not judged. A pipe is read without waiting: what is not there yet is not read.
+InputFile readInputHead(const std::string& path, std::size_t count);
 
 /// Why `bytes` are no text of the kind, or empty when they are: a UTF-16 or UTF-32 byte-order mark ("is
 /// UTF-16 text ..."), or a NUL byte ("holds a NUL byte (at byte N), so it is no KIND"; N counts from 0).

@@ -1,35 +1,20 @@
 #include "base/TemporaryFiles.h"
 
 #include "base/PathText.h"
+#include "base/Platform.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <random>
-
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <pthread.h>
-#include <signal.h>
-#include <unistd.h>
-#endif
+#include <utility>
 
 namespace fs = std::filesystem;
 
 namespace quorvix {
 
 namespace {
-
-std::error_code lastError()
-{
-    return {errno, std::generic_category()};
-}
 
 /// Eight letters or digits for a temporary name. The generator is seeded once per thread: asking the
 /// system for randomness on every save costs more than writing a small file (on virtual machines by far).
@@ -38,11 +23,8 @@ std::string temporaryName()
     static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937_64 generator{(std::uint64_t{std::random_device{}()} << 32) ^
                                            std::uint64_t{std::random_device{}()}};
-    std::uint64_t bits = generator();
-#if !defined(_WIN32)
     // A forked child inherits the generator; its own number keeps it from trying its parent's names.
-    bits ^= static_cast<std::uint64_t>(::getpid()) * 0x9E3779B97F4A7C15u;
-#endif
+    std::uint64_t bits = generator() ^ (platform::processId() * 0x9E3779B97F4A7C15u);
     std::string name = ".qvx";
     for (int i = 0; i < 8; ++i, bits /= 36)
         name += kAlphabet[bits % 36];
@@ -50,10 +32,8 @@ std::string temporaryName()
     return name;
 }
 
-#if !defined(_WIN32)
-
-// The files a signal removes. The handler may only read memory and make async-signal-safe calls, so the
-// paths live in fixed arrays, and each slot's state is a lock-free atomic that owners and the handler
+// The files an interruption removes. The handler may only read memory and make async-signal-safe calls, so
+// the paths live in fixed arrays, and each slot's state is a lock-free atomic that owners and the handler
 // change by compare-and-swap: a slot being filled or released is never read half-written.
 enum SlotState : int
 {
@@ -73,7 +53,6 @@ static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only 
 
 constexpr int kSlotCount = 32;
 Slot g_slots[kSlotCount];
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 /// Returns the slot that now holds the path, or -1 when the table is full or the path too long (the file
 /// is then only removed by its owner).
@@ -100,111 +79,20 @@ void releaseSlot(int slot)
     g_slots[slot].state.compare_exchange_strong(expected, kFree);
 }
 
-void removeTemporaryFilesAndRaise(int signal)
+void removeRegisteredFiles()
 {
     for (Slot& slot : g_slots) {
         int expected = kReady;
         if (slot.state.compare_exchange_strong(expected, kRemoving))
-            ::unlink(slot.path);
+            platform::removeFileNow(slot.path);
     }
-    struct sigaction fallback = {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    ::sigaction(signal, &fallback, nullptr);
-    // Blocked while this handler runs; delivered with the default action as soon as it returns.
-    ::raise(signal);
 }
-
-/// Holds the cleanup signals back in this thread, so that a file is created and registered (or renamed
-/// and released) with no moment in between for a signal to find it unregistered.
-class SignalsHeld
-{
-public:
-    SignalsHeld()
-    {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int signal : kCleanupSignals)
-            sigaddset(&set, signal);
-        pthread_sigmask(SIG_BLOCK, &set, &m_previous);
-    }
-    ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
-    SignalsHeld(const SignalsHeld&) = delete;
-    SignalsHeld& operator=(const SignalsHeld&) = delete;
-
-private:
-    sigset_t m_previous;
-};
-
-int openExclusive(const std::string& path)
-{
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-}
-
-int closeDescriptor(int fd)
-{
-    return ::close(fd);
-}
-
-void removeFile(const std::string& path)
-{
-    ::unlink(path.c_str());
-}
-
-#else
-
-// Windows: no signal table yet; the destructor still removes the file.
-int registerPath(const std::string&)
-{
-    return -1;
-}
-
-void releaseSlot(int) {}
-
-struct SignalsHeld
-{
-    SignalsHeld() {}
-};
-
-int openExclusive(const std::string& path)
-{
-    return ::_wopen(pathFromText(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                    _S_IREAD | _S_IWRITE);
-}
-
-int closeDescriptor(int fd)
-{
-    return ::_close(fd);
-}
-
-void removeFile(const std::string& path)
-{
-    ::_wunlink(pathFromText(path).c_str());
-}
-
-#endif
 
 } // namespace
 
 void removeTemporaryFilesOnSignals()
 {
-#if !defined(_WIN32)
-    static std::atomic<bool> installed{false};
-    if (installed.exchange(true))
-        return;
-    struct sigaction action = {};
-    action.sa_handler = removeTemporaryFilesAndRaise;
-    sigemptyset(&action.sa_mask);
-    for (int signal : kCleanupSignals)
-        sigaddset(&action.sa_mask, signal);
-    for (int signal : kCleanupSignals) {
-        struct sigaction current = {};
-        // A signal the user chose to ignore (nohup) or that the program handles itself stays as it is.
-        if (::sigaction(signal, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
-            current.sa_handler == SIG_DFL)
-            ::sigaction(signal, &action, nullptr);
-    }
-#endif
+    platform::onInterrupt(removeRegisteredFiles);
 }
 
 TemporaryFile::~TemporaryFile()
@@ -224,16 +112,17 @@ bool TemporaryFile::create(const std::string& folder, std::error_code& error)
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = temporaryName();
         const std::string path = textFromPath(dir / name);
-        SignalsHeld held;
-        const int fd = openExclusive(path);
+        platform::InterruptsHeld held;
+        std::error_code reason;
+        const int fd = platform::createNew(path, reason);
         if (fd >= 0) {
             m_fd = fd;
             m_path = path;
             m_slot = registerPath(textFromPath(absoluteDir / name));
             return true;
         }
-        if (errno != EEXIST) {
-            error = lastError();
+        if (reason != std::errc::file_exists) {
+            error = reason;
             return false;
         }
     }
@@ -245,32 +134,18 @@ bool TemporaryFile::close(std::error_code& error)
 {
     if (m_fd < 0)
         return true;
-    const int result = closeDescriptor(m_fd);
-    m_fd = -1;
-    if (result != 0) {
-        error = lastError();
-        return false;
-    }
-    return true;
+    return platform::closeFile(std::exchange(m_fd, -1), error);
 }
 
-bool TemporaryFile::renameTo(const std::string& target, std::error_code& error)
+bool TemporaryFile::renameTo(const std::string& target, bool replacing, std::error_code& error)
 {
     if (m_path.empty()) {
         error = std::make_error_code(std::errc::bad_file_descriptor);
         return false;
     }
     if (close(error)) {
-        SignalsHeld held;
-#if defined(_WIN32)
-        fs::rename(pathFromText(m_path), pathFromText(target), error);
-        const bool renamed = !error;
-#else
-        const bool renamed = ::rename(m_path.c_str(), target.c_str()) == 0;
-        if (!renamed)
-            error = lastError();
-#endif
-        if (renamed) {
+        platform::InterruptsHeld held;
+        if (platform::replaceFile(m_path, target, replacing, error)) {
             releaseSlot(m_slot);
             forget();
             return true;
@@ -282,11 +157,12 @@ bool TemporaryFile::renameTo(const std::string& target, std::error_code& error)
 
 void TemporaryFile::remove()
 {
+    std::error_code ignored;
     if (m_fd >= 0)
-        closeDescriptor(m_fd);
+        platform::closeFile(m_fd, ignored);
     if (!m_path.empty()) {
-        SignalsHeld held;
-        removeFile(m_path);
+        platform::InterruptsHeld held;
+        platform::removeFile(m_path);
         releaseSlot(m_slot);
     }
     forget();

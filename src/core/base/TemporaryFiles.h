@@ -8,9 +8,10 @@
 
 namespace quorvix {
 
-/// Makes SIGINT, SIGTERM and SIGHUP remove every temporary file that a save still has open, then end the
-/// program as the signal would have. Installs the handlers once (later calls do nothing); a signal that was
-/// ignored or already handled when this is called is left as it was. Does nothing on Windows.
+/// Makes SIGINT, SIGTERM and SIGHUP (on Windows Ctrl+C, Ctrl+Break and closing the console) remove every
+/// temporary file that a save still has open, then end the program as the interruption would have. Installs
+/// the handlers once (later calls do nothing); a signal that was ignored or already handled when this is
+/// called is left as it was.
 void removeTemporaryFilesOnSignals();
 
 /// A new, empty file with a short unused name (".qvx" + 8 letters or digits + ".tmp") in a folder, open for
@@ -33,8 +34,9 @@ public:
     const std::string& path() const { return m_path; }
     /// Closes the descriptor (the file stays); false with `error` when the system reports a failed write.
     bool close(std::error_code& error);
-    /// Closes the file and renames it to `target`, which it replaces. On failure the file is removed.
-    bool renameTo(const std::string& target, std::error_code& error);
+    /// Closes the file and renames it to `target`, which it replaces (`replacing`: `target` exists). On
+    /// failure the file is removed.
+    bool renameTo(const std::string& target, bool replacing, std::error_code& error);
     /// Closes and removes the file, if there is one.
     void remove();
 

@@ -2,6 +2,7 @@
 
 #include "formats/cubase/ScriptReader.h"
 #include "formats/ins/InsReader.h"
+#include "formats/midnam/MidnamReader.h"
 #include "formats/reaper/ReabankReader.h"
 
 namespace quorvix {
@@ -9,6 +10,8 @@ namespace quorvix {
 FileFormat detectFormat(std::string_view bytes)
 {
     const std::string_view head = bytes.substr(0, kDetectionBytes);
+    if (looksLikeMidnam(head))
+        return FileFormat::Midnam;
     if (looksLikeIns(head))
         return FileFormat::Ins;
     if (looksLikeCubaseScript(head))
@@ -44,6 +47,8 @@ ReadResult readInstruments(std::string bytes, FileFormat format, std::string_vie
         return readCubaseScript(std::move(bytes), fileStem);
     case FileFormat::Reabank:
         return readReabank(std::move(bytes), fileStem);
+    case FileFormat::Midnam:
+        return readMidnam(std::move(bytes));
     default:
         break;
     }

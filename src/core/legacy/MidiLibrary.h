@@ -4,6 +4,13 @@
 
 namespace quorvix {
 
+/// A definition of a loaded .ins file in the instrument model.
+struct LoadedDefinition
+{
+    const InstrumentSet* set = nullptr;
+    std::size_t instrument = 0; ///< index into set->instruments
+};
+
 /// The calls the main window makes into the instrument definition library. The default forwards to the
 /// ZT_ functions; tests substitute failures the real reader cannot produce on demand.
 class MidiLibrary
@@ -30,6 +37,17 @@ public:
     {
         const InsFile* ins = insFileOf(file);
         return ins != nullptr ? ins->error() : std::string();
+    }
+
+    /// The loaded file's model and the chosen definition's instrument in it (the definition the voice list
+    /// comes from); `set` is null when no file is loaded or no definition chosen. Valid until the handle
+    /// loads again or is released.
+    virtual LoadedDefinition ChosenDefinition(MIDIFile* file)
+    {
+        std::size_t index = 0;
+        if (!chosenDefinitionOf(file, index))
+            return {};
+        return {&insFileOf(file)->set(), index};
     }
 
     /// The library every window uses unless told otherwise.

@@ -39,6 +39,14 @@ InsFile* insFileOf(MIDIFile* file)
     return file ? &file->ins : nullptr;
 }
 
+bool chosenDefinitionOf(const MIDIFile* file, std::size_t& index)
+{
+    if (file == nullptr || !file->loaded || !file->hasChoice)
+        return false;
+    index = file->chosen;
+    return true;
+}
+
 } // namespace quorvix
 
 MIDIFile* ZT_Init()

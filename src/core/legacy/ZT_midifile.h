@@ -6,6 +6,7 @@
 #include "formats/ins/InsReader.h"
 #include "model/VoiceRecord.h"
 
+#include <cstddef>
 #include <cstdint>
 
 /// Opaque handle of one loaded instrument definition file.
@@ -40,5 +41,9 @@ namespace quorvix {
 /// when the load failed, its error. Null for a null handle.
 const InsFile* insFileOf(const MIDIFile* file);
 InsFile* insFileOf(MIDIFile* file);
+
+/// The index (into the loaded file's set().instruments) of the definition ZT_CWInsSetDef chose; false when
+/// no file is loaded or no definition has been chosen since the load.
+bool chosenDefinitionOf(const MIDIFile* file, std::size_t& index);
 
 } // namespace quorvix

@@ -2,6 +2,7 @@
 
 #include "base/InputFile.h"
 #include "base/LineWriter.h"
+#include "base/Text.h"
 #include "formats/cubase/ScriptBanks.h"
 #include "formats/cubase/ScriptEntry.h"
 #include "formats/ins/InsWriter.h"
@@ -18,19 +19,6 @@ namespace quorvix {
 namespace {
 
 constexpr std::string_view kRuleLine = "; -------------------------------------------";
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view dropBlanks(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
-    return text.substr(i);
-}
 
 /// Asks the processor to start loading the bytes at `address`, which are needed a little later.
 inline void prefetch(const char* address)

@@ -1,5 +1,6 @@
 #include "formats/cubase/ScriptBanks.h"
 
+#include "base/Text.h"
 #include "formats/cubase/ScriptEntry.h"
 
 #include <algorithm>
@@ -13,11 +14,6 @@ namespace quorvix {
 namespace {
 
 static_assert(kMaxBanks <= std::numeric_limits<std::int16_t>::max(), "a bank's slot must fit the key table");
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 template <typename Integer>
 std::string_view formatInteger(Integer value, char (&buffer)[24])

@@ -1,20 +1,12 @@
 #include "formats/cubase/ScriptEntry.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 
 namespace quorvix {
 
 namespace {
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 // The steps below walk the line once, with plain loops: entry lines are short, and a library search per
 // step would cost more than the step.

@@ -1,5 +1,7 @@
 #include "formats/cubase/ScriptReader.h"
 
+#include "base/Text.h"
+
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 #include "formats/cubase/ScriptEntry.h"
 
@@ -10,20 +12,6 @@
 namespace quorvix {
 
 namespace {
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix)
 {
@@ -86,7 +74,7 @@ bool looksLikeCubaseScript(std::string_view text)
     forEachLine(text, [&](std::string_view line, std::uint32_t) {
         if (found)
             return;
-        const std::string_view content = trimmed(line);
+        const std::string_view content = trimBlanks(line);
         if (content.empty())
             return;
         if (first && startsWithNoCase(content, "[cubase parse file]"))
@@ -130,7 +118,7 @@ ReadResult readCubaseScript(std::string bytes, std::string_view fileStem)
         while (spaces < line.size() && line[spaces] == ' ')
             ++spaces;
         const std::string_view content = line.substr(spaces);
-        const std::string_view blanksTrimmed = trimmed(line);
+        const std::string_view blanksTrimmed = trimBlanks(line);
         if (!isEntryLine(content)) {
             if (isEntryLine(blanksTrimmed)) {
                 if (!sawTabEntry)
@@ -139,9 +127,9 @@ ReadResult readCubaseScript(std::string bytes, std::string_view fileStem)
                 sawTabEntry = true;
             } else if (startsWithNoCase(blanksTrimmed, "[device name]")) {
                 if (deviceName.empty())
-                    deviceName = trimmed(blanksTrimmed.substr(13));
+                    deviceName = trimBlanks(blanksTrimmed.substr(13));
             } else if (startsWithNoCase(blanksTrimmed, "[device manufacturer]")) {
-                manufacturer = trimmed(blanksTrimmed.substr(21));
+                manufacturer = trimBlanks(blanksTrimmed.substr(21));
             } else if (startsWithNoCase(blanksTrimmed, "[mode")) {
                 std::fill(openHeadings.begin(), openHeadings.end(), -1);
             } else if (blanksTrimmed.size() >= 4 && blanksTrimmed[0] == '[' && blanksTrimmed[1] == 'g' &&
@@ -150,7 +138,7 @@ ReadResult readCubaseScript(std::string bytes, std::string_view fileStem)
                 openHeadings[level] = static_cast<std::int32_t>(headings.size());
                 for (std::size_t deeper = level + 1; deeper < openHeadings.size(); ++deeper)
                     openHeadings[deeper] = -1;
-                headings.push_back(set.refer(trimmed(blanksTrimmed.substr(4))));
+                headings.push_back(set.refer(trimBlanks(blanksTrimmed.substr(4))));
                 headingBanks.push_back(-1);
             }
             return;

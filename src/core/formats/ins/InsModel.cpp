@@ -231,37 +231,56 @@ std::span<const Patch> ModelBuilder::builtinPatches(std::int32_t code)
 
 std::span<const Patch> ModelBuilder::patchEntries(std::int32_t index)
 {
-    if (index == kBuiltin0To127 || index == kBuiltin1To128)
-        return builtinPatches(index);
-    if (index < 0)
-        return {};
-    const RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
-    if (list.base == kUndefined)
-        return list.patches;
-    std::int32_t& merged = m_merged[static_cast<std::size_t>(index)];
-    if (merged < 0) {
-        // Bases are resolved first; cycles were broken above, so this ends.
-        std::vector<Patch> result = mergeOver<Patch>(list.patches, patchEntries(list.base));
-        merged = static_cast<std::int32_t>(m_mergedPatches.size());
+    const auto known = [&](std::int32_t at) -> std::span<const Patch> {
+        if (at == kBuiltin0To127 || at == kBuiltin1To128)
+            return builtinPatches(at);
+        if (at < 0)
+            return {};
+        const RawList& list = m_raw.lists[static_cast<std::size_t>(at)];
+        if (list.base == kUndefined)
+            return list.patches;
+        return m_mergedPatches[static_cast<std::size_t>(m_merged[static_cast<std::size_t>(at)])];
+    };
+    // Each list of the chain is merged once, from the deepest base up; a chain may be thousands of lists long,
+    // so it is walked, not recursed. Cycles were broken when the bases were resolved.
+    std::vector<std::int32_t> chain;
+    for (std::int32_t at = index; at >= 0; at = m_raw.lists[static_cast<std::size_t>(at)].base) {
+        if (m_raw.lists[static_cast<std::size_t>(at)].base == kUndefined || m_merged[static_cast<std::size_t>(at)] >= 0)
+            break;
+        chain.push_back(at);
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const RawList& list = m_raw.lists[static_cast<std::size_t>(*it)];
+        std::vector<Patch> result = mergeOver<Patch>(list.patches, known(list.base));
+        m_merged[static_cast<std::size_t>(*it)] = static_cast<std::int32_t>(m_mergedPatches.size());
         m_mergedPatches.push_back(std::move(result));
         served(list.base);
     }
-    return m_mergedPatches[static_cast<std::size_t>(merged)];
+    return known(index);
 }
 
 std::span<const NameEntry> ModelBuilder::nameEntries(std::int32_t index)
 {
-    const RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
-    if (list.base < 0)
-        return list.names;
-    std::int32_t& merged = m_merged[static_cast<std::size_t>(index)];
-    if (merged < 0) {
-        std::vector<NameEntry> result = mergeOver<NameEntry>(list.names, nameEntries(list.base));
-        merged = static_cast<std::int32_t>(m_mergedNames.size());
+    const auto known = [&](std::int32_t at) -> std::span<const NameEntry> {
+        const RawList& list = m_raw.lists[static_cast<std::size_t>(at)];
+        if (list.base < 0)
+            return list.names;
+        return m_mergedNames[static_cast<std::size_t>(m_merged[static_cast<std::size_t>(at)])];
+    };
+    std::vector<std::int32_t> chain;
+    for (std::int32_t at = index; at >= 0; at = m_raw.lists[static_cast<std::size_t>(at)].base) {
+        if (m_raw.lists[static_cast<std::size_t>(at)].base < 0 || m_merged[static_cast<std::size_t>(at)] >= 0)
+            break;
+        chain.push_back(at);
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const RawList& list = m_raw.lists[static_cast<std::size_t>(*it)];
+        std::vector<NameEntry> result = mergeOver<NameEntry>(list.names, known(list.base));
+        m_merged[static_cast<std::size_t>(*it)] = static_cast<std::int32_t>(m_mergedNames.size());
         m_mergedNames.push_back(std::move(result));
         served(list.base);
     }
-    return m_mergedNames[static_cast<std::size_t>(merged)];
+    return known(index);
 }
 
 void ModelBuilder::served(std::int32_t base)

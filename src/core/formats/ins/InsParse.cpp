@@ -1,5 +1,7 @@
 #include "formats/ins/InsParse.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,11 +10,6 @@ namespace quorvix::ins {
 namespace {
 
 constexpr std::uint32_t kNumberTooLarge = 1'000'000'000; // any parsed number above this is saturated to it
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 /// Decimal digits only (leading zeros allowed); values above kNumberTooLarge are saturated to it.
 bool parseNumber(std::string_view s, std::uint32_t& value)
@@ -43,6 +40,10 @@ private:
     void handleListLine(std::string_view line, std::uint32_t lineNumber);
     void handleInstrumentLine(std::string_view line, std::uint32_t lineNumber);
     void openList(std::string_view name, std::uint32_t lineNumber);
+    /// The key and value of a "key=value" line inside an open list or instrument; false, with a warning, for
+    /// any other line.
+    bool splitKeyLine(std::string_view line, std::uint32_t lineNumber, bool inside, std::string_view where,
+                      std::string_view& key, std::string_view& value);
     void closeList();
     void warn(std::uint32_t line, std::string message) { m_warnings.warn(line, std::move(message)); }
 
@@ -141,6 +142,23 @@ void LineParser::handleLine(std::string_view line, std::uint32_t lineNumber)
     }
 }
 
+bool LineParser::splitKeyLine(std::string_view line, std::uint32_t lineNumber, bool inside,
+                              std::string_view where, std::string_view& key, std::string_view& value)
+{
+    if (!inside) {
+        warn(lineNumber, "line outside any " + std::string(where) + " ignored");
+        return false;
+    }
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) {
+        warn(lineNumber, "line without \"=\" ignored");
+        return false;
+    }
+    key = trimBlanks(line.substr(0, equals));
+    value = trimBlanks(line.substr(equals + 1));
+    return true;
+}
+
 void LineParser::openList(std::string_view name, std::uint32_t lineNumber)
 {
     closeList();
@@ -196,17 +214,10 @@ void LineParser::handleListLine(std::string_view line, std::uint32_t lineNumber)
         openList(trimBlanks(line.substr(1, line.size() - 2)), lineNumber);
         return;
     }
-    if (m_list < 0) {
-        warn(lineNumber, "line outside any list ignored");
+    std::string_view key;
+    std::string_view value;
+    if (!splitKeyLine(line, lineNumber, m_list >= 0, "list", key, value))
         return;
-    }
-    const auto equals = line.find('=');
-    if (equals == std::string_view::npos) {
-        warn(lineNumber, "line without \"=\" ignored");
-        return;
-    }
-    const std::string_view key = trimBlanks(line.substr(0, equals));
-    const std::string_view value = trimBlanks(line.substr(equals + 1));
     RawList& list = m_raw.lists[static_cast<std::size_t>(m_list)];
     if (key == "BasedOn") {
         if (value.empty()) {
@@ -260,17 +271,10 @@ void LineParser::handleInstrumentLine(std::string_view line, std::uint32_t lineN
         m_raw.instruments.push_back(std::move(instrument));
         return;
     }
-    if (m_instrument < 0) {
-        warn(lineNumber, "line outside any instrument ignored");
+    std::string_view key;
+    std::string_view value;
+    if (!splitKeyLine(line, lineNumber, m_instrument >= 0, "instrument", key, value))
         return;
-    }
-    const auto equals = line.find('=');
-    if (equals == std::string_view::npos) {
-        warn(lineNumber, "line without \"=\" ignored");
-        return;
-    }
-    const std::string_view key = trimBlanks(line.substr(0, equals));
-    const std::string_view value = trimBlanks(line.substr(equals + 1));
     RawInstrument& instrument = m_raw.instruments[static_cast<std::size_t>(m_instrument)];
 
     auto bracketed = [&](std::string_view prefix, std::string_view& inner) {
@@ -346,17 +350,6 @@ void LineParser::handleInstrumentLine(std::string_view line, std::uint32_t lineN
 }
 
 } // namespace
-
-std::string_view trimBlanks(std::string_view s)
-{
-    std::size_t begin = 0;
-    std::size_t end = s.size();
-    while (begin < end && isBlank(s[begin]))
-        ++begin;
-    while (end > begin && isBlank(s[end - 1]))
-        --end;
-    return s.substr(begin, end - begin);
-}
 
 std::string quoted(std::string_view s)
 {

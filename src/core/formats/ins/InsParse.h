@@ -4,6 +4,7 @@
 // views into the set's text, which does not change while the reader runs.
 
 #include "base/Diagnostic.h"
+#include "base/Text.h"
 #include "model/Instrument.h"
 
 #include <array>
@@ -112,9 +113,6 @@ std::string builtinNameText();
 /// Resolves every reference of `raw` and fills the set's lists and instruments. `builtinNames` is
 /// builtinNameText() inside the set's text.
 void buildInsModel(RawFile& raw, std::string_view builtinNames, InstrumentSet& set, Diagnostics& warnings);
-
-/// `s` without blanks (spaces and tabs) at either end.
-std::string_view trimBlanks(std::string_view s);
 
 /// "\"text\"".
 std::string quoted(std::string_view s);

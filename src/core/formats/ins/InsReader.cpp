@@ -38,7 +38,7 @@ bool looksLikeIns(std::string_view text)
             line.remove_prefix(3);
         if (const auto semicolon = line.find(';'); semicolon != std::string_view::npos)
             line = line.substr(0, semicolon);
-        line = ins::trimBlanks(line);
+        line = trimBlanks(line);
         if (!line.empty() && line.front() == '.' &&
             std::find(ins::kSectionLines.begin(), ins::kSectionLines.end(), line) != ins::kSectionLines.end())
             return true;

@@ -2,6 +2,7 @@
 
 #include "base/Encoding.h"
 #include "base/LineWriter.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <map>
@@ -14,11 +15,6 @@ namespace {
 
 constexpr std::string_view kRuleLine = "; -------------------------------------------";
 constexpr std::string_view kCredit = "; Quorvix - https://quorvix.org";
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 /// The bank as a Patch[] or Key[] line numbers it under the method.
 std::int32_t writtenBank(const Bank& bank, BankSelectMethod method)
@@ -174,6 +170,12 @@ void InsTextWriter::planBanks()
     for (const std::size_t i : m_instruments) {
         const Instrument& instrument = m_set.instruments[i];
         const std::string name(m_set.text(instrument.name));
+        const std::int32_t highest = instrument.method == BankSelectMethod::Normal          ? 16383
+                                     : instrument.method == BankSelectMethod::ProgramChange ? 27
+                                                                                            : 127;
+        std::set<std::int32_t> used;
+        for (const Bank& bank : instrument.banks)
+            used.insert(writtenBank(bank, instrument.method));
         std::vector<PlannedBank> plan;
         std::map<std::int32_t, std::size_t> placeOf;
         for (const Bank& bank : instrument.banks) {
@@ -184,16 +186,42 @@ void InsTextWriter::planBanks()
                                                  " is selected differently from the other banks; the definition "
                                                  "selects it with BankSelMethod=" +
                                                  std::to_string(static_cast<int>(instrument.method)));
-            const std::int32_t written = writtenBank(bank, instrument.method);
+            std::int32_t written = writtenBank(bank, instrument.method);
             const auto [at, fresh] = placeOf.try_emplace(written, plan.size());
             if (fresh) {
                 plan.push_back(PlannedBank{written, bank.patchList});
                 continue;
             }
-            // A reader keeps one list per bank number: the patches of both banks go into one list.
+            // A reader keeps one list per bank number. Banks of one number whose programs differ (a source
+            // that splits a bank into groups) share one list; banks that name the same program (a source that
+            // selects banks in a way a definition cannot, such as SysEx) get numbers of their own, so that no
+            // patch is lost.
             PlannedBank& earlier = plan[at->second];
+            const PatchList& own = patchList(bank.patchList);
             PatchList merged = patchList(earlier.list);
-            for (const Patch& patch : patchList(bank.patchList).patches) {
+            const bool clash = std::any_of(own.patches.begin(), own.patches.end(), [&](const Patch& patch) {
+                return std::binary_search(merged.patches.begin(), merged.patches.end(), patch,
+                                          [](const Patch& a, const Patch& b) { return a.program < b.program; });
+            });
+            if (clash) {
+                std::int32_t free = -1;
+                for (std::int32_t k = 1; k <= highest && free < 0; ++k)
+                    if (used.count((written + k) % (highest + 1)) == 0)
+                        free = (written + k) % (highest + 1);
+                if (free >= 0) {
+                    used.insert(free);
+                    placeOf.emplace(free, plan.size());
+                    plan.push_back(PlannedBank{free, bank.patchList});
+                    m_warnings.warn(SourcePos{}, "\"" + name + "\": bank \"" + std::string(m_set.text(bank.name)) +
+                                                     "\" names the programs of another bank of number " +
+                                                     std::to_string(written) + "; it is written as bank " +
+                                                     std::to_string(free) +
+                                                     " so that its patches are kept (select it on the device as "
+                                                     "the source says)");
+                    continue;
+                }
+            }
+            for (const Patch& patch : own.patches) {
                 const auto slot = std::lower_bound(merged.patches.begin(), merged.patches.end(), patch.program,
                                                    [](const Patch& p, std::uint8_t program) { return p.program < program; });
                 if (slot != merged.patches.end() && slot->program == patch.program) {

@@ -4,15 +4,6 @@
 
 namespace quorvix {
 
-std::string_view trimBlanks(std::string_view text)
-{
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 std::string_view firstField(std::string_view text, std::string_view& rest)
 {
     std::size_t end = 0;

@@ -3,6 +3,7 @@
 // Text helpers of the REAPER bank file reader and the REAPER writers: fields, lines and one-line names.
 
 #include "base/Encoding.h"
+#include "base/Text.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,14 +13,6 @@
 namespace quorvix {
 
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
-
-inline bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-/// The text without spaces and tabs at either end.
-std::string_view trimBlanks(std::string_view text);
 
 /// The text up to its first space or tab; `rest` receives what follows, without the blanks before it.
 std::string_view firstField(std::string_view text, std::string_view& rest);

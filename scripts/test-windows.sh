@@ -1,0 +1,250 @@
+#!/usr/bin/env bash
+# Cross-builds quorvix-convert.exe and the tests for 64-bit Windows with MinGW-w64, runs the tests under Wine
+# and converts the shared corpus (../shared/corpus, when present) with the .exe and with the Linux build,
+# comparing the bytes. Installs what it needs with apt-get (Debian or Ubuntu). Ends with "N passed, N failed"
+# and a non-zero status on any failure.
+#
+# Environment: QUORVIX_WINDOWS_BUILD_DIR (default build-windows), QUORVIX_LINUX_CONVERT (a Linux
+# quorvix-convert to compare with; default: built here), QUORVIX_CORPUS_DIR (default ../shared/corpus),
+# QUORVIX_WINDOWS_MIDNAM_SAMPLE (every Nth MIDNAM document of the corpus is converted; default 8).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${QUORVIX_WINDOWS_BUILD_DIR:-$root/build-windows}"
+deps="$build/deps"
+corpus="${QUORVIX_CORPUS_DIR:-$root/../shared/corpus}"
+jobs=$(nproc)
+started=$(date +%s)
+passed=0
+failed=0
+
+note() { echo "test-windows: $*"; }
+pass() { passed=$((passed + 1)); }
+failure() {
+    failed=$((failed + 1))
+    echo "test-windows: FAILED: $*"
+}
+
+# --- packages -----------------------------------------------------------------------------------------------
+packages=(cmake make dpkg-dev bsdutils g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 googletest
+    libcli11-dev g++ libpugixml-dev)
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    note "installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+wine=$(command -v wine64 || command -v wine || true)
+[ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
+if [ -z "$wine" ]; then
+    echo "test-windows: no Wine found (wine64 or wine)" >&2
+    exit 1
+fi
+
+# --- pugixml, GoogleTest and CLI11 for MinGW-w64, in $deps ------------------------------------------------------
+toolchain="$root/cmake/toolchain-mingw-w64.cmake"
+prefix="$deps/prefix"
+
+# pugixml's Debian package has no sources: take them from Debian's source package. apt-get source needs
+# deb-src entries; they are made from the system's own Debian or Ubuntu entries into a private apt state, so
+# the machine's apt configuration stays as it is.
+fetch_pugixml_source() {
+    local apt="$deps/apt"
+    rm -rf "$apt" "$deps/pugixml-src"
+    mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$deps/pugixml-src"
+    local source
+    for source in /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list.d/ubuntu.sources; do
+        [ -f "$source" ] || continue
+        awk 'BEGIN { RS = ""; ORS = "\n\n" }
+             /(^|\n)Types:[^\n]*deb/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$source" \
+            >"$apt/parts/$(basename "$source")"
+    done
+    if [ -f /etc/apt/sources.list ]; then
+        sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list >"$apt/parts/system.list"
+    fi
+    local options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt/parts"
+        -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o APT::Sandbox::User=root)
+    apt-get "${options[@]}" update -qq
+    (cd "$deps/pugixml-src" && apt-get "${options[@]}" source -qq pugixml >/dev/null)
+}
+
+build_deps() {
+    if [ -f "$prefix/.complete" ]; then
+        return
+    fi
+    rm -rf "$prefix"
+    mkdir -p "$prefix/include" "$prefix/share/cmake"
+    local common=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
+
+    local pugixml
+    pugixml=$(find "$deps/pugixml-src" -mindepth 1 -maxdepth 1 -type d -name 'pugixml-*' 2>/dev/null | head -n 1 || true)
+    if [ -z "$pugixml" ]; then
+        note "fetching the pugixml sources (apt-get source pugixml)"
+        fetch_pugixml_source
+        pugixml=$(find "$deps/pugixml-src" -mindepth 1 -maxdepth 1 -type d -name 'pugixml-*' | head -n 1)
+    fi
+    note "building pugixml and GoogleTest for Windows"
+    cmake -S "$pugixml" -B "$deps/build-pugixml" "${common[@]}" -DBUILD_SHARED_LIBS=OFF \
+        -DPUGIXML_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$deps/build-pugixml" -j"$jobs" >/dev/null
+    cmake --install "$deps/build-pugixml" >/dev/null
+
+    cmake -S /usr/src/googletest -B "$deps/build-googletest" "${common[@]}" -DBUILD_GMOCK=ON \
+        -DINSTALL_GTEST=ON >/dev/null
+    cmake --build "$deps/build-googletest" -j"$jobs" >/dev/null
+    cmake --install "$deps/build-googletest" >/dev/null
+
+    # CLI11 is headers only; its CMake file finds them relative to itself.
+    cp -r /usr/include/CLI "$prefix/include/"
+    cp -r /usr/share/cmake/CLI11 "$prefix/share/cmake/"
+    touch "$prefix/.complete"
+}
+build_deps
+
+# --- the Windows build --------------------------------------------------------------------------------------
+windows="$build/quorvix"
+note "cross-building quorvix-convert.exe and the tests"
+cmake -S "$root" -B "$windows" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQUORVIX_MINGW_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=Release -DQUORVIX_BUILD_GUI=OFF -DQUORVIX_BUILD_BENCH=OFF \
+    -DQUORVIX_CORPUS_DIR="$corpus" >/dev/null
+cmake --build "$windows" -j"$jobs" >"$build/build.log" 2>&1 || {
+    tail -n 50 "$build/build.log"
+    echo "test-windows: the Windows build failed" >&2
+    exit 1
+}
+exe="$windows/src/cli/quorvix-convert.exe"
+dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr '\n' ' ')
+note "quorvix-convert.exe: $(stat -c %s "$exe") bytes; imports: $dlls"
+# Only DLLs that come with every Windows: nothing to ship beside the .exe.
+if echo "$dlls" | tr ' ' '\n' | grep -viE '^(KERNEL32|msvcrt|SHELL32|USER32|ADVAPI32)\.dll$' | grep -q .; then
+    failure "quorvix-convert.exe needs a DLL that Windows does not have: $dlls"
+else
+    pass
+fi
+
+# --- Wine: a throw-away prefix, no window, no Mono or Gecko installer -----------------------------------------
+export WINEPREFIX
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/quorvix-wine.XXXXXX")
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+unset DISPLAY WAYLAND_DISPLAY
+cleanup() {
+    WINEPREFIX="$WINEPREFIX" wineserver_kill
+    rm -rf "$WINEPREFIX"
+}
+wineserver_kill() {
+    local server
+    server=$(command -v wineserver || true)
+    [ -z "$server" ] && [ -x /usr/lib/wine/wineserver64 ] && server=/usr/lib/wine/wineserver64
+    [ -z "$server" ] && [ -x /usr/lib/wine/wineserver ] && server=/usr/lib/wine/wineserver
+    [ -n "$server" ] && "$server" -k 2>/dev/null || true
+}
+trap cleanup EXIT
+"$wine" wineboot --init >/dev/null 2>&1 || true
+
+# --- the tests under Wine -------------------------------------------------------------------------------------
+# In a pseudo-terminal, so that the programs have a console: Ctrl+C is sent through it.
+note "running the tests under Wine"
+rm -rf "$windows/gtest-results"
+ctest_status=0
+script -qefc "ctest --test-dir '$windows' -j$jobs --timeout 600 -O '$build/ctest.log'" /dev/null \
+    >/dev/null 2>&1 </dev/null || ctest_status=$?
+sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$build/ctest.log" | grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|FAILED|Failed' || true
+
+# Every GoogleTest case counts, from the programs' reports; a program that ended without one fails.
+read -r cases failed_cases skipped < <(cat "$windows"/gtest-results/*.xml 2>/dev/null | awk '
+    /<testcase / { cases++; current = cases; if ($0 ~ /result="skipped"/) skipped++ }
+    /<failure / { if (current != counted) { failed++; counted = current } }
+    END { print cases + 0, failed + 0, skipped + 0 }')
+note "GoogleTest cases under Wine: $cases, failed: $failed_cases, skipped: $skipped"
+passed=$((passed + cases - failed_cases - skipped))
+failed=$((failed + failed_cases))
+if [ "$ctest_status" -ne 0 ] && [ "$failed_cases" -eq 0 ]; then
+    failure "ctest under Wine: a test program failed without a failing case (see $build/ctest.log)"
+fi
+if [ "$ctest_status" -ne 0 ]; then
+    sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$build/ctest.log" | grep -E -A12 'Failure|\*\*\*' | head -n 120
+fi
+
+# --- the corpus, converted by the .exe and by the Linux build ---------------------------------------------------
+linux="${QUORVIX_LINUX_CONVERT:-}"
+if [ -d "$corpus" ]; then
+    if [ -z "$linux" ]; then
+        note "building the Linux quorvix-convert to compare with"
+        cmake -S "$root" -B "$build/linux" -DCMAKE_BUILD_TYPE=Release -DQUORVIX_BUILD_GUI=OFF \
+            -DQUORVIX_BUILD_TESTS=OFF -DQUORVIX_BUILD_BENCH=OFF >/dev/null
+        cmake --build "$build/linux" -j"$jobs" --target quorvix-convert >"$build/linux-build.log" 2>&1
+        linux="$build/linux/src/cli/quorvix-convert"
+    fi
+    work="$build/roundtrip"
+    sample="${QUORVIX_WINDOWS_MIDNAM_SAMPLE:-8}"
+    inputs=()
+    while IFS= read -r file; do inputs+=("$file"); done < <(
+        find "$corpus" -type f \( -iname '*.ins' -o -iname '*.txt' -o -iname '*.reabank' \) | sort
+        find "$corpus" -type f -iname '*.midnam' | sort | awk -v n="$sample" 'NR % n == 1')
+    note "converting ${#inputs[@]} corpus files with both builds"
+    # The same command on both sides, each writing into its own folder; Windows gets a Windows path.
+    run_both() { # name input args... (OUT stands for the output folder)
+        local name=$1 input=$2
+        shift 2
+        local side status args=() out
+        for side in linux windows; do
+            out="$work/$side/$name"
+            rm -rf "$out"
+            mkdir -p "$out"
+            args=()
+            local arg
+            for arg in "$@"; do
+                arg=${arg//OUT/$out}
+                [ "$side" = windows ] && arg=${arg//$work/Z:$work}
+                args+=("$arg")
+            done
+            status=0
+            if [ "$side" = linux ]; then
+                (cd "$out" && SOURCE_DATE_EPOCH=1700000000 TZ=UTC "$linux" "${args[@]}" >"$out.stdout" 2>/dev/null) ||
+                    status=$?
+            else
+                (cd "$out" && SOURCE_DATE_EPOCH=1700000000 TZ=UTC "$wine" "$exe" "${args[@]}" \
+                    >"$out.stdout" 2>/dev/null </dev/null) || status=$?
+            fi
+            echo "$status" >"$out.status"
+        done
+        if cmp -s "$work/linux/$name.status" "$work/windows/$name.status" &&
+            cmp -s "$work/linux/$name.stdout" "$work/windows/$name.stdout" &&
+            diff -r "$work/linux/$name" "$work/windows/$name" >/dev/null; then
+            pass
+        else
+            failure "$name: the Windows build differs from the Linux build"
+        fi
+    }
+    rm -rf "$work"
+    mkdir -p "$work/in"
+    index=0
+    for file in "${inputs[@]}"; do
+        index=$((index + 1))
+        # A copy under a plain name, so that both builds see the same path text in what they write.
+        input="$work/in/$index-$(basename "$file")"
+        cp "$file" "$input"
+        run_both "$index-list" "$input" list "$input"
+        run_both "$index-to-cubase" "$input" to-cubase "$input" --all -o OUT
+        run_both "$index-to-cakewalk" "$input" to-cakewalk "$input" -o OUT/out.ins
+        run_both "$index-to-reabank" "$input" to-reabank "$input" --all -o OUT
+        if "$linux" --help 2>/dev/null | grep -q 'to-midnam'; then
+            run_both "$index-to-midnam" "$input" to-midnam "$input" --all -o OUT
+        fi
+    done
+else
+    note "no corpus at $corpus: the round trip is skipped"
+fi
+
+seconds=$(($(date +%s) - started))
+note "took ${seconds} s"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

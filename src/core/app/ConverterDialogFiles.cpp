@@ -1,0 +1,90 @@
+// The main window's commands for files beyond its own file dialogs and formats: opening a file given on the
+// command line or dropped on the window, and the MIDNAM and REAPER files the commands read and write through
+// the instrument model.
+
+#include "app/ConverterDialog.h"
+#include "app/InstrumentNameDialog.h"
+#include "app/Messages.h"
+#include "base/InputFile.h"
+
+namespace quorvix {
+
+void ConverterDialog::convertDocument(std::string bytes, FileFormat format)
+{
+    InstrumentDocument document = readInstrumentDocument(std::move(bytes), format, m_scriptPath);
+    if (const std::string failure = documentFailure(document); !failure.empty()) {
+        ResetButtons();
+        m_host.message(withReason(messages::kConvertFailed, m_scriptPath, failure));
+        return;
+    }
+
+    InstrumentNameDialog nameDialog;
+    nameDialog.m_proposedName = document.proposedName;
+    if (!m_host.runInstrumentName(nameDialog) || nameDialog.m_enteredName.empty()) {
+        ResetButtons();
+        m_host.message(messages::kConvertFailed);
+        return;
+    }
+
+    Diagnostics warnings;
+    const std::string sourceName = fileNameOf(m_scriptPath);
+    m_lines = definitionLinesOf(document, nameDialog.m_enteredName,
+                                InsWriteOptions{sourceName, localTimeStamp(m_clock())}, warnings);
+    m_host.message(withWarnings(messages::kDefinitionConverted, sourceName, warnings));
+    enable(Button::SaveDefinition, true);
+}
+
+Button ConverterDialog::loadCommandFor(const std::string& path)
+{
+    const InputFile head = readInputHead(path, kDetectionBytes);
+    switch (head.ok() ? detectFormat(head.bytes) : FileFormat::Unknown) {
+    case FileFormat::Ins:
+        return Button::LoadDefinition;
+    case FileFormat::Unknown:
+        return hasExtension(path, "ins") ? Button::LoadDefinition : Button::LoadScript;
+    default:
+        return Button::LoadScript;
+    }
+}
+
+bool ConverterDialog::canOpen(const std::string& path) const
+{
+    return isEnabled(loadCommandFor(path));
+}
+
+bool ConverterDialog::openFile(const std::string& path)
+{
+    const Button command = loadCommandFor(path);
+    if (!isEnabled(command))
+        return false;
+    if (command == Button::LoadDefinition)
+        loadDefinition(&path);
+    else
+        loadScript(&path);
+    return true;
+}
+
+void ConverterDialog::openFiles(const std::vector<std::string>& paths)
+{
+    if (paths.empty())
+        return;
+    openFile(paths.front());
+    if (paths.size() == 1)
+        return;
+    std::string text = messages::kOnlyFirstFileOpened;
+    for (std::size_t i = 1; i < paths.size(); ++i)
+        text += "\n" + paths[i];
+    m_host.message(text);
+}
+
+WriteResult ConverterDialog::writeChosenDefinition(ScriptSaveFormat format, const std::string& path,
+                                                   Diagnostics& warnings)
+{
+    const LoadedDefinition loaded = m_zt.ChosenDefinition(m_library);
+    if (loaded.set == nullptr)
+        return {false, "no instrument definition is loaded"};
+    return writeInstrumentFile(format, path, *loaded.set, loaded.instrument, fileNameOf(m_definitionPath),
+                               localTimeStamp(m_clock()), warnings);
+}
+
+} // namespace quorvix

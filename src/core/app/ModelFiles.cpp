@@ -1,0 +1,182 @@
+#include "app/ModelFiles.h"
+
+#include "app/Messages.h"
+#include "base/Encoding.h"
+#include "base/OutputSink.h"
+#include "formats/midnam/MidnamWriter.h"
+#include "formats/reaper/ReabankWriter.h"
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+namespace quorvix {
+
+namespace {
+
+/// Warnings shown in a message box at most; the rest are counted.
+constexpr std::size_t kShownWarnings = 8;
+
+std::string stemOf(std::string_view path)
+{
+    std::string name = fileNameOf(path);
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    return name;
+}
+
+/// The typed name in the set's encoding: the proposal is already in it, anything else was typed as
+/// Windows-1252.
+std::string inSetEncoding(const InstrumentSet& set, std::string_view typed, std::string_view proposed)
+{
+    if (typed == proposed || set.encoding == TextEncoding::Windows1252)
+        return std::string(typed);
+    return windows1252ToUtf8(typed);
+}
+
+} // namespace
+
+ScriptSaveFormat scriptSaveFormat(std::string_view path, std::size_t fileType)
+{
+    if (hasExtension(path, "txt"))
+        return ScriptSaveFormat::CubaseScript;
+    if (hasExtension(path, "midnam"))
+        return ScriptSaveFormat::Midnam;
+    if (hasExtension(path, "reabank"))
+        return ScriptSaveFormat::Reabank;
+    switch (fileType) {
+    case 1:
+        return ScriptSaveFormat::Midnam;
+    case 2:
+        return ScriptSaveFormat::Reabank;
+    default:
+        return ScriptSaveFormat::CubaseScript;
+    }
+}
+
+WriteResult writeInstrumentFile(ScriptSaveFormat format, const std::string& path, const InstrumentSet& set,
+                                std::size_t instrument, const std::string& sourceName, const TimeStamp& stamp,
+                                Diagnostics& warnings)
+{
+    if (format == ScriptSaveFormat::CubaseScript || instrument >= set.instruments.size())
+        return {false, "there is no instrument to write"};
+    const Instrument& chosen = set.instruments[instrument];
+    WriteResult result = writeAtomically(path, [&](OutputSink& sink) {
+        if (format == ScriptSaveFormat::Midnam)
+            writeMidnam(set, chosen, MidnamOptions{{}, sourceName, stamp}, sink, warnings);
+        else
+            writeReabank(set, chosen, ReaperOptions{sourceName, stamp}, sink, warnings);
+        return true;
+    });
+    warnings.finish();
+    return result;
+}
+
+InstrumentDocument readInstrumentDocument(std::string bytes, FileFormat format, std::string_view path)
+{
+    InstrumentDocument document;
+    document.read = readInstruments(std::move(bytes), format, stemOf(path));
+    const InstrumentSet& set = document.read.set;
+    if (!document.read.ok() || set.instruments.empty())
+        return document;
+    const Instrument& first = set.instruments.front();
+    const bool hasDevice = first.device >= 0 && static_cast<std::size_t>(first.device) < set.devices.size() &&
+                           !set.devices[static_cast<std::size_t>(first.device)].model.empty();
+    document.proposedName =
+        set.text(hasDevice ? set.devices[static_cast<std::size_t>(first.device)].model : first.name);
+    return document;
+}
+
+std::string documentFailure(const InstrumentDocument& document)
+{
+    if (document.read.ok())
+        return document.read.set.instruments.empty() ? std::string(messages::kNoInstrumentInDocument)
+                                                     : std::string();
+    const Diagnostic& error = *document.read.error;
+    std::string place;
+    if (error.at.line > 0) {
+        place = "line " + std::to_string(error.at.line);
+        if (error.at.column > 0)
+            place += ", column " + std::to_string(error.at.column);
+        place += ": ";
+    }
+    return place + error.message;
+}
+
+TextLines definitionLinesOf(InstrumentDocument& document, std::string_view typedName,
+                            const InsWriteOptions& options, Diagnostics& warnings)
+{
+    InstrumentSet& set = document.read.set;
+    const std::string proposed = document.proposedName;
+    const std::string name = inSetEncoding(set, typedName, proposed);
+    if (set.instruments.size() == 1) {
+        set.instruments.front().name = set.keep(name);
+    } else if (!proposed.empty()) {
+        for (Instrument& instrument : set.instruments) {
+            const std::string own(set.text(instrument.name));
+            if (own.starts_with(proposed))
+                instrument.name = set.keep(name + own.substr(proposed.size()));
+        }
+    }
+
+    for (const Diagnostic& warning : document.read.warnings.list())
+        warnings.warn(warning.at, warning.message);
+    std::vector<std::size_t> all(set.instruments.size());
+    std::iota(all.begin(), all.end(), std::size_t{0});
+    StringSink sink;
+    writeIns(set, all, options, sink, warnings);
+    warnings.finish();
+
+    TextLines lines;
+    std::string_view text = sink.text;
+    while (!text.empty()) {
+        const auto end = text.find("\r\n");
+        lines.Add(std::string(text.substr(0, end)));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 2);
+    }
+    return lines;
+}
+
+std::string withWarnings(std::string message, std::string_view fileName, const Diagnostics& warnings)
+{
+    if (warnings.empty())
+        return message;
+    message += "\n";
+    const auto& list = warnings.list();
+    const std::size_t shown = std::min(list.size(), kShownWarnings);
+    for (std::size_t i = 0; i < shown; ++i)
+        message += "\n" + formatDiagnostic(fileName, list[i]);
+    if (warnings.size() > shown) {
+        const std::size_t more = warnings.size() - shown;
+        message += "\n... and " + std::to_string(more) + (more == 1 ? " more warning" : " more warnings");
+    }
+    return message;
+}
+
+std::string withReason(std::string_view message, std::string_view path, std::string_view reason)
+{
+    std::string text(message);
+    if (!reason.empty())
+        text += "\n\n" + std::string(path) + ": " + std::string(reason);
+    return text;
+}
+
+bool hasExtension(std::string_view path, std::string_view extension)
+{
+    const std::string name = fileNameOf(path);
+    if (name.size() <= extension.size() + 1 || name[name.size() - extension.size() - 1] != '.')
+        return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return std::equal(extension.begin(), extension.end(),
+                      name.end() - static_cast<std::ptrdiff_t>(extension.size()),
+                      [&](char wanted, char given) { return lower(wanted) == lower(given); });
+}
+
+std::string fileNameOf(std::string_view path)
+{
+    const auto slash = path.find_last_of("/\\");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+} // namespace quorvix

@@ -1,0 +1,238 @@
+#include "base/Platform.h"
+
+#if !defined(_WIN32)
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvix::platform {
+
+namespace {
+
+std::error_code lastError()
+{
+    return {errno, std::generic_category()};
+}
+
+int openRetrying(const char* path, int flags, mode_t mode = 0)
+{
+    int fd = -1;
+    do {
+        fd = ::open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+void (*g_cleanup)() = nullptr;
+
+void cleanUpAndRaise(int signal)
+{
+    g_cleanup();
+    struct sigaction fallback = {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal, &fallback, nullptr);
+    // Blocked while this handler runs; delivered with the default action as soon as it returns.
+    ::raise(signal);
+}
+
+} // namespace
+
+int openForReading(const std::string& path, std::error_code& error, bool nonBlocking)
+{
+    const int fd = openRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (nonBlocking ? O_NONBLOCK : 0));
+    if (fd < 0)
+        error = lastError();
+    return fd;
+}
+
+bool describe(int fd, OpenFileInfo& info, std::error_code& error)
+{
+    struct stat status
+    {};
+    if (::fstat(fd, &status) != 0) {
+        error = lastError();
+        return false;
+    }
+    info.directory = S_ISDIR(status.st_mode);
+    info.regular = S_ISREG(status.st_mode);
+    info.size = info.regular ? static_cast<std::uint64_t>(status.st_size) : 0;
+    return true;
+}
+
+long long readSome(int fd, char* buffer, std::size_t size, std::error_code& error)
+{
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got >= 0)
+            return got;
+        if (errno != EINTR) {
+            error = lastError();
+            return -1;
+        }
+    }
+}
+
+int createNew(const std::string& path, std::error_code& error)
+{
+    const int fd = openRetrying(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0)
+        error = lastError();
+    return fd;
+}
+
+int openInPlace(const std::string& path, std::error_code& error)
+{
+    const int fd = openRetrying(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        error = lastError();
+    return fd;
+}
+
+bool writeAll(int fd, std::string_view bytes, std::error_code& error)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            error = lastError();
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool syncToDisk(int fd, std::error_code& error)
+{
+    // Some file systems cannot sync; the data is written all the same.
+    if (::fsync(fd) == 0 || errno == EINVAL || errno == EROFS)
+        return true;
+    error = lastError();
+    return false;
+}
+
+bool closeFile(int fd, std::error_code& error)
+{
+    if (::close(fd) == 0)
+        return true;
+    error = lastError();
+    return false;
+}
+
+void removeFile(const std::string& path)
+{
+    ::unlink(path.c_str());
+}
+
+bool readKeptAttributes(const std::string& path, KeptAttributes& kept, std::error_code& error)
+{
+    struct stat info = {};
+    if (::stat(path.c_str(), &info) != 0) {
+        error = lastError();
+        return false;
+    }
+    kept = {static_cast<unsigned>(info.st_mode & 07777), info.st_uid, info.st_gid};
+    return true;
+}
+
+bool applyKeptAttributes(int fd, const KeptAttributes& kept, std::error_code& error)
+{
+    // The owner first: changing it may clear set-user-ID bits that the mode then restores.
+    (void)::fchown(fd, static_cast<uid_t>(kept.owner), static_cast<gid_t>(kept.group));
+    if (::fchmod(fd, static_cast<mode_t>(kept.mode)) != 0) {
+        error = lastError();
+        return false;
+    }
+    return true;
+}
+
+bool isMarkedReadOnly(const std::string&)
+{
+    return false;
+}
+
+bool replaceFile(const std::string& from, const std::string& to, bool, std::error_code& error)
+{
+    if (::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    error = lastError();
+    return false;
+}
+
+bool isHeldOpenElsewhere(const std::error_code&)
+{
+    return false;
+}
+
+void onInterrupt(void (*cleanup)())
+{
+    static std::atomic<bool> installed{false};
+    if (installed.exchange(true))
+        return;
+    g_cleanup = cleanup;
+    struct sigaction action = {};
+    action.sa_handler = cleanUpAndRaise;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kInterruptSignals)
+        sigaddset(&action.sa_mask, signal);
+    for (int signal : kInterruptSignals) {
+        struct sigaction current = {};
+        // A signal the user chose to ignore (nohup) or that the program handles itself stays as it is.
+        if (::sigaction(signal, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
+            current.sa_handler == SIG_DFL)
+            ::sigaction(signal, &action, nullptr);
+    }
+}
+
+void removeFileNow(const char* path)
+{
+    ::unlink(path);
+}
+
+InterruptsHeld::InterruptsHeld()
+{
+    static_assert(sizeof(sigset_t) <= sizeof m_saved);
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kInterruptSignals)
+        sigaddset(&set, signal);
+    pthread_sigmask(SIG_BLOCK, &set, new (m_saved) sigset_t);
+}
+
+InterruptsHeld::~InterruptsHeld()
+{
+    pthread_sigmask(SIG_SETMASK, std::launder(reinterpret_cast<const sigset_t*>(m_saved)), nullptr);
+}
+
+std::uint64_t processId()
+{
+    return static_cast<std::uint64_t>(::getpid());
+}
+
+std::tm localTime(std::time_t moment)
+{
+    std::tm parts{};
+    localtime_r(&moment, &parts);
+    return parts;
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void useBinaryMode(std::FILE*) {}
+
+} // namespace quorvix::platform
+
+#endif

@@ -1,0 +1,241 @@
+#include "formats/midnam/MidnamReader.h"
+
+#include "formats/midnam/MidnamLists.h"
+#include "formats/midnam/MidnamSource.h"
+
+#include <algorithm>
+#include <limits>
+#include <pugixml.hpp>
+
+namespace quorvix {
+
+namespace {
+
+using midnam::attributeText;
+using midnam::ListKind;
+using midnam::quoted;
+using midnam::trimmed;
+
+constexpr std::size_t kHeadLimit = 64 * 1024;
+
+std::string_view elementText(pugi::xml_node element)
+{
+    return trimmed(element.text().get());
+}
+
+class DocumentReader
+{
+public:
+    DocumentReader(const midnam::Source& source, ReadResult& result)
+        : m_source(source), m_result(result), m_lists(source, result)
+    {}
+
+    void read(pugi::xml_node root)
+    {
+        bool devices = false;
+        bool extending = false;
+        for (pugi::xml_node child : root.children()) {
+            const std::string_view kind = child.name();
+            if (kind == "MasterDeviceNames") {
+                readMasterDevice(child);
+                devices = true;
+            } else if (kind == "StandardDeviceMode") {
+                m_lists.beginDevice(child);
+                readNameSets(child, attributeText(child, "Name"), -1);
+                devices = true;
+            } else if (kind == "ExtendingDeviceNames") {
+                extending = true;
+            }
+        }
+        if (!devices) {
+            m_result.fail(m_source.at(root),
+                          extending ? "holds no device: only lists for devices defined in other files "
+                                      "(ExtendingDeviceNames)"
+                                    : "holds no device (no MasterDeviceNames or StandardDeviceMode)");
+        }
+    }
+
+private:
+    void readMasterDevice(pugi::xml_node master)
+    {
+        m_lists.beginDevice(master);
+        std::string_view model = elementText(master.child("Model"));
+        if (pugi::xml_node device = master.child("Device"); model.empty() && device)
+            model = attributeText(device, "Name");
+        InstrumentSet& set = m_result.set;
+        set.devices.push_back(Device{m_lists.keepName(master, elementText(master.child("Manufacturer"))),
+                                     m_lists.keepName(master, model)});
+        const auto deviceIndex = static_cast<std::int32_t>(set.devices.size() - 1);
+        if (!master.child("ChannelNameSet")) {
+            if (master.child("PatchNameList"))
+                readBareLists(master, model, deviceIndex);
+            else
+                m_lists.warn(master, "device " + quoted(model) + " has no ChannelNameSet, so no instrument");
+        }
+        readNameSets(master, model, deviceIndex);
+    }
+
+    /// A device with patch name lists but no ChannelNameSet to use them: its lists become the banks of one
+    /// instrument, so that its names are not lost.
+    void readBareLists(pugi::xml_node master, std::string_view model, std::int32_t deviceIndex)
+    {
+        m_lists.warn(master, "device " + quoted(model) +
+                                 " has no ChannelNameSet; its patch name lists are read as the banks of one "
+                                 "instrument");
+        Instrument instrument;
+        instrument.name = m_lists.keepName(master, model);
+        instrument.device = deviceIndex;
+        for (pugi::xml_node list : master.children("PatchNameList")) {
+            const std::string_view listName = attributeText(list, "Name");
+            const TextRef name = m_lists.keepName(list, listName);
+            for (const BankSelect& selected : m_lists.selectsOf(list, BankSelect{})) {
+                const std::int32_t patches = m_lists.patchList(list, selected, selected == BankSelect{}, listName);
+                instrument.banks.push_back(Bank{bankNumberOf(selected), selected, name, patches});
+            }
+        }
+        instrument.method = methodOfBanks(instrument, master, model);
+        m_result.set.instruments.push_back(std::move(instrument));
+    }
+
+    void readNameSets(pugi::xml_node device, std::string_view baseName, std::int32_t deviceIndex)
+    {
+        const auto nameSets = device.children("ChannelNameSet");
+        const bool several = std::distance(nameSets.begin(), nameSets.end()) > 1;
+        for (pugi::xml_node nameSet : nameSets) {
+            const std::string_view setName = attributeText(nameSet, "Name");
+            std::string name(baseName.empty() ? setName : baseName);
+            if (several && !baseName.empty() && !setName.empty())
+                name += " (" + std::string(setName) + ")";
+            Instrument instrument;
+            instrument.name = m_lists.keepName(nameSet, name);
+            instrument.device = deviceIndex;
+            readNameSet(nameSet, instrument, name);
+            m_result.set.instruments.push_back(std::move(instrument));
+        }
+    }
+
+    void readNameSet(pugi::xml_node nameSet, Instrument& instrument, std::string_view name)
+    {
+        if (pugi::xml_node notes = listOrReference(nameSet, ListKind::Note, "NoteNameList"))
+            instrument.noteList = m_lists.noteList(notes);
+        if (pugi::xml_node controls = listOrReference(nameSet, ListKind::Control, "ControlNameList")) {
+            const midnam::ControlLists lists = m_lists.controlLists(controls);
+            instrument.controllers = lists.controllers;
+            instrument.rpns = lists.rpns;
+            instrument.nrpns = lists.nrpns;
+        }
+        for (pugi::xml_node bank : nameSet.children("PatchBank"))
+            addBanks(instrument, bank);
+        instrument.method = methodOfBanks(instrument, nameSet, name);
+    }
+
+    /// The list element `kind` names inside `owner`, or the one its Uses… element refers to.
+    pugi::xml_node listOrReference(pugi::xml_node owner, ListKind kind, const char* element)
+    {
+        if (pugi::xml_node list = owner.child(element))
+            return list;
+        if (pugi::xml_node uses = owner.child((std::string("Uses") + element).c_str()))
+            return m_lists.resolve(kind, uses);
+        return {};
+    }
+
+    void addBanks(Instrument& instrument, pugi::xml_node bank)
+    {
+        const std::string_view bankName = attributeText(bank, "Name");
+        const TextRef name = m_lists.keepName(bank, bankName);
+        const midnam::Commands commands =
+            m_lists.commands(bank.child("MIDICommands"), "bank " + quoted(bankName));
+        BankSelect select{commands.msb, commands.lsb, -1};
+        if (commands.programAt) {
+            if (commands.program && *commands.program >= 0 && *commands.program <= 127)
+                select.program = static_cast<std::int16_t>(*commands.program);
+            else
+                m_lists.warn(commands.programAt, "bank " + quoted(bankName) +
+                                                     ": its program change is not from 0 to 127; ignored");
+        }
+        const pugi::xml_node list = listOrReference(bank, ListKind::Patch, "PatchNameList");
+        if (!list && !bank.child("UsesPatchNameList"))
+            m_lists.warn(bank, "bank " + quoted(bankName) + " has no patch name list");
+
+        const std::vector<BankSelect> selects = list ? m_lists.selectsOf(list, select) : std::vector{select};
+        for (const BankSelect& selected : selects) {
+            const std::int32_t patches =
+                list ? m_lists.patchList(list, selected, selected == select, bankName) : kNoList;
+            instrument.banks.push_back(Bank{bankNumberOf(selected), selected, name, patches});
+        }
+    }
+
+    BankSelectMethod methodOfBanks(const Instrument& instrument, pugi::xml_node nameSet,
+                                   std::string_view name)
+    {
+        std::optional<BankSelectMethod> method;
+        for (const Bank& bank : instrument.banks) {
+            BankSelectMethod sent{};
+            if (bank.select == BankSelect{})
+                continue;
+            if (!methodOf(bank.select, sent) || (method && *method != sent)) {
+                m_lists.warn(nameSet,
+                             "instrument " + quoted(name) +
+                                 ": its banks select banks in different ways; bank select method Normal "
+                                 "(CC0 and CC32) assumed");
+                return BankSelectMethod::Normal;
+            }
+            method = sent;
+        }
+        return method.value_or(BankSelectMethod::Normal);
+    }
+
+    const midnam::Source& m_source;
+    ReadResult& m_result;
+    midnam::Lists m_lists;
+};
+
+} // namespace
+
+bool looksLikeMidnam(std::string_view head)
+{
+    head = head.substr(0, std::min(head.size(), kHeadLimit));
+    // pugixml passes over text before the root element; a document starts with markup. (UTF-16 and UTF-32
+    // documents start with a byte-order mark or a zero byte and are left to pugixml.)
+    std::string_view start = head.substr(head.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+    start = trimmed(start);
+    const auto first = start.empty() ? 0 : static_cast<unsigned char>(start.front());
+    if (first != '<' && first != 0xFF && first != 0xFE && first != 0)
+        return false;
+    pugi::xml_document document;
+    // A head cut short does not parse to the end, but the elements begun before the cut are in the tree.
+    document.load_buffer(head.data(), head.size(), pugi::parse_minimal, pugi::encoding_auto);
+    for (pugi::xml_node node : document.children()) {
+        if (node.type() == pugi::node_element)
+            return std::string_view(node.name()) == "MIDINameDocument";
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+            return false;
+    }
+    return false;
+}
+
+ReadResult readMidnam(std::string bytes)
+{
+    ReadResult result;
+    result.set.encoding = TextEncoding::Utf8;
+    if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
+        result.fail({}, "a MIDNAM document larger than 4 GiB");
+        return result;
+    }
+    const midnam::Source source(std::move(bytes));
+    if (source.error()) {
+        result.error = source.error();
+        return result;
+    }
+    const pugi::xml_node root = source.root();
+    if (std::string_view(root.name()) != "MIDINameDocument") {
+        result.fail(source.at(root), std::string("not a MIDNAM document: the root element is <") +
+                                         root.name() + ">, not <MIDINameDocument>");
+        return result;
+    }
+    DocumentReader(source, result).read(root);
+    result.warnings.finish();
+    return result;
+}
+
+} // namespace quorvix

@@ -1,0 +1,43 @@
+#pragma once
+
+// Reader of MIDNAM documents (MIDI Name Document 1.0, XML): the patch, note and controller names of MIDI
+// devices, as Ardour and other sequencers use them.
+//
+// What becomes of a document:
+// - Every MasterDeviceNames is one Device (its Manufacturer and its first Model; further Model elements name
+//   other devices sharing the names and are not kept; a Device element gives the model from its Name) and one
+//   Instrument per ChannelNameSet, named after the model, or "Model (name set)" when the device has several
+//   name sets. A root-level StandardDeviceMode (whose name sets hold its banks) gives instruments named after
+//   the mode, with no device.
+// - Every PatchBank is a Bank named after it, selected by the ControlChange 0 (MSB), ControlChange 32 (LSB)
+//   and ProgramChange of its MIDICommands. A patch whose PatchMIDICommands send CC0 or CC32 belongs to the
+//   bank they select: a PatchBank whose patches select several banks becomes one Bank (of the same name) per
+//   bank they select, in the order they first appear. Other commands (SysEx, other controllers) are not kept.
+// - A PatchNameList used by several banks stays one PatchList that those Banks share.
+// - NoteNameList becomes a NoteList (the notes of its NoteGroups included); ControlNameList becomes up to
+// three
+//   ControlLists: controllers (7-bit, or 14-bit), RPNs " (RPN)" and NRPNs " (NRPN)". Value names are not
+//   read.
+// - Names are UTF-8 as the document holds them, trimmed of white space.
+// Everything left out, skipped or not found is a warning with its line and column; columns count bytes.
+
+#include "model/ReadResult.h"
+
+#include <string>
+#include <string_view>
+
+namespace quorvix {
+
+/// True when `head` (the first bytes of a file, up to 64 KiB are looked at) is the start of an XML document
+/// whose root element is MIDINameDocument: after an optional byte-order mark, XML declaration, comments,
+/// processing instructions and DOCTYPE, the first element is <MIDINameDocument>. The head may end anywhere
+/// after that element's start tag.
+bool looksLikeMidnam(std::string_view head);
+
+/// Reads a whole MIDNAM document into an InstrumentSet (encoding Utf8). Fails when the bytes are no
+/// well-formed XML (the error has pugixml's description, line and column), when the root element is not
+/// MIDINameDocument, or when the document holds no device (only ExtendingDeviceNames, lists for devices of
+/// other files). A document that breaks the DTD is read as far as it makes sense.
+ReadResult readMidnam(std::string bytes);
+
+} // namespace quorvix

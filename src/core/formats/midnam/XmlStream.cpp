@@ -1,0 +1,123 @@
+#include "formats/midnam/XmlStream.h"
+
+#include "base/Encoding.h"
+
+namespace quorvix::midnam {
+
+namespace {
+
+constexpr std::size_t kBlock = 64 * 1024;
+
+/// The escape of an ASCII character, or null when it stands as it is.
+const char* asciiEscape(unsigned char c, XmlEscape escape)
+{
+    if (escape == XmlEscape::None)
+        return nullptr;
+    const bool attribute = escape == XmlEscape::Attribute;
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return attribute ? "&quot;" : nullptr;
+    case '\t':
+        return attribute ? "&#9;" : nullptr;
+    case '\n':
+        return attribute ? "&#10;" : nullptr;
+    case '\r':
+        return "&#13;";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+std::string_view trimmed(std::string_view text)
+{
+    constexpr std::string_view kBlank = " \t\r\n";
+    const auto first = text.find_first_not_of(kBlank);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kBlank) - first + 1);
+}
+
+std::string quoted(std::string_view text)
+{
+    return "\"" + std::string(text) + "\"";
+}
+
+bool appendXml(std::string& out, std::string_view text, XmlEscape escape)
+{
+    bool leftOut = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ++i;
+            if (const char* replacement = asciiEscape(c, escape))
+                out += replacement;
+            else if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r')
+                out += static_cast<char>(c);
+            else
+                leftOut = true;
+            continue;
+        }
+        const std::size_t length = utf8SequenceLength(text, i);
+        // U+FFFE and U+FFFF are no XML characters; surrogates cannot occur in valid UTF-8.
+        const bool nonCharacter = length == 3 && c == 0xEF &&
+                                  static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+                                  static_cast<unsigned char>(text[i + 2]) >= 0xBE;
+        if (length == 1 || nonCharacter)
+            leftOut = true;
+        else
+            out.append(text.substr(i, length));
+        i += length;
+    }
+    return leftOut;
+}
+
+XmlStream& XmlStream::operator<<(std::string_view markup)
+{
+    m_buffer.append(markup);
+    maybeFlush();
+    return *this;
+}
+
+void XmlStream::text(std::string_view utf8)
+{
+    m_leftOut |= appendXml(m_buffer, utf8, XmlEscape::Text);
+    maybeFlush();
+}
+
+void XmlStream::attribute(std::string_view name, std::string_view utf8)
+{
+    m_buffer += ' ';
+    m_buffer.append(name);
+    m_buffer += "=\"";
+    m_leftOut |= appendXml(m_buffer, utf8, XmlEscape::Attribute);
+    m_buffer += '"';
+    maybeFlush();
+}
+
+void XmlStream::attribute(std::string_view name, long long number)
+{
+    attribute(name, std::to_string(number));
+}
+
+void XmlStream::flush()
+{
+    if (!m_buffer.empty())
+        m_sink.write(m_buffer);
+    m_buffer.clear();
+}
+
+void XmlStream::maybeFlush()
+{
+    if (m_buffer.size() >= kBlock)
+        flush();
+}
+
+} // namespace quorvix::midnam

@@ -1,0 +1,99 @@
+// The commands that write the newer formats, to-midnam and to-reabank, and the inputs every command takes.
+
+#include "MidnamSupport.h"
+#include "TestSupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace quorvix::test;
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> kEnv = {"SOURCE_DATE_EPOCH=0", "TZ=UTC"};
+
+std::set<std::string> entries(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+} // namespace
+
+TEST(ModelCommands, EveryInputFormatIsListedAndWrittenInEveryFormat)
+{
+    const struct
+    {
+        const char* file;
+        const char* listed;
+    } inputs[] = {
+        {"ins-synth.ins", "0\tSynth One\t4\n1\tSynth Two\t0\n"},
+        {"script-synth.txt", "0\tSynth Alpha\t3\n"},
+        {"midnam-synth.midnam", nullptr},
+        {"reabank-synth.reabank", nullptr},
+    };
+    for (const auto& input : inputs) {
+        SCOPED_TRACE(input.file);
+        const std::string path = (dataDir() / input.file).string();
+        const RunResult list = runConvert({"list", path});
+        ASSERT_EQ(list.status, 0) << describe(list);
+        if (input.listed != nullptr) {
+            EXPECT_EQ(list.out, input.listed);
+        }
+        for (const char* command : {"to-midnam", "to-reabank", "to-cubase", "to-cakewalk"}) {
+            TempDir dir;
+            std::vector<std::string> args{command, path, "-o", (dir / "out").string()};
+            if (std::string(command) != "to-cakewalk" && list.out.find("\n1\t") != std::string::npos) {
+                args.insert(args.end(), {"--index", "0"});
+            }
+            const RunResult run = runConvert(args, {}, kEnv);
+            EXPECT_EQ(run.status, 0) << command << ": " << describe(run);
+            // What was written reads again as a file of its kind.
+            const RunResult again = runConvert({"list", (dir / "out").string()});
+            EXPECT_EQ(again.status, 0) << command << ": " << describe(again);
+        }
+    }
+}
+
+TEST(ModelCommands, AllNamesFilesAsToCubaseDoesAndNotesGoIntoTheirFolder)
+{
+    TempDir dir;
+    const std::string several = (dataDir() / "to-cubase-several.ins").string();
+    const RunResult midnam = runConvert({"to-midnam", several, "--all", "-o", dir.path().string()}, {}, kEnv);
+    ASSERT_EQ(midnam.status, 0) << describe(midnam);
+    EXPECT_EQ(entries(dir.path()),
+              (std::set<std::string>{"Alpha.midnam", "Beta.midnam", "Alpha (2).midnam", "alpha (3).midnam",
+                                     "Beta (2).midnam"}));
+    EXPECT_EQ(runConvert({"to-midnam", several, "--all", "-o", "-"}).status, 2);
+
+    // The manufacturer is the one asked for.
+    const RunResult named = runConvert(
+        {"to-midnam", (dataDir() / "ins-synth.ins").string(), "--index", "0", "--manufacturer", "Roland", "-o", "-"},
+        {}, kEnv);
+    EXPECT_THAT(named.out, HasSubstr("<Manufacturer>Roland</Manufacturer>\n    <Model>Synth One</Model>"));
+
+    // Drum-note lists become REAPER note-name files, one per list.
+    TempDir notes;
+    const RunResult reabank = runConvert({"to-reabank", (dataDir() / "ins-synth.ins").string(), "--index", "0", "-o",
+                                          (dir / "synth.reabank").string(), "--notes", notes.path().string()},
+                                         {}, kEnv);
+    ASSERT_EQ(reabank.status, 0) << describe(reabank);
+    EXPECT_EQ(entries(notes.path()), (std::set<std::string>{"Kit.txt"}));
+    EXPECT_THAT(readFile(notes / "Kit.txt"), HasSubstr("36 Kick\n"));
+    EXPECT_EQ(runConvert({"to-reabank", several, "--index", "0", "--notes", ""}).status, 2);
+}
+
+TEST(ModelCommands, BadXmlNamesItsPlace)
+{
+    TempDir dir;
+    writeFile(dir / "bad.midnam", "<?xml version=\"1.0\"?>\n<MIDINameDocument>\n  <Author>x</Autor>\n");
+    const RunResult run = runConvert({"to-cakewalk", (dir / "bad.midnam").string(), "-o", (dir / "out.ins").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, HasSubstr((dir / "bad.midnam").string() + ":3:"));
+    EXPECT_THAT(run.err, HasSubstr(": error: malformed XML"));
+    EXPECT_FALSE(fs::exists(dir / "out.ins"));
+}
