@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 namespace quorvix {
@@ -108,8 +109,7 @@ public:
         m_out << "      </ChannelNameSetAssignments>\n    </CustomDeviceMode>\n";
         writeNameSet();
         for (const std::int32_t index : m_sharedPatchLists)
-            writePatchList(listAt(m_set.patchLists, index), m_patchListNames[static_cast<std::size_t>(index)],
-                           "    ");
+            writePatchList(listAt(m_set.patchLists, index), patchListName(index), "    ");
         writeNoteLists();
         writeControls();
         m_out << "  </MasterDeviceNames>\n</MIDINameDocument>\n";
@@ -127,6 +127,18 @@ private:
         return std::string(midnam::trimmed(safe));
     }
     std::string clean(TextRef ref) const { return clean(m_set.utf8(ref)); }
+
+    /// A name of the set as UTF-8: as it is when it is (ASCII is the same in every encoding of the set),
+    /// else converted into a buffer that the next call reuses.
+    std::string_view utf8(TextRef ref)
+    {
+        const std::string_view text = m_set.text(ref);
+        if (m_set.encoding == TextEncoding::Utf8 ||
+            std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            return text;
+        m_converted = m_set.utf8(ref);
+        return m_converted;
+    }
 
     std::string commentText(std::string_view text)
     {
@@ -149,41 +161,52 @@ private:
 
     void warn(std::string message) { m_warnings.warn(SourcePos{}, std::move(message)); }
 
+    // The plans are kept by list index for the lists this instrument uses: a set may hold many thousands of
+    // lists, and sizing a table by them for every instrument would make writing them all quadratic.
     void planPatchLists()
     {
-        std::vector<int> uses(m_set.patchLists.size(), 0);
+        std::unordered_map<std::int32_t, int> uses;
         for (const Bank& bank : m_instrument.banks) {
-            if (listAt(m_set.patchLists, bank.patchList) &&
-                ++uses[static_cast<std::size_t>(bank.patchList)] == 2)
+            if (listAt(m_set.patchLists, bank.patchList) && ++uses[bank.patchList] == 2)
                 m_sharedPatchLists.push_back(bank.patchList);
         }
-        m_patchListNames.assign(m_set.patchLists.size(), {});
-        m_shared.assign(m_set.patchLists.size(), false);
         std::set<std::string> taken;
         for (const Bank& bank : m_instrument.banks) {
             const PatchList* list = listAt(m_set.patchLists, bank.patchList);
-            const auto index = static_cast<std::size_t>(bank.patchList);
-            if (!list || !m_patchListNames[index].empty())
+            if (!list || !patchListName(bank.patchList).empty())
                 continue;
-            m_shared[index] = uses[index] > 1;
+            m_shared[bank.patchList] = uses[bank.patchList] > 1;
             std::string name = clean(list->name);
-            if (name.empty() && m_shared[index])
+            if (name.empty() && m_shared[bank.patchList])
                 name = clean(bank.name).empty() ? "Patches" : clean(bank.name);
             if (!name.empty())
-                m_patchListNames[index] = unique(name, taken);
+                m_patchListNames[bank.patchList] = unique(name, taken);
         }
+    }
+
+    /// The name a patch list is written with; empty for none.
+    const std::string& patchListName(std::int32_t index) const
+    {
+        static const std::string kNone;
+        const auto found = m_patchListNames.find(index);
+        return found != m_patchListNames.end() ? found->second : kNone;
+    }
+
+    bool shared(std::int32_t index) const
+    {
+        const auto found = m_shared.find(index);
+        return found != m_shared.end() && found->second;
     }
 
     void planNoteLists()
     {
-        m_noteListNames.assign(m_set.noteLists.size(), {});
         std::set<std::string> taken;
         auto use = [&](std::int32_t index) {
             const NoteList* list = listAt(m_set.noteLists, index);
-            if (!list || !m_noteListNames[static_cast<std::size_t>(index)].empty() || !hasWritableNote(*list))
+            if (!list || noteListName(index) != nullptr || !hasWritableNote(*list))
                 return;
             const std::string name = clean(list->name);
-            m_noteListNames[static_cast<std::size_t>(index)] = unique(name.empty() ? "Notes" : name, taken);
+            m_noteListNames[index] = unique(name.empty() ? "Notes" : name, taken);
             m_noteListOrder.push_back(index);
         };
         use(m_instrument.noteList);
@@ -214,10 +237,8 @@ private:
 
     const std::string* noteListName(std::int32_t index) const
     {
-        const std::string* name = index >= 0 && static_cast<std::size_t>(index) < m_noteListNames.size()
-                                      ? &m_noteListNames[static_cast<std::size_t>(index)]
-                                      : nullptr;
-        return name && !name->empty() ? name : nullptr;
+        const auto found = m_noteListNames.find(index);
+        return found != m_noteListNames.end() && !found->second.empty() ? &found->second : nullptr;
     }
 
     void writeNameSet()
@@ -263,14 +284,12 @@ private:
         m_out.attribute("Name", name);
         m_out << ">\n";
         writeSelect(bank, name);
-        if (list && m_shared[static_cast<std::size_t>(bank.patchList)]) {
+        if (list && shared(bank.patchList)) {
             m_out << "        <UsesPatchNameList";
-            m_out.attribute("Name", m_patchListNames[static_cast<std::size_t>(bank.patchList)]);
+            m_out.attribute("Name", patchListName(bank.patchList));
             m_out << "/>\n";
         } else {
-            writePatchList(list,
-                           list ? m_patchListNames[static_cast<std::size_t>(bank.patchList)] : std::string(),
-                           "        ");
+            writePatchList(list, list ? patchListName(bank.patchList) : std::string(), "        ");
         }
         m_out << "      </PatchBank>\n";
     }
@@ -331,7 +350,7 @@ private:
             }
             m_out << indent << "  <Patch";
             m_out.attribute("Number", patch.program);
-            m_out.attribute("Name", m_set.utf8(patch.name));
+            m_out.attribute("Name", utf8(patch.name));
             m_out.attribute("ProgramChange", patch.program);
             if (const std::string* notes = noteListName(patch.noteList)) {
                 m_out << ">\n" << indent << "    <UsesNoteNameList";
@@ -349,7 +368,7 @@ private:
         for (const std::int32_t index : m_noteListOrder) {
             const NoteList& list = m_set.noteLists[static_cast<std::size_t>(index)];
             m_out << "    <NoteNameList";
-            m_out.attribute("Name", m_noteListNames[static_cast<std::size_t>(index)]);
+            m_out.attribute("Name", *noteListName(index));
             m_out << ">\n";
             for (const NameEntry& note : list.notes) {
                 if (note.number > 127) {
@@ -358,7 +377,7 @@ private:
                 }
                 m_out << "      <Note";
                 m_out.attribute("Number", note.number);
-                m_out.attribute("Name", m_set.utf8(note.name));
+                m_out.attribute("Name", utf8(note.name));
                 m_out << "/>\n";
             }
             m_out << "    </NoteNameList>\n";
@@ -382,7 +401,7 @@ private:
                 m_out << "      <Control";
                 m_out.attribute("Type", typeOf(list->kind));
                 m_out.attribute("Number", control.number);
-                m_out.attribute("Name", m_set.utf8(control.name));
+                m_out.attribute("Name", utf8(control.name));
                 m_out << "/>\n";
             }
         }
@@ -395,14 +414,15 @@ private:
     XmlStream m_out;
     Diagnostics& m_warnings;
     std::string m_name;
-    std::vector<std::string> m_patchListNames; ///< by patch list index; empty: written without a name
-    std::vector<bool> m_shared;                ///< by patch list index: used by several banks
+    std::unordered_map<std::int32_t, std::string> m_patchListNames; ///< empty or absent: written without a name
+    std::unordered_map<std::int32_t, bool> m_shared;                ///< used by several banks
     std::vector<std::int32_t> m_sharedPatchLists;
-    std::vector<std::string> m_noteListNames; ///< by note list index; empty: not written
+    std::unordered_map<std::int32_t, std::string> m_noteListNames; ///< absent or empty: not written
     std::vector<std::int32_t> m_noteListOrder;
     std::vector<const ControlList*> m_controls;
     std::size_t m_writableControls = 0;
     std::string m_controlListName;
+    std::string m_converted; ///< the last name utf8() converted
 };
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "base/Encoding.h"
 
+#include <charconv>
+
 namespace quorvix::midnam {
 
 namespace {
@@ -52,8 +54,20 @@ std::string quoted(std::string_view text)
 
 bool appendXml(std::string& out, std::string_view text, XmlEscape escape)
 {
+    // Printable ASCII that no escape touches is taken in runs.
+    const auto plain = [](unsigned char c) {
+        return c >= 0x20 && c < 0x7F && c != '&' && c != '<' && c != '>' && c != '"';
+    };
     bool leftOut = false;
     for (std::size_t i = 0; i < text.size();) {
+        std::size_t run = i;
+        while (run < text.size() && plain(static_cast<unsigned char>(text[run])))
+            ++run;
+        if (run > i) {
+            out.append(text.substr(i, run - i));
+            i = run;
+            continue;
+        }
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
             ++i;
@@ -104,7 +118,9 @@ void XmlStream::attribute(std::string_view name, std::string_view utf8)
 
 void XmlStream::attribute(std::string_view name, long long number)
 {
-    attribute(name, std::to_string(number));
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    attribute(name, std::string_view(digits, static_cast<std::size_t>(end - digits)));
 }
 
 void XmlStream::flush()
