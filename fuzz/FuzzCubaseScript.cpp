@@ -3,8 +3,8 @@
 // read as an .ins file whose definitions are converted one by one. Every script must be complete and well
 // formed.
 
-#include "formats/ins/InsReader.h"
 #include "formats/cubase/CubaseScriptWriter.h"
+#include "formats/ins/InsReader.h"
 
 #include <algorithm>
 #include <cstdint>

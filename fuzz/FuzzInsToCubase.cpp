@@ -6,8 +6,8 @@
 
 #include "base/TextLines.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
-#include "legacy/ZT_midifile.h"
 #include "formats/cubase/CubaseScriptWriter.h"
+#include "legacy/ZT_midifile.h"
 
 #include <cstdint>
 #include <cstdio>

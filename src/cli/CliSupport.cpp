@@ -171,8 +171,8 @@ void addSelectionOptions(CLI::App& command, Selection& selection, bool withAll)
 {
     selection.indexOption =
         command.add_option("--index", selection.index, "The definition at this 0-based index (see: list)");
-    selection.definitionOption =
-        command.add_option("--definition", selection.definition, "The first definition with exactly this name");
+    selection.definitionOption = command.add_option("--definition", selection.definition,
+                                                    "The first definition with exactly this name");
     selection.indexOption->excludes(selection.definitionOption);
     if (withAll) {
         selection.allOption = command.add_flag("--all", selection.all, "One file per definition");
@@ -194,8 +194,8 @@ std::vector<std::size_t> chooseInstruments(const Selection& selection, const Ins
     const std::string counted = inQuotes(path) + " holds " + std::to_string(count) +
                                 " instrument definitions (0 to " + std::to_string(count - 1) + ")";
     std::vector<std::size_t> chosen;
-    if (selection.all || (defaultAll && selection.indexOption->count() == 0 &&
-                          selection.definitionOption->count() == 0)) {
+    if (selection.all ||
+        (defaultAll && selection.indexOption->count() == 0 && selection.definitionOption->count() == 0)) {
         for (std::size_t i = 0; i < count; ++i)
             chosen.push_back(i);
     } else if (selection.indexOption->count() > 0) {
@@ -207,7 +207,8 @@ std::vector<std::size_t> chooseInstruments(const Selection& selection, const Ins
             if (set.text(set.instruments[i].name) == selection.definition)
                 chosen.push_back(i);
         if (chosen.empty())
-            listed("no instrument definition is named " + inQuotes(selection.definition) + "; " + counted + ":");
+            listed("no instrument definition is named " + inQuotes(selection.definition) + "; " + counted +
+                   ":");
     } else if (count == 1) {
         chosen.push_back(0);
     } else {

@@ -1,7 +1,8 @@
 #pragma once
 
-// What the commands of quorvix-convert share: messages on stderr in one form, reading the input once, choosing
-// definitions, the output rules (-o PATH, -o - for stdout, the default name, --force) and the time stamp.
+// What the commands of quorvix-convert share: messages on stderr in one form, reading the input once,
+// choosing definitions, the output rules (-o PATH, -o - for stdout, the default name, --force) and the time
+// stamp.
 //
 // Messages:  quorvix-convert: error: PATH: MESSAGE: REASON     (MESSAGE: what the window would show)
 //            PATH:LINE: warning: MESSAGE                       (PATH: warning: MESSAGE without a line)
@@ -27,7 +28,8 @@ std::string shownPath(std::string_view path);
 /// Prints "quorvix-convert: error: TEXT".
 void printError(std::string_view text);
 /// Prints "quorvix-convert: error: PATH: MESSAGE[: REASON]" and ends the command with `status`.
-[[noreturn]] void fail(int status, std::string_view path, std::string_view message, std::string_view reason = {});
+[[noreturn]] void fail(int status, std::string_view path, std::string_view message,
+                       std::string_view reason = {});
 /// Prints "quorvix-convert: error: TEXT" and ends the command with kExitUsage.
 [[noreturn]] void usageError(std::string_view text);
 /// Prints every diagnostic as "PATH:LINE: warning: MESSAGE".
@@ -102,8 +104,8 @@ OutputTarget resolveOutput(const OutputOptions& options, const std::string& defa
 /// why and returns false.
 bool mayReplace(const std::string& path, bool force);
 
-/// Writes what `produce` puts into its sink to the target: standard output as raw bytes, a file whole or not at
-/// all. On failure prints "quorvix-convert: error: PATH: cannot be written: REASON" and returns false.
+/// Writes what `produce` puts into its sink to the target: standard output as raw bytes, a file whole or not
+/// at all. On failure prints "quorvix-convert: error: PATH: cannot be written: REASON" and returns false.
 bool writeOutput(const OutputTarget& target, const std::function<void(OutputSink&)>& produce);
 
 /// Same without printing: the message writeOutput would print ("PATH: cannot be written: REASON"), empty on

@@ -106,10 +106,12 @@ void runToCakewalk(const ToCakewalkOptions& options)
 
 void setupToCakewalkCommand(CLI::App& app)
 {
-    auto* command = app.add_subcommand("to-cakewalk", "Convert to a Cakewalk instrument definition file (.ins)");
+    auto* command =
+        app.add_subcommand("to-cakewalk", "Convert to a Cakewalk instrument definition file (.ins)");
     auto options = std::make_shared<ToCakewalkOptions>();
-    command->add_option("INPUT", options->input,
-                        "A Cubase script, a MIDNAM document, a REAPER bank file or an .ins file")
+    command
+        ->add_option("INPUT", options->input,
+                     "A Cubase script, a MIDNAM document, a REAPER bank file or an .ins file")
         ->required();
     options->nameOption = command->add_option(
         "--name", options->name,

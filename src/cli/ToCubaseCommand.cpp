@@ -51,7 +51,8 @@ void runToCubase(const WriterOptions& options)
 
 void setupToCubaseCommand(CLI::App& app)
 {
-    auto* command = app.add_subcommand("to-cubase", "Convert instrument definitions to Cubase patchname scripts");
+    auto* command =
+        app.add_subcommand("to-cubase", "Convert instrument definitions to Cubase patchname scripts");
     auto options = std::make_shared<WriterOptions>();
     addWriterOptions(*command, *options,
                      "Write the script here; - writes it to standard output. Default: the name the window "

@@ -22,16 +22,16 @@ void runToMidnam(const ToMidnamOptions& options)
     Input input = readInput(options.writer.file, messages::kOpenInsFailed);
     ReadResult read = readModel(input);
     const MidnamOptions midnam{options.manufacturer,
-                               std::filesystem::path(options.writer.file).filename().string(), commandTimeStamp()};
+                               std::filesystem::path(options.writer.file).filename().string(),
+                               commandTimeStamp()};
 
     InstrumentWriter writer;
     writer.extension = ".midnam";
     writer.fileStemName = [](const InstrumentSet& set, const Instrument& instrument) {
         return set.utf8(instrument.name);
     };
-    writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out, Diagnostics& warnings) {
-        writeMidnam(set, instrument, midnam, out, warnings);
-    };
+    writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out,
+                       Diagnostics& warnings) { writeMidnam(set, instrument, midnam, out, warnings); };
     runWriterCommand(options.writer, writer, input, read);
 }
 
@@ -40,23 +40,27 @@ void runToMidnam(const ToMidnamOptions& options)
 void setupToMidnamCommand(CLI::App& app)
 {
     auto* command = app.add_subcommand(
-        "to-midnam", "Convert to MIDNAM documents (.midnam) for Ardour, Mixbus, Pro Tools and Digital Performer");
+        "to-midnam",
+        "Convert to MIDNAM documents (.midnam) for Ardour, Mixbus, Pro Tools and Digital Performer");
     auto options = std::make_shared<ToMidnamOptions>();
-    addWriterOptions(*command, options->writer,
-                     "Write the document here; - writes it to standard output. Default: the definition's "
-                     "letters, digits, spaces and underscores, then .midnam, in the current folder. With --all, "
-                     "the folder for the documents");
-    command->add_option("--manufacturer", options->manufacturer,
-                        "The device's manufacturer in the document. Default: the one the input names, else \"" +
-                            std::string(kDefaultMidnamManufacturer) + "\"");
-    command->footer("Patch names per bank with their bank-select messages, drum-kit note names and controller, RPN\n"
-                    "and NRPN names are carried; the document is valid against MIDINameDocument10.dtd.\n"
-                    "SOURCE_DATE_EPOCH, when set, gives the time stamp in the document's comment.\n"
-                    "Exit status: 0 done, 1 a file or conversion error, 2 a usage error.\n"
-                    "\n"
-                    "Examples:\n"
-                    "  quorvix-convert to-midnam Synth.ins --definition \"My Synth\" --manufacturer Roland\n"
-                    "  quorvix-convert to-midnam Synth.ins --all -o ~/.config/ardour8/patchfiles");
+    addWriterOptions(
+        *command, options->writer,
+        "Write the document here; - writes it to standard output. Default: the definition's "
+        "letters, digits, spaces and underscores, then .midnam, in the current folder. With --all, "
+        "the folder for the documents");
+    command->add_option(
+        "--manufacturer", options->manufacturer,
+        "The device's manufacturer in the document. Default: the one the input names, else \"" +
+            std::string(kDefaultMidnamManufacturer) + "\"");
+    command->footer(
+        "Patch names per bank with their bank-select messages, drum-kit note names and controller, RPN\n"
+        "and NRPN names are carried; the document is valid against MIDINameDocument10.dtd.\n"
+        "SOURCE_DATE_EPOCH, when set, gives the time stamp in the document's comment.\n"
+        "Exit status: 0 done, 1 a file or conversion error, 2 a usage error.\n"
+        "\n"
+        "Examples:\n"
+        "  quorvix-convert to-midnam Synth.ins --definition \"My Synth\" --manufacturer Roland\n"
+        "  quorvix-convert to-midnam Synth.ins --all -o ~/.config/ardour8/patchfiles");
     command->callback([options] { runToMidnam(*options); });
 }
 

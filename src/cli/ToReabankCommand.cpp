@@ -47,7 +47,8 @@ void writeNoteFiles(const ToReabankOptions& options, const Input& input, const I
                 continue;
             seen[static_cast<std::size_t>(use.noteList)] = true;
             files.push_back({index, use.noteList});
-            std::string stem = fileStemOf(set.utf8(set.noteLists[static_cast<std::size_t>(use.noteList)].name));
+            std::string stem =
+                fileStemOf(set.utf8(set.noteLists[static_cast<std::size_t>(use.noteList)].name));
             stems.push_back(stem.empty() ? "Notes" : stem);
         }
     }
@@ -63,7 +64,9 @@ void writeNoteFiles(const ToReabankOptions& options, const Input& input, const I
     for (std::size_t i = 0; i < files.size(); ++i) {
         const Instrument& instrument = set.instruments[files[i].instrument];
         ok = writeOutput({false, paths[i]},
-                         [&](OutputSink& out) { writeReaperNoteNames(set, instrument, files[i].list, reaper, out); }) &&
+                         [&](OutputSink& out) {
+                             writeReaperNoteNames(set, instrument, files[i].list, reaper, out);
+                         }) &&
              ok;
     }
     if (files.empty())
@@ -86,9 +89,8 @@ void runToReabank(const ToReabankOptions& options)
     writer.fileStemName = [](const InstrumentSet& set, const Instrument& instrument) {
         return set.utf8(instrument.name);
     };
-    writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out, Diagnostics& warnings) {
-        writeReabank(set, instrument, reaper, out, warnings);
-    };
+    writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out,
+                       Diagnostics& warnings) { writeReabank(set, instrument, reaper, out, warnings); };
     const std::vector<std::size_t> chosen = runWriterCommand(options.writer, writer, input, read);
     if (options.notesOption->count() > 0)
         writeNoteFiles(options, input, read.set, chosen, reaper);
@@ -98,15 +100,18 @@ void runToReabank(const ToReabankOptions& options)
 
 void setupToReabankCommand(CLI::App& app)
 {
-    auto* command = app.add_subcommand("to-reabank", "Convert to REAPER bank files (.reabank) and note-name files");
+    auto* command =
+        app.add_subcommand("to-reabank", "Convert to REAPER bank files (.reabank) and note-name files");
     auto options = std::make_shared<ToReabankOptions>();
-    addWriterOptions(*command, options->writer,
-                     "Write the bank file here; - writes it to standard output. Default: the definition's "
-                     "letters, digits, spaces and underscores, then .reabank, in the current folder. With --all, "
-                     "the folder for the files");
+    addWriterOptions(
+        *command, options->writer,
+        "Write the bank file here; - writes it to standard output. Default: the definition's "
+        "letters, digits, spaces and underscores, then .reabank, in the current folder. With --all, "
+        "the folder for the files");
     options->notesOption =
-        command->add_option("--notes", options->notes,
-                            "Also write one REAPER note-name file per drum-note list into this folder")
+        command
+            ->add_option("--notes", options->notes,
+                         "Also write one REAPER note-name file per drum-note list into this folder")
             ->type_name("DIR");
     command->footer("REAPER sends CC0 and CC32 for every bank; a device that expects only one of them, or a\n"
                     "program change, is named in a comment of the file.\n"

@@ -9,7 +9,9 @@ namespace quorvix::cli {
 
 void addWriterOptions(CLI::App& command, WriterOptions& options, const std::string& outputHelp)
 {
-    command.add_option("FILE", options.file, "An .ins file, a Cubase script, a MIDNAM document or a REAPER bank file")
+    command
+        .add_option("FILE", options.file,
+                    "An .ins file, a Cubase script, a MIDNAM document or a REAPER bank file")
         ->required();
     addSelectionOptions(command, options.selection, true);
     addOutputOptions(command, options.output, outputHelp);
@@ -27,22 +29,23 @@ void checkWriterOptions(const WriterOptions& options)
         usageError("--all writes one file per definition: -o must name a folder, not standard output");
 }
 
-std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer, Input& input,
-                                          ReadResult& read)
+std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer,
+                                          Input& input, ReadResult& read)
 {
     const InstrumentSet& set = read.set;
     const std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.file);
     const auto writeOne = [&](const Instrument& instrument, const OutputTarget& target) {
         Diagnostics warnings;
-        const bool ok = writeOutput(target, [&](OutputSink& out) { writer.write(set, instrument, out, warnings); });
+        const bool ok =
+            writeOutput(target, [&](OutputSink& out) { writer.write(set, instrument, out, warnings); });
         printDiagnostics(input.path, warnings);
         return ok;
     };
 
     if (!options.selection.all) {
         const Instrument& instrument = set.instruments[chosen.front()];
-        const OutputTarget target =
-            resolveOutput(options.output, fileStemOf(writer.fileStemName(set, instrument)) + writer.extension);
+        const OutputTarget target = resolveOutput(
+            options.output, fileStemOf(writer.fileStemName(set, instrument)) + writer.extension);
         if (!target.toStdout && !mayReplace(target.path, options.output.force))
             throw CommandExit{kExitFailure};
         if (!writeOne(instrument, target))
@@ -63,7 +66,8 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
     std::vector<std::string> paths;
     bool mayWriteAll = true;
     for (const std::string& file : uniqueFileNames(stems, writer.extension)) {
-        paths.push_back(folder.path.empty() ? file : textFromPath(pathFromText(folder.path) / pathFromText(file)));
+        paths.push_back(folder.path.empty() ? file
+                                            : textFromPath(pathFromText(folder.path) / pathFromText(file)));
         mayWriteAll = mayReplace(paths.back(), options.output.force) && mayWriteAll;
     }
     if (!mayWriteAll)

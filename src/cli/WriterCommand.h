@@ -37,8 +37,8 @@ void checkWriterOptions(const WriterOptions& options);
 
 /// Runs the command: every chosen instrument to its file (one file: -o PATH, -o - or the default name in the
 /// current folder; --all: one file each in the -o folder). Returns the chosen instruments' indexes.
-std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer, Input& input,
-                                          ReadResult& read);
+std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer,
+                                          Input& input, ReadResult& read);
 
 /// The default file name's stem for a name: its ASCII letters, digits, spaces and underscores.
 std::string fileStemOf(std::string_view name);

@@ -17,10 +17,11 @@ int main(int argc, char** argv)
     quorvix::platform::useBinaryMode(stdout);
     quorvix::platform::useBinaryMode(stderr);
 
-    CLI::App app{"Converts MIDI instrument data (patch names per bank, drum-kit note names, controller names) "
-                 "between Cakewalk instrument definitions (.ins), Cubase patchname scripts, MIDNAM documents and "
-                 "REAPER bank files. Every input is recognised by its content, whatever its name.",
-                 "quorvix-convert"};
+    CLI::App app{
+        "Converts MIDI instrument data (patch names per bank, drum-kit note names, controller names) "
+        "between Cakewalk instrument definitions (.ins), Cubase patchname scripts, MIDNAM documents and "
+        "REAPER bank files. Every input is recognised by its content, whatever its name.",
+        "quorvix-convert"};
     app.set_version_flag("--version", std::string("quorvix-convert ") + QUORVIX_VERSION);
     app.require_subcommand(1);
     app.footer("Examples:\n"

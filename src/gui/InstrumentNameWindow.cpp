@@ -2,8 +2,8 @@
 
 #include "DialogTemplate.h"
 #include "TextCodec.h"
-#include "app/Messages.h"
 #include "app/InstrumentNameDialog.h"
+#include "app/Messages.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -592,7 +592,8 @@ TEST(HostileInsCore, TheWindowShowsErrorOpenInsDefFileForEveryNonDefinitionFile)
         window.LoadInstrumentDefinition();
         // The window's message first, then the file and the reason.
         ASSERT_EQ(host.messages().size(), 1u);
-        EXPECT_EQ(host.messages()[0].rfind(std::string(messages::kOpenInsFailed) + "\n\n" + input.string() + ": ", 0),
+        EXPECT_EQ(host.messages()[0].rfind(
+                      std::string(messages::kOpenInsFailed) + "\n\n" + input.string() + ": ", 0),
                   0u)
             << host.messages()[0];
         EXPECT_FALSE(window.isEnabled(Button::ConvertToScript));
@@ -627,10 +628,10 @@ TEST(HostileScriptCore, AScriptThatVanishesBetweenLoadAndConvertFailsWithErrorCo
     host.nameAnswers.push_back("After");
     window.ConvertToCakewalkDefinition();
 
-    EXPECT_EQ(host.messages(), (std::vector<std::string>{messages::kLoadScriptDone,
-                                                         std::string(messages::kConvertFailed) + "\n\n" +
-                                                             script.string() +
-                                                             ": cannot be read: No such file or directory"}));
+    EXPECT_EQ(host.messages(),
+              (std::vector<std::string>{messages::kLoadScriptDone,
+                                        std::string(messages::kConvertFailed) + "\n\n" + script.string() +
+                                            ": cannot be read: No such file or directory"}));
     EXPECT_EQ(host.buttons(), "1000 1020") << "the window is back at its first state";
     ASSERT_EQ(window.lines().GetSize(), before.GetSize());
     for (int i = 0; i < before.GetSize(); ++i)

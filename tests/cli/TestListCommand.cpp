@@ -13,7 +13,8 @@ TEST(ListCommand, PrintsIndexNameAndVoiceCountWithWarningsOnStderr)
     const auto result = test::runConvert({"list", path});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "0\tSynth One\t4\n1\tSynth Two\t0\n");
-    EXPECT_EQ(result.err, path + ":11: warning: number 1 of patch list \"Bank A\" is given again (first at line "
+    EXPECT_EQ(result.err, path +
+                              ":11: warning: number 1 of patch list \"Bank A\" is given again (first at line "
                               "9); the later name is used\n" +
                               path + ":34: warning: patch list \"Missing\" of Patch[128] is not defined\n" +
                               path + ":35: warning: unknown key \"FooBar\" ignored\n");
@@ -37,16 +38,19 @@ TEST(ListCommand, FailuresShowTheMainWindowsMessages)
     };
     const std::string data = test::dataDir().string();
     const Case cases[] = {
-        {data + "/broken-ins-nul.ins", "quorvix-convert: error: " + data +
-                                           "/broken-ins-nul.ins: Error Open InsDef-File: holds a NUL byte (at "
-                                           "byte 12), so it is no text file\n"},
+        {data + "/broken-ins-nul.ins",
+         "quorvix-convert: error: " + data +
+             "/broken-ins-nul.ins: Error Open InsDef-File: holds a NUL byte (at "
+             "byte 12), so it is no text file\n"},
         {data + "/no-such.ins", "quorvix-convert: error: " + data +
                                     "/no-such.ins: Error Open InsDef-File: cannot be read: No such file or "
                                     "directory\n"},
         {data + "/ins-no-instruments.ins",
-         "quorvix-convert: error: " + data + "/ins-no-instruments.ins: Error: No Instrumentendefinitions in file\n"},
+         "quorvix-convert: error: " + data +
+             "/ins-no-instruments.ins: Error: No Instrumentendefinitions in file\n"},
         {data + "/script-synth.txt", ""},
-        {"", "quorvix-convert: error: '': Error Open InsDef-File: cannot be read: No such file or directory\n"},
+        {"",
+         "quorvix-convert: error: '': Error Open InsDef-File: cannot be read: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         const auto result = test::runConvert({"list", c.file});
@@ -76,10 +80,11 @@ TEST(ListCommand, CorpusFilesAndForeignBinaries)
     const auto foreign = test::runConvert({"list", (corpus / "ins" / "foreign" / "piano.ins").string()});
     EXPECT_EQ(foreign.status, 1);
     EXPECT_EQ(foreign.out, "");
-    EXPECT_EQ(foreign.err.rfind("quorvix-convert: error: " + (corpus / "ins" / "foreign" / "piano.ins").string() +
-                                    ": Error Open InsDef-File: ",
-                                0),
-              0u)
+    EXPECT_EQ(
+        foreign.err.rfind("quorvix-convert: error: " + (corpus / "ins" / "foreign" / "piano.ins").string() +
+                              ": Error Open InsDef-File: ",
+                          0),
+        0u)
         << foreign.err;
 }
 

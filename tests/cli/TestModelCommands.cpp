@@ -65,22 +65,22 @@ TEST(ModelCommands, AllNamesFilesAsToCubaseDoesAndNotesGoIntoTheirFolder)
     const std::string several = (dataDir() / "to-cubase-several.ins").string();
     const RunResult midnam = runConvert({"to-midnam", several, "--all", "-o", dir.path().string()}, {}, kEnv);
     ASSERT_EQ(midnam.status, 0) << describe(midnam);
-    EXPECT_EQ(entries(dir.path()),
-              (std::set<std::string>{"Alpha.midnam", "Beta.midnam", "Alpha (2).midnam", "alpha (3).midnam",
-                                     "Beta (2).midnam"}));
+    EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"Alpha.midnam", "Beta.midnam", "Alpha (2).midnam",
+                                                          "alpha (3).midnam", "Beta (2).midnam"}));
     EXPECT_EQ(runConvert({"to-midnam", several, "--all", "-o", "-"}).status, 2);
 
     // The manufacturer is the one asked for.
-    const RunResult named = runConvert(
-        {"to-midnam", (dataDir() / "ins-synth.ins").string(), "--index", "0", "--manufacturer", "Roland", "-o", "-"},
-        {}, kEnv);
+    const RunResult named = runConvert({"to-midnam", (dataDir() / "ins-synth.ins").string(), "--index", "0",
+                                        "--manufacturer", "Roland", "-o", "-"},
+                                       {}, kEnv);
     EXPECT_THAT(named.out, HasSubstr("<Manufacturer>Roland</Manufacturer>\n    <Model>Synth One</Model>"));
 
     // Drum-note lists become REAPER note-name files, one per list.
     TempDir notes;
-    const RunResult reabank = runConvert({"to-reabank", (dataDir() / "ins-synth.ins").string(), "--index", "0", "-o",
-                                          (dir / "synth.reabank").string(), "--notes", notes.path().string()},
-                                         {}, kEnv);
+    const RunResult reabank =
+        runConvert({"to-reabank", (dataDir() / "ins-synth.ins").string(), "--index", "0", "-o",
+                    (dir / "synth.reabank").string(), "--notes", notes.path().string()},
+                   {}, kEnv);
     ASSERT_EQ(reabank.status, 0) << describe(reabank);
     EXPECT_EQ(entries(notes.path()), (std::set<std::string>{"Kit.txt"}));
     EXPECT_THAT(readFile(notes / "Kit.txt"), HasSubstr("36 Kick\n"));
@@ -91,7 +91,8 @@ TEST(ModelCommands, BadXmlNamesItsPlace)
 {
     TempDir dir;
     writeFile(dir / "bad.midnam", "<?xml version=\"1.0\"?>\n<MIDINameDocument>\n  <Author>x</Autor>\n");
-    const RunResult run = runConvert({"to-cakewalk", (dir / "bad.midnam").string(), "-o", (dir / "out.ins").string()});
+    const RunResult run =
+        runConvert({"to-cakewalk", (dir / "bad.midnam").string(), "-o", (dir / "out.ins").string()});
     EXPECT_EQ(run.status, 1);
     EXPECT_THAT(run.err, HasSubstr((dir / "bad.midnam").string() + ":3:"));
     EXPECT_THAT(run.err, HasSubstr(": error: malformed XML"));

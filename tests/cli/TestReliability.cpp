@@ -5,7 +5,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <thread>
 
 #if !defined(_WIN32)
@@ -45,31 +44,53 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
         std::vector<std::string> err; ///< what stderr holds (the file's path is put before the first)
         std::vector<std::string> out; ///< what the written definition holds
     } cases[] = {
-        {"not a script", "root:x:0:0:root:/root:/bin/bash\n", 1,
-         {noScript + "holds no entry line", ": Error Convert\n"}, {}},
-        {"UTF-16 with a byte-order mark", std::string("\xFF\xFE[\0p\0" "2\0", 8), 1,
-         {noScript + "is UTF-16 text (it starts with a byte-order mark)", ": Error Convert\n"}, {}},
-        {"lines ending in a lone CR", "[cubase parse file]\r[p2, 0, 0, 0] A\r[end]\r", 1,
-         {noScript + "holds no entry line (\"[p2, program, msb, lsb] name\"); its lines end in a lone CR"}, {}},
-        {"an entry indented with a tab", "[p2, 0, 0, 0] Kept\n\t[p2, 1, 0, 0] Tabbed\n", 0,
-         {":2: warning: entry line indented with a tab left out"}, {"0=Kept"}},
+        {"not a script",
+         "root:x:0:0:root:/root:/bin/bash\n",
+         1,
+         {noScript + "holds no entry line", ": Error Convert\n"},
+         {}},
+        {"UTF-16 with a byte-order mark",
+         std::string("\xFF\xFE[\0p\0"
+                     "2\0",
+                     8),
+         1,
+         {noScript + "is UTF-16 text (it starts with a byte-order mark)", ": Error Convert\n"},
+         {}},
+        {"lines ending in a lone CR",
+         "[cubase parse file]\r[p2, 0, 0, 0] A\r[end]\r",
+         1,
+         {noScript + "holds no entry line (\"[p2, program, msb, lsb] name\"); its lines end in a lone CR"},
+         {}},
+        {"an entry indented with a tab",
+         "[p2, 0, 0, 0] Kept\n\t[p2, 1, 0, 0] Tabbed\n",
+         0,
+         {":2: warning: entry line indented with a tab left out"},
+         {"0=Kept"}},
         {"entries that do not read back",
-         "[p2, 5, 130] Alpha\n[p2, 6, 0130] Beta\n[p3, 7, 1, 2] Gamma\n[p2, 130, 0] High\n[p3, 1, 200, 0] Far\n"
+         "[p2, 5, 130] Alpha\n[p2, 6, 0130] Beta\n[p3, 7, 1, 2] Gamma\n[p2, 130, 0] High\n[p3, 1, 200, 0] "
+         "Far\n"
          "[p2, 2, 0] Twice\n[p2, 2, 0] Twice again\n",
          0,
-         {":1: warning: \"Alpha\" (program 5, bank 130) will not read back from the definition: bank 130 reads "
+         {":1: warning: \"Alpha\" (program 5, bank 130) will not read back from the definition: bank 130 "
+          "reads "
           "back as bank 130, as does bank 0130, and a reader keeps only the list of the last",
           ":3: warning: \"Gamma\" (program 7, bank 130)",
-          ":4: warning: \"High\" (program 130, bank 0) will not read back from the definition: program 130 is "
+          ":4: warning: \"High\" (program 130, bank 0) will not read back from the definition: program 130 "
+          "is "
           "above 127, the highest program",
-          ":5: warning: \"Far\" (program 1, bank 25600) will not read back from the definition: bank 25600 is "
+          ":5: warning: \"Far\" (program 1, bank 25600) will not read back from the definition: bank 25600 "
+          "is "
           "above 16383, the highest bank",
-          ":6: warning: \"Twice\" (program 2, bank 0) will not read back from the definition: program 2 of this "
+          ":6: warning: \"Twice\" (program 2, bank 0) will not read back from the definition: program 2 of "
+          "this "
           "bank is named again later; a reader keeps only the last name",
           ": warning: 5 entries of the script will not read back from the written definition\n"},
          {"Patch[130]=Bank130", "Patch[0130]=Bank0130", "6=Beta", "2=Twice again"}},
-        {"names with a comment start", "[p2, 0, 0, 0] Warm Pad ;soft\n", 0,
-         {":1: warning: patch name \"Warm Pad ;soft\" is written as \"Warm Pad;soft\": a \";\" after a blank would "
+        {"names with a comment start",
+         "[p2, 0, 0, 0] Warm Pad ;soft\n",
+         0,
+         {":1: warning: patch name \"Warm Pad ;soft\" is written as \"Warm Pad;soft\": a \";\" after a blank "
+          "would "
           "start a comment"},
          {"0=Warm Pad;soft", "[ Synth;Pro]"}},
     };
@@ -79,8 +100,8 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
         const fs::path output = dir / "out.ins";
         fs::remove(output);
         writeFile(script, c.bytes);
-        const RunResult run =
-            runConvert({"to-cakewalk", script.string(), "--name", "Synth ;Pro", "-o", output.string()}, {}, kEnv);
+        const RunResult run = runConvert(
+            {"to-cakewalk", script.string(), "--name", "Synth ;Pro", "-o", output.string()}, {}, kEnv);
         EXPECT_EQ(run.status, c.status) << describe(run);
         for (const std::string& text : c.err)
             EXPECT_THAT(run.err, HasSubstr(script.string() + text)) << describe(run);
@@ -116,14 +137,16 @@ TEST(Reliability, InputsAreReadOnceAndLargeOnesAreRefusedEarly)
     // A device without end, and a file larger than the limit, end at once with the reason.
     const RunResult zero = runConvert({"list", "/dev/zero"});
     EXPECT_EQ(zero.status, 1);
-    EXPECT_EQ(zero.err, "quorvix-convert: error: /dev/zero: Error Open InsDef-File: holds a NUL byte (at byte 0), "
-                        "so it is no text file\n");
+    EXPECT_EQ(zero.err,
+              "quorvix-convert: error: /dev/zero: Error Open InsDef-File: holds a NUL byte (at byte 0), "
+              "so it is no text file\n");
     const fs::path sparse = dir / "sparse.ins";
     writeFile(sparse, "");
     fs::resize_file(sparse, std::uintmax_t{3} << 30);
     const RunResult large = runConvert({"list", sparse.string()});
-    EXPECT_EQ(large.err, "quorvix-convert: error: " + sparse.string() +
-                             ": Error Open InsDef-File: is larger than 1 GiB, the largest file Quorvix reads\n");
+    EXPECT_EQ(large.err,
+              "quorvix-convert: error: " + sparse.string() +
+                  ": Error Open InsDef-File: is larger than 1 GiB, the largest file Quorvix reads\n");
 
     // A folder as input is a reason, not a crash.
     const RunResult folder = runConvert({"to-cakewalk", dir.path().string()});
@@ -172,8 +195,9 @@ TEST(Reliability, LongDefinitionNamesAreChosenWhole)
     TempDir dir;
     const std::string name = std::string(100, 'L') + " Synth";
     const fs::path ins = dir / "long.ins";
-    writeFile(ins, ".Patch Names\n[A]\n0=Piano\n.Instrument Definitions\n[" + name + "]\nPatch[0]=A\n[Other]\n"
-                   "Patch[0]=A\n");
+    writeFile(ins, ".Patch Names\n[A]\n0=Piano\n.Instrument Definitions\n[" + name +
+                       "]\nPatch[0]=A\n[Other]\n"
+                       "Patch[0]=A\n");
     const RunResult run = runConvert({"to-cubase", ins.string(), "--definition", name, "-o", "-"}, {}, kEnv);
     ASSERT_EQ(run.status, 0) << describe(run);
     // The script keeps the name as the window holds it, cut to 79 bytes.

@@ -208,7 +208,8 @@ TEST(ToCakewalk, FailuresPrintTheWindowsMessagesWithTheReason)
          1,
          "quorvix-convert: error: " + longLine.string() +
              ": Error: No Windows Patchname Script: line 6 is longer than 256 characters\n"
-             "quorvix-convert: error: " + longLine.string() + ": Error Convert\n"},
+             "quorvix-convert: error: " +
+             longLine.string() + ": Error Convert\n"},
         {{"to-cakewalk", banks.string()},
          1,
          "quorvix-convert: error: " + banks.string() +
@@ -216,10 +217,12 @@ TEST(ToCakewalk, FailuresPrintTheWindowsMessagesWithTheReason)
              "allowed\n"},
         {{"to-cakewalk", missing.string(), "--name", "X"},
          1,
-         "quorvix-convert: error: " + missing.string() + ": Error Convert: cannot be read: No such file or directory\n"},
+         "quorvix-convert: error: " + missing.string() +
+             ": Error Convert: cannot be read: No such file or directory\n"},
         {{"to-cakewalk", dir.path().string(), "--name", "X"},
          1,
-         "quorvix-convert: error: " + dir.path().string() + ": Error Convert: cannot be read: Is a directory\n"},
+         "quorvix-convert: error: " + dir.path().string() +
+             ": Error Convert: cannot be read: Is a directory\n"},
         {{"to-cakewalk", "", "--name", "X"},
          1,
          "quorvix-convert: error: '': Error Convert: cannot be read: No such file or directory\n"},

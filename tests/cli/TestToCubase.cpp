@@ -1,8 +1,8 @@
 #include "ScriptedHost.h"
 #include "TestSupport.h"
 #include "app/ConverterDialog.h"
-#include "legacy/ZT_midifile.h"
 #include "formats/cubase/CubaseScriptWriter.h"
+#include "legacy/ZT_midifile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -223,7 +223,8 @@ TEST_F(ToCubase, DefinitionIsChosenByIndexByNameOrNotAtAll)
     };
     const std::vector<Usage> usages = {
         {{"--index", "5"},
-         "quorvix-convert: error: --index 5 is out of range: \"" + kSeveral + "\" holds 5 instrument definitions"},
+         "quorvix-convert: error: --index 5 is out of range: \"" + kSeveral +
+             "\" holds 5 instrument definitions"},
         {{"--index", "-1"}, "quorvix-convert: error: --index -1 is out of range"},
         {{"--definition", "Gamma"}, "quorvix-convert: error: no instrument definition is named \"Gamma\""},
         {{"--definition", "alpha "}, "quorvix-convert: error: no instrument definition is named \"alpha \""},
@@ -268,8 +269,9 @@ TEST_F(ToCubase, AllWritesOneScriptPerDefinitionAndNumbersRepeatedNames)
     writeFile(dir / "Beta (2).txt", "keep me");
     const auto refused = runConvert({"to-cubase", kSeveral, "--all"}, dir.path(), epochEnv("42"));
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err,
-              "quorvix-convert: error: Beta (2).txt: already exists and is not empty; use --force to replace it\n");
+    EXPECT_EQ(
+        refused.err,
+        "quorvix-convert: error: Beta (2).txt: already exists and is not empty; use --force to replace it\n");
     EXPECT_FALSE(fs::exists(dir / "Alpha.txt"));
     EXPECT_EQ(readFile(dir / "Beta (2).txt"), "keep me");
 
@@ -290,9 +292,10 @@ TEST_F(ToCubase, ExistingNonEmptyFileIsReplacedOnlyWithForce)
     writeFile(target, "old text that is longer than nothing");
     const auto refused = runConvert({"to-cubase", kSingle}, dir.path(), epochEnv("0"));
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err,
-              "quorvix-convert: error: Test Synth10 A.txt: already exists and is not empty; use --force to replace "
-              "it\n");
+    EXPECT_EQ(
+        refused.err,
+        "quorvix-convert: error: Test Synth10 A.txt: already exists and is not empty; use --force to replace "
+        "it\n");
     EXPECT_EQ(readFile(target), "old text that is longer than nothing");
 
     const auto forced = runConvert({"to-cubase", kSingle, "--force"}, dir.path(), epochEnv("0"));
@@ -336,10 +339,9 @@ TEST_F(ToCubase, SourceDateEpochMakesTheScriptReproducible)
          {"", "abc", "-1", "+5", " 5", "12x", "1.5", "253402300800", "99999999999999999999999"}) {
         const auto run = runConvert({"to-cubase", kSingle}, dir.path(), epochEnv(value));
         EXPECT_EQ(run.status, 2) << "\"" << value << "\"";
-        EXPECT_EQ(
-            run.err,
-            "quorvix-convert: error: SOURCE_DATE_EPOCH must be a whole number of seconds from 0 to 253402300799, not \"" +
-                value + "\"\n");
+        EXPECT_EQ(run.err, "quorvix-convert: error: SOURCE_DATE_EPOCH must be a whole number of seconds from "
+                           "0 to 253402300799, not \"" +
+                               value + "\"\n");
     }
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
@@ -349,9 +351,9 @@ TEST_F(ToCubase, FileErrorsNameThePathAndTheReason)
     TempDir dir;
     const auto missing = runConvert({"to-cubase", (dir / "absent.ins").string()});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(
-        missing.err.rfind("quorvix-convert: error: " + (dir / "absent.ins").string() + ": Error Open InsDef-File", 0),
-        0u)
+    EXPECT_EQ(missing.err.rfind(
+                  "quorvix-convert: error: " + (dir / "absent.ins").string() + ": Error Open InsDef-File", 0),
+              0u)
         << missing.err;
 
     const auto noDefinitions = runConvert({"to-cubase", kNoDefinitions});
@@ -362,18 +364,21 @@ TEST_F(ToCubase, FileErrorsNameThePathAndTheReason)
     writeFile(dir / "plain", "a file");
     const auto parentIsFile = runConvert({"to-cubase", kSingle, "-o", (dir / "plain" / "x.txt").string()});
     EXPECT_EQ(parentIsFile.status, 1);
-    EXPECT_EQ(
-        parentIsFile.err.rfind("quorvix-convert: error: " + (dir / "plain" / "x.txt").string() + ": cannot be written: ", 0),
-        0u)
+    EXPECT_EQ(parentIsFile.err.rfind("quorvix-convert: error: " + (dir / "plain" / "x.txt").string() +
+                                         ": cannot be written: ",
+                                     0),
+              0u)
         << parentIsFile.err;
-    EXPECT_GT(parentIsFile.err.size(),
-              ("quorvix-convert: error: " + (dir / "plain" / "x.txt").string() + ": cannot be written: \n").size())
+    EXPECT_GT(
+        parentIsFile.err.size(),
+        ("quorvix-convert: error: " + (dir / "plain" / "x.txt").string() + ": cannot be written: \n").size())
         << "the system's reason follows";
 
     if (fs::exists("/dev/full")) {
         const auto full = runConvert({"to-cubase", kSingle, "-o", "/dev/full"});
         EXPECT_EQ(full.status, 1);
-        EXPECT_EQ(full.err.rfind("quorvix-convert: error: /dev/full: cannot be written: ", 0), 0u) << full.err;
+        EXPECT_EQ(full.err.rfind("quorvix-convert: error: /dev/full: cannot be written: ", 0), 0u)
+            << full.err;
     }
 
 #if !defined(_WIN32)

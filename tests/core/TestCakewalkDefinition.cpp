@@ -133,7 +133,8 @@ TEST(CakewalkDefinition, TextWithoutEntryLinesIsNoScript)
         {"[cubase parse file]\r[p2, 0, 0, 0] A\r[end]\r",
          noEntry + "; its lines end in a lone CR, which Cubase scripts do not use", ""},
         {"\t[p2, 1, 0, 0] indented with a tab\n[P2, 1, 0, 0] capital\n[p\n[px]\n", noEntry,
-         "1: entry line indented with a tab left out: only an entry line indented with spaces (or not at all) "
+         "1: entry line indented with a tab left out: only an entry line indented with spaces (or not at "
+         "all) "
          "is read\n"},
     };
     for (const auto& c : cases) {
@@ -362,8 +363,7 @@ TEST(CakewalkDefinition, FromAFile)
 
     const auto missing = ConvertToCakewalkDefinitionFile((dir / "none.txt").string(), "Synth", kStamp);
     EXPECT_EQ(missing.status, Status::CannotOpen);
-    EXPECT_EQ(missing.detail,
-              "cannot be read: No such file or directory");
+    EXPECT_EQ(missing.detail, "cannot be read: No such file or directory");
     const auto folder = ConvertToCakewalkDefinitionFile(dir.path().string(), "Synth", kStamp);
     EXPECT_EQ(folder.status, Status::CannotOpen);
     EXPECT_EQ(folder.detail, "cannot be read: Is a directory");

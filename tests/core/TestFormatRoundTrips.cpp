@@ -1,6 +1,6 @@
 // Every format Quorvix writes reads back with what it carries: each voice, drum-note name and controller name
-// survives a round trip through MIDNAM, REAPER bank files and instrument definitions, for the real files of the
-// shared corpus and for a fixture that uses every list an .ins file can hold.
+// survives a round trip through MIDNAM, REAPER bank files and instrument definitions, for the real files of
+// the shared corpus and for a fixture that uses every list an .ins file can hold.
 
 #include "MidnamSupport.h"
 #include "TestSupport.h"
@@ -9,9 +9,8 @@
 #include "formats/midnam/MidnamWriter.h"
 #include "formats/reaper/ReabankWriter.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <numeric>
 #include <set>
 
@@ -33,7 +32,8 @@ struct Carried
 
 void PrintTo(const Carried& carried, std::ostream* out)
 {
-    *out << carried.voices.size() << " voices, " << carried.drums.size() << " drum names, " << carried.controls.size()
+    *out << carried.voices.size() << " voices, " << carried.drums.size() << " drum names, "
+         << carried.controls.size()
          << " controller names; first voice: " << (carried.voices.empty() ? "-" : *carried.voices.begin());
 }
 
@@ -79,16 +79,18 @@ Carried carriedBy(const InstrumentSet& set, const Instrument& instrument, bool w
             const std::int32_t notes = patch.noteList >= 0 ? patch.noteList : instrument.noteList;
             if (withNotesAndControls && notes >= 0)
                 for (const NameEntry& note : set.noteLists[static_cast<std::size_t>(notes)].notes)
-                    carried.drums.insert(voice + " " + std::to_string(note.number) + " " + set.utf8(note.name));
+                    carried.drums.insert(voice + " " + std::to_string(note.number) + " " +
+                                         set.utf8(note.name));
         }
     }
     if (withNotesAndControls)
         for (const std::int32_t list : {instrument.controllers, instrument.rpns, instrument.nrpns})
             if (list >= 0)
                 for (const NameEntry& control : set.controlLists[static_cast<std::size_t>(list)].controls)
-                    carried.controls.insert(
-                        std::to_string(static_cast<int>(set.controlLists[static_cast<std::size_t>(list)].kind)) +
-                        " " + std::to_string(control.number) + " " + set.utf8(control.name));
+                    carried.controls.insert(std::to_string(static_cast<int>(
+                                                set.controlLists[static_cast<std::size_t>(list)].kind)) +
+                                            " " + std::to_string(control.number) + " " +
+                                            set.utf8(control.name));
     return carried;
 }
 
@@ -180,7 +182,8 @@ TEST(FormatRoundTrips, InsThroughMidnamAndReaperKeepsWhatEachCarries)
         }
     }
     if (test::midnamDtdMissing().empty()) {
-        EXPECT_EQ(test::midnamDtdErrors(std::vector<std::string>(documents.begin(), documents.begin() + 50)), "");
+        EXPECT_EQ(test::midnamDtdErrors(std::vector<std::string>(documents.begin(), documents.begin() + 50)),
+                  "");
     }
 }
 
@@ -212,7 +215,8 @@ TEST(FormatRoundTrips, EveryCorpusFileOfTheOtherFormatsBecomesAnInsWithEveryPatc
             const ReadResult back = throughIns(source.set);
             ASSERT_TRUE(back.ok()) << back.error->message;
             // Banks a definition cannot tell apart are numbered anew: every patch stays, with its name.
-            EXPECT_EQ(patchesOf(carriedBy(back.set, false), asIns), patchesOf(carriedBy(source.set, false), asIns));
+            EXPECT_EQ(patchesOf(carriedBy(back.set, false), asIns),
+                      patchesOf(carriedBy(source.set, false), asIns));
         }
     }
     EXPECT_GT(files, 400u);

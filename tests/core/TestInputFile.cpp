@@ -27,7 +27,8 @@ TEST(InputFile, TextIsReadWholeAndWhatIsNoTextIsRefused)
         {"plain text", "[p2, 0, 0, 0] A\n", "", false},
         {"empty", "", "", false},
         {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF.Patch Names\n", "", false},
-        {"NUL at the start", std::string("\0abc", 4), "holds a NUL byte (at byte 0), so it is no text file", true},
+        {"NUL at the start", std::string("\0abc", 4), "holds a NUL byte (at byte 0), so it is no text file",
+         true},
         {"NUL later", std::string("abc\0", 4), "holds a NUL byte (at byte 3), so it is no text file", true},
         {"UTF-16 little-endian", std::string("\xFF\xFE[\0p\0", 6),
          "is UTF-16 text (it starts with a byte-order mark); save it as UTF-8 or Windows-1252", true},
@@ -35,7 +36,11 @@ TEST(InputFile, TextIsReadWholeAndWhatIsNoTextIsRefused)
          "is UTF-16 text (it starts with a byte-order mark); save it as UTF-8 or Windows-1252", true},
         {"UTF-32", std::string("\xFF\xFE\0\0[\0\0\0", 8),
          "is UTF-32 text (it starts with a byte-order mark); save it as UTF-8 or Windows-1252", true},
-        {"UTF-16 without a mark", std::string("[\0p\0" "2\0,\0 \0" "0\0", 12),
+        {"UTF-16 without a mark",
+         std::string("[\0p\0"
+                     "2\0,\0 \0"
+                     "0\0",
+                     12),
          "looks like UTF-16 text without a byte-order mark; save it as UTF-8 or Windows-1252", true},
     };
     for (const auto& c : cases) {

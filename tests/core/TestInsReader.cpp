@@ -54,7 +54,10 @@ struct VoiceCase
 };
 
 // Keeps the test names readable in listings (gtest would print the parameter's bytes).
-[[maybe_unused]] void PrintTo(const VoiceCase& c, std::ostream* out) { *out << c.what; }
+[[maybe_unused]] void PrintTo(const VoiceCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
 
 class InsReaderVoices : public testing::TestWithParam<VoiceCase>
 {};
@@ -110,10 +113,11 @@ INSTANTIATE_TEST_SUITE_P(
         VoiceCase{"built-in 0..127", kDefs + "Patch[5]=0..127\n", builtinVoices(5, 0), ""},
         VoiceCase{"empty placeholder list under a built-in name",
                   kPatch + "[1..128]\n" + kDefs + "Patch[0]=1..128\n", builtinVoices(0, 1), ""},
-        VoiceCase{"duplicate numbers: the last wins, programs ascending",
-                  kPatch + "[A]\n9=nine\n3=three\n9=NINE\n0=zero\n" + kDefs + "Patch[1]=A\n",
-                  "1:0:zero|1:3:three|1:9:NINE",
-                  "5: number 9 of patch list \"A\" is given again (first at line 3); the later name is used\n"},
+        VoiceCase{
+            "duplicate numbers: the last wins, programs ascending",
+            kPatch + "[A]\n9=nine\n3=three\n9=NINE\n0=zero\n" + kDefs + "Patch[1]=A\n",
+            "1:0:zero|1:3:three|1:9:NINE",
+            "5: number 9 of patch list \"A\" is given again (first at line 3); the later name is used\n"},
         VoiceCase{"Patch lines in file order, a repeated bank keeps its first place with the last list",
                   kPatch + "[A]\n0=a\n[B]\n0=b\n[C]\n0=c\n" + kDefs +
                       "Patch[256]=A\nPatch[1]=B\nPatch[256]=C\nPatch[0008]=A\n",
@@ -247,10 +251,11 @@ TEST(InsReader, SeveralDefinitionsInFileOrderWithTheirOwnMethods)
     EXPECT_EQ(definitionNames(file), "Synth One|Synth Two");
     EXPECT_EQ(voiceText(file, 0), "256:0:Piano 1|256:1:Piano 2b|0:36:Kick A|0:38:Snare B");
     EXPECT_EQ(voiceText(file, 1), "");
-    EXPECT_EQ(warningText(file),
-              "11: number 1 of patch list \"Bank A\" is given again (first at line 9); the later name is used\n"
-              "34: patch list \"Missing\" of Patch[128] is not defined\n"
-              "35: unknown key \"FooBar\" ignored\n");
+    EXPECT_EQ(
+        warningText(file),
+        "11: number 1 of patch list \"Bank A\" is given again (first at line 9); the later name is used\n"
+        "34: patch list \"Missing\" of Patch[128] is not defined\n"
+        "35: unknown key \"FooBar\" ignored\n");
     EXPECT_EQ(file.voiceCount(2), 0u);
     EXPECT_TRUE(file.voices(2).empty());
     EXPECT_EQ(file.definitionName(2), "");
@@ -319,7 +324,8 @@ TEST(InsReader, MergedListsAreSharedAndAChainOfThousandsDoesNotRecurse)
     for (int i = 0; i < 50; ++i)
         text += "[I" + std::to_string(i) + "]\nPatch[0]=L" + std::to_string(depth) + "\n";
     InsFile file;
-    // On a small stack, as Windows gives its main thread: a reader that recursed along the chain would overflow.
+    // On a small stack, as Windows gives its main thread: a reader that recursed along the chain would
+    // overflow.
     bool parsed = false;
     test::onSmallStack([&] { parsed = file.parse(text); });
     ASSERT_TRUE(parsed);

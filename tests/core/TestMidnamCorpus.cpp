@@ -92,7 +92,8 @@ std::size_t countPatches(const std::string& bytes)
         count += programs.size();
     }
     // A device without a name set: each of its own lists is read as one bank.
-    for (const pugi::xpath_node& found : document.select_nodes("/MIDINameDocument/MasterDeviceNames[not(ChannelNameSet)]/PatchNameList")) {
+    for (const pugi::xpath_node& found :
+         document.select_nodes("/MIDINameDocument/MasterDeviceNames[not(ChannelNameSet)]/PatchNameList")) {
         std::set<std::tuple<int, int, int>> programs;
         for (const pugi::xml_node patch : found.node().children("Patch")) {
             const pugi::xml_node own = patch.child("PatchMIDICommands");

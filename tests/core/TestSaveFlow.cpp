@@ -5,9 +5,8 @@
 #include "app/ConverterDialog.h"
 #include "app/Messages.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 
 using namespace quorvix;
 using quorvix::test::readFile;
@@ -102,9 +101,9 @@ TEST(SaveFlow, SaveScriptProposesTheCleanedNameAndWritesCrLf)
     for (const auto& line : w.dialog.lines())
         expected += line + "\r\n";
     EXPECT_EQ(readFile(target), expected) << "the lines stay in the window after saving";
-    EXPECT_EQ(w.dialog.fieldText(Field::SavedScript), target.string().size() > 55
-                                                         ? "..." + target.string().substr(target.string().size() - 52)
-                                                         : target.string());
+    EXPECT_EQ(w.dialog.fieldText(Field::SavedScript),
+              target.string().size() > 55 ? "..." + target.string().substr(target.string().size() - 52)
+                                          : target.string());
     EXPECT_FALSE(w.dialog.fieldText(Field::DefinitionFile).empty()) << "1001 and 1002 keep their texts";
     EXPECT_EQ(w.dialog.fieldText(Field::Instrument), "Synth-X 1.2 (Bank A)");
 }
@@ -212,10 +211,10 @@ TEST(SaveFlow, ConvertToDefinitionFailuresResetAndKeepTheLines)
     w.host.nameAnswers.push_back("Synth");
     w.host.events.clear();
     w.dialog.ConvertToCakewalkDefinition();
-    EXPECT_EQ(w.host.messages(),
-              (std::vector<std::string>{std::string(messages::kNoWindowsScript) + "\n\n" + (w.dir / "long.txt").string() +
-                                            ": line 8 is longer than 256 characters",
-                                        messages::kConvertFailed}));
+    EXPECT_EQ(w.host.messages(), (std::vector<std::string>{std::string(messages::kNoWindowsScript) + "\n\n" +
+                                                               (w.dir / "long.txt").string() +
+                                                               ": line 8 is longer than 256 characters",
+                                                           messages::kConvertFailed}));
     EXPECT_EQ(w.host.events[1].buttons, "") << "the first message comes before the buttons reset";
     EXPECT_EQ(w.host.events[2].buttons, "1000 1020");
     EXPECT_EQ(w.dialog.lines().GetSize(), linesBefore) << "a failed conversion leaves the lines as they were";

@@ -268,9 +268,9 @@ TEST(StreamedConversion, EveryVoiceLandsInTheGroupTheGroupScanFindsForIt)
 {
     // Random lists over every bank range the groups name, programs inside and outside 0..127, and voices
     // marked written before: placing each voice once must give what scanning the list per group gives.
-    const std::vector<std::int32_t> banks = {16256, 16128, 15360, 0,    1,    101,   102,   104, 105, 127,
-                                             128,   1024,  1026,  1027, 1056, 1062,  8192,  15488, 15497, 15498,
-                                             16383, 16384, 20000, -1,   -300, 5000,  16255};
+    const std::vector<std::int32_t> banks = {16256, 16128, 15360, 0,     1,     101,  102,  104,  105,
+                                             127,   128,   1024,  1026,  1027,  1056, 1062, 8192, 15488,
+                                             15497, 15498, 16383, 16384, 20000, -1,   -300, 5000, 16255};
     std::uint64_t state = 12345;
     const auto next = [&](std::uint64_t bound) {
         state = state * 6364136223846793005u + 1442695040888963407u;
@@ -281,7 +281,8 @@ TEST(StreamedConversion, EveryVoiceLandsInTheGroupTheGroupScanFindsForIt)
         const int count = next(60);
         for (int i = 0; i < count; ++i)
             voices.push_back(test::makeVoice(banks[static_cast<std::size_t>(next(banks.size()))],
-                                             next(10) == 0 ? next(300) - 100 : next(128), "V" + std::to_string(i)));
+                                             next(10) == 0 ? next(300) - 100 : next(128),
+                                             "V" + std::to_string(i)));
         std::vector<std::uint8_t> taken(voices.size(), 0);
         for (auto& flag : taken)
             flag = next(10) == 0 ? 1 : 0;
@@ -290,8 +291,8 @@ TEST(StreamedConversion, EveryVoiceLandsInTheGroupTheGroupScanFindsForIt)
 
         std::int32_t cursor = 3;
         TextLines lines;
-        ConvertToCubaseScript(voices.data(), static_cast<std::int32_t>(voices.size()), taken.data(), cursor, "S",
-                              kStamp, lines);
+        ConvertToCubaseScript(voices.data(), static_cast<std::int32_t>(voices.size()), taken.data(), cursor,
+                              "S", kStamp, lines);
         const std::vector<std::string> body(lines.begin() + 12, lines.end());
         ASSERT_EQ(body, expected) << "round " << round;
         ASSERT_EQ(taken, scannedTaken) << "round " << round;

@@ -14,7 +14,8 @@ TEST(TextLines, AppendsFromEmptyThroughTheDocumentedCapacities)
         if (capacities.empty() || capacities.back() != lines.GetCapacity())
             capacities.push_back(lines.GetCapacity());
     }
-    const std::vector<int> expected{1, 5, 9, 13, 17, 21, 25, 29, 33, 37, 41, 46, 51, 57, 64, 72, 81, 91, 102, 114, 128};
+    const std::vector<int> expected{1,  5,  9,  13, 17, 21, 25, 29,  33,  37, 41,
+                                    46, 51, 57, 64, 72, 81, 91, 102, 114, 128};
     EXPECT_EQ(capacities, expected);
     for (int i = 0; i < 120; ++i)
         EXPECT_EQ(lines[i], "line " + std::to_string(i));

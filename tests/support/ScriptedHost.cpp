@@ -23,8 +23,8 @@ std::string ScriptedHost::buttons() const
     if (window == nullptr)
         return {};
     std::string pattern;
-    for (Button button : {Button::LoadDefinition, Button::ConvertToScript, Button::SaveScript, Button::LoadScript,
-                          Button::ConvertToDefinition, Button::SaveDefinition}) {
+    for (Button button : {Button::LoadDefinition, Button::ConvertToScript, Button::SaveScript,
+                          Button::LoadScript, Button::ConvertToDefinition, Button::SaveDefinition}) {
         if (window->isEnabled(button)) {
             if (!pattern.empty())
                 pattern += ' ';
@@ -73,10 +73,16 @@ std::optional<SaveChoice> ScriptedHost::saveFile(const FileDialogRequest& reques
 
 void ScriptedHost::message(std::string_view text, MessageOwner owner, bool taskModal)
 {
-    log(owner == MessageOwner::SelectionDialog ? "selection-message" : taskModal ? "taskmodal" : "message", text);
+    log(owner == MessageOwner::SelectionDialog ? "selection-message"
+        : taskModal                            ? "taskmodal"
+                                               : "message",
+        text);
 }
 
-void ScriptedHost::error(std::string_view text) { log("error", text); }
+void ScriptedHost::error(std::string_view text)
+{
+    log("error", text);
+}
 
 bool ScriptedHost::askYesNo(std::string_view text)
 {
@@ -105,6 +111,9 @@ bool ScriptedHost::runInstrumentName(InstrumentNameDialog& dialog)
     }
 }
 
-void ScriptedHost::runInfo() { log("info", {}); }
+void ScriptedHost::runInfo()
+{
+    log("info", {});
+}
 
 } // namespace quorvix::test

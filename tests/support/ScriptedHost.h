@@ -19,7 +19,8 @@ class ScriptedHost : public DialogHost
 public:
     struct Event
     {
-        std::string kind; ///< message, taskmodal, selection-message, error, ask, open, save, select, name, info
+        std::string
+            kind; ///< message, taskmodal, selection-message, error, ask, open, save, select, name, info
         std::string text; ///< a box's text, a dialog's filter or proposed name
         std::string buttons;
     };

@@ -1,16 +1,15 @@
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <random>
 #include <sstream>
-#include <thread>
 #include <stdexcept>
+#include <thread>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -34,7 +33,10 @@ ZT_cwbankvoice makeVoice(std::int32_t bank, std::int32_t program, std::string_vi
     return voice;
 }
 
-fs::path dataDir() { return QUORVIX_TEST_DATA_DIR; }
+fs::path dataDir()
+{
+    return QUORVIX_TEST_DATA_DIR;
+}
 
 std::optional<fs::path> corpusDir()
 {
@@ -45,7 +47,10 @@ std::optional<fs::path> corpusDir()
     return std::nullopt;
 }
 
-fs::path convertExe() { return QUORVIX_CONVERT_EXE; }
+fs::path convertExe()
+{
+    return QUORVIX_CONVERT_EXE;
+}
 
 std::string readFile(const fs::path& path)
 {
@@ -99,8 +104,8 @@ TempDir::~TempDir()
 {
     std::error_code ec;
     // Restore write permission on anything a test locked, so that removal succeeds.
-    for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(m_path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
@@ -109,8 +114,9 @@ TempDir::~TempDir()
 }
 
 #if !defined(_WIN32)
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args, const fs::path& workingDir,
-                     const std::vector<std::string>& environment, const std::function<void()>& inChild)
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const fs::path& workingDir, const std::vector<std::string>& environment,
+                     const std::function<void()>& inChild)
 {
     // Output goes to temporary files, so that a large output can never block the child.
     TempDir io;
@@ -187,15 +193,17 @@ HANDLE inheritableFile(const fs::path& path, DWORD access, DWORD disposition)
 
 } // namespace
 
-RunResult runProgram(const std::string& program, const std::vector<std::string>& args, const fs::path& workingDir,
-                     const std::vector<std::string>& environment, const std::function<void()>& inChild)
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const fs::path& workingDir, const std::vector<std::string>& environment,
+                     const std::function<void()>& inChild)
 {
     if (inChild)
         throw std::runtime_error("runProgram: code to run in the child needs a POSIX system");
     TempDir io;
     const auto outPath = io / "stdout";
     const auto errPath = io / "stderr";
-    std::wstring commandLine = quotedArgument(fs::path(std::u8string(program.begin(), program.end())).wstring());
+    std::wstring commandLine =
+        quotedArgument(fs::path(std::u8string(program.begin(), program.end())).wstring());
     for (const auto& arg : args)
         commandLine += L" " + quotedArgument(fs::path(std::u8string(arg.begin(), arg.end())).wstring());
 
@@ -211,8 +219,9 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     wchar_t* current = GetEnvironmentStringsW();
     for (const wchar_t* entry = current; *entry != L'\0'; entry += wcslen(entry) + 1) {
         const std::wstring text(entry);
-        if (std::none_of(names.begin(), names.end(),
-                         [&](const std::wstring& name) { return _wcsnicmp(text.c_str(), name.c_str(), name.size()) == 0; }))
+        if (std::none_of(names.begin(), names.end(), [&](const std::wstring& name) {
+                return _wcsnicmp(text.c_str(), name.c_str(), name.size()) == 0;
+            }))
             block += text + L'\0';
     }
     FreeEnvironmentStringsW(current);
@@ -228,9 +237,9 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_UNICODE_ENVIRONMENT, block.data(),
-                                        workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &process);
+    const BOOL started =
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                       block.data(), workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &process);
     CloseHandle(in);
     CloseHandle(out);
     CloseHandle(err);

@@ -65,12 +65,13 @@ struct RunResult
     std::string err;
 };
 
-/// Runs a program (a path, or a name looked up in PATH) with the arguments (no shell), optionally in a working
-/// folder and with extra environment entries ("NAME=value"); stdin is empty. `inChild` runs in the child just
-/// before the program starts (after its output is redirected), to drop privileges or set limits; it must only
-/// make system calls. Status 127 when the program cannot be started.
+/// Runs a program (a path, or a name looked up in PATH) with the arguments (no shell), optionally in a
+/// working folder and with extra environment entries ("NAME=value"); stdin is empty. `inChild` runs in the
+/// child just before the program starts (after its output is redirected), to drop privileges or set limits;
+/// it must only make system calls. Status 127 when the program cannot be started.
 RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::filesystem::path& workingDir = {}, const std::vector<std::string>& environment = {},
+                     const std::filesystem::path& workingDir = {},
+                     const std::vector<std::string>& environment = {},
                      const std::function<void()>& inChild = {});
 
 /// runProgram for quorvix-convert.

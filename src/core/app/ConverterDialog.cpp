@@ -18,8 +18,9 @@ namespace quorvix {
 
 namespace {
 
-constexpr std::array<Button, 6> kButtons{Button::LoadDefinition, Button::ConvertToScript, Button::SaveScript,
-                                         Button::LoadScript, Button::ConvertToDefinition, Button::SaveDefinition};
+constexpr std::array<Button, 6> kButtons{Button::LoadDefinition,      Button::ConvertToScript,
+                                         Button::SaveScript,          Button::LoadScript,
+                                         Button::ConvertToDefinition, Button::SaveDefinition};
 constexpr std::array<Field, 5> kFields{Field::DefinitionFile, Field::Instrument, Field::SavedScript,
                                        Field::LoadedScript, Field::SavedDefinition};
 
@@ -76,7 +77,10 @@ ConverterDialog::~ConverterDialog()
         m_zt.Free(m_library);
 }
 
-void ConverterDialog::OnInitDialog() { ResetButtons(); }
+void ConverterDialog::OnInitDialog()
+{
+    ResetButtons();
+}
 
 void ConverterDialog::ResetButtons()
 {
@@ -88,9 +92,15 @@ void ConverterDialog::ResetButtons()
     enable(Button::SaveDefinition, false);
 }
 
-bool ConverterDialog::isEnabled(Button button) const { return m_enabled[buttonSlot(button)]; }
+bool ConverterDialog::isEnabled(Button button) const
+{
+    return m_enabled[buttonSlot(button)];
+}
 
-const std::string& ConverterDialog::fieldText(Field field) const { return m_fields[fieldSlot(field)]; }
+const std::string& ConverterDialog::fieldText(Field field) const
+{
+    return m_fields[fieldSlot(field)];
+}
 
 void ConverterDialog::enable(Button button, bool on)
 {
@@ -297,7 +307,10 @@ void ConverterDialog::SaveLines(SaveKind kind)
     }
 }
 
-void ConverterDialog::ShowInfo() { m_host.runInfo(); }
+void ConverterDialog::ShowInfo()
+{
+    m_host.runInfo();
+}
 
 void ConverterDialog::LoadCubaseScript()
 {
@@ -367,8 +380,8 @@ void ConverterDialog::ConvertToCakewalkDefinition()
                                       : withReason(messages::kConvertFailed, m_scriptPath, script.error));
         return;
     }
-    DefinitionConversion result =
-        quorvix::ConvertToCakewalkDefinition(script.bytes, nameDialog.m_enteredName, localTimeStamp(m_clock()));
+    DefinitionConversion result = quorvix::ConvertToCakewalkDefinition(script.bytes, nameDialog.m_enteredName,
+                                                                       localTimeStamp(m_clock()));
     if (result.status != DefinitionConversion::Status::Ok) {
         const bool noScript = result.status == DefinitionConversion::Status::LineTooLong ||
                               result.status == DefinitionConversion::Status::NoEntries;
@@ -383,10 +396,11 @@ void ConverterDialog::ConvertToCakewalkDefinition()
 
     std::string converted = messages::kDefinitionConverted;
     if (result.entriesNotReadBack > 0)
-        converted += "\n\n" + std::to_string(result.entriesNotReadBack) +
-                     (result.entriesNotReadBack == 1 ? " entry" : " entries") +
-                     " of the script will not read back from this definition (a bank or program out of range, "
-                     "a bank number written twice, or a program named twice in one bank).";
+        converted +=
+            "\n\n" + std::to_string(result.entriesNotReadBack) +
+            (result.entriesNotReadBack == 1 ? " entry" : " entries") +
+            " of the script will not read back from this definition (a bank or program out of range, "
+            "a bank number written twice, or a program named twice in one bank).";
     m_host.message(converted);
     enable(Button::SaveDefinition, true);
 }

@@ -17,21 +17,21 @@ namespace quorvix {
 /// Command buttons of the main window, by control id.
 enum class Button : int
 {
-    LoadDefinition = 1000,  ///< "Load Cakewalk Instrumentdefinition"
-    ConvertToScript = 1006, ///< "Convert to Cubase Patchname Script"
-    SaveScript = 1009,      ///< "Save Script"
-    LoadScript = 1020,      ///< "Load Cubase Patchname Script"
+    LoadDefinition = 1000,      ///< "Load Cakewalk Instrumentdefinition"
+    ConvertToScript = 1006,     ///< "Convert to Cubase Patchname Script"
+    SaveScript = 1009,          ///< "Save Script"
+    LoadScript = 1020,          ///< "Load Cubase Patchname Script"
     ConvertToDefinition = 1024, ///< "Convert to Cakewalk Instrumentdefinition"
-    SaveDefinition = 1027,  ///< "Save Insfile"
+    SaveDefinition = 1027,      ///< "Save Insfile"
 };
 
 /// Read-only fields of the main window, by control id.
 enum class Field : int
 {
-    DefinitionFile = 1001, ///< the loaded .ins file
-    Instrument = 1002,     ///< the chosen instrument
-    SavedScript = 1008,    ///< the saved script file
-    LoadedScript = 1023,   ///< the loaded script file
+    DefinitionFile = 1001,  ///< the loaded .ins file
+    Instrument = 1002,      ///< the chosen instrument
+    SavedScript = 1008,     ///< the saved script file
+    LoadedScript = 1023,    ///< the loaded script file
     SavedDefinition = 1026, ///< the saved .ins file
 };
 

@@ -4,7 +4,6 @@
 #include "app/Messages.h"
 #include "legacy/RecordText.h"
 
-
 namespace quorvix {
 
 MidiLibrary& MidiLibrary::standard()
@@ -15,10 +14,12 @@ MidiLibrary& MidiLibrary::standard()
 
 SelectDefinitionDialog::SelectDefinitionDialog(DialogHost& host, MidiLibrary& library)
     : m_host(host), m_zt(library)
-{
-}
+{}
 
-SelectDefinitionDialog::~SelectDefinitionDialog() { releaseDefinitions(); }
+SelectDefinitionDialog::~SelectDefinitionDialog()
+{
+    releaseDefinitions();
+}
 
 std::vector<std::string> SelectDefinitionDialog::OnInitDialog()
 {

@@ -4,10 +4,10 @@
 #include "base/Platform.h"
 
 #include <algorithm>
-#include <optional>
-#include <vector>
 #include <cerrno>
+#include <optional>
 #include <system_error>
+#include <vector>
 
 namespace quorvix {
 

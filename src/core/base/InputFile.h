@@ -18,8 +18,10 @@ inline constexpr const char* kMaxInputSizeText = "1 GiB";
 struct InputFile
 {
     std::string bytes;
-    std::string error; ///< empty on success; otherwise a reason such as "cannot be read: No such file or directory"
-    bool notText = false; ///< the error is about the content: a NUL byte or a UTF-16 or UTF-32 byte-order mark
+    std::string
+        error; ///< empty on success; otherwise a reason such as "cannot be read: No such file or directory"
+    bool notText =
+        false; ///< the error is about the content: a NUL byte or a UTF-16 or UTF-32 byte-order mark
 
     bool ok() const { return error.empty(); }
 };

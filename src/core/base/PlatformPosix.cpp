@@ -48,7 +48,8 @@ void cleanUpAndRaise(int signal)
 
 int openForReading(const std::string& path, std::error_code& error, bool nonBlocking)
 {
-    const int fd = openRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (nonBlocking ? O_NONBLOCK : 0));
+    const int fd =
+        openRetrying(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | (nonBlocking ? O_NONBLOCK : 0));
     if (fd < 0)
         error = lastError();
     return fd;

@@ -26,7 +26,8 @@ void TextLines::growTo(std::size_t size)
     }
     // The automatic step is an eighth of the current size, at least 4. It is deliberately not capped, so
     // that appending stays amortised linear for millions of lines.
-    std::size_t step = m_growBy > 0 ? static_cast<std::size_t>(m_growBy) : std::max<std::size_t>(m_lines.size() / 8, 4);
+    std::size_t step =
+        m_growBy > 0 ? static_cast<std::size_t>(m_growBy) : std::max<std::size_t>(m_lines.size() / 8, 4);
     m_lines.reserve(std::max(m_lines.capacity() + step, size));
 }
 

@@ -27,7 +27,8 @@ public:
         return ZT_CWInsGetDefs(file, defs, count);
     }
     virtual std::uint32_t CWInsSetDef(MIDIFile* file, int index) { return ZT_CWInsSetDef(file, index); }
-    virtual std::uint32_t CWInsGetBankVoiceList(MIDIFile* file, char* text, ZT_cwbankvoice** voices, long* count)
+    virtual std::uint32_t CWInsGetBankVoiceList(MIDIFile* file, char* text, ZT_cwbankvoice** voices,
+                                                long* count)
     {
         return ZT_CWInsGetBankVoiceList(file, text, voices, count);
     }

@@ -59,7 +59,7 @@ inline constexpr std::int32_t kNoList = -1;
 struct Patch
 {
     TextRef name;
-    std::uint8_t program = 0;       ///< 0..127
+    std::uint8_t program = 0;        ///< 0..127
     std::int32_t noteList = kNoList; ///< the note names this patch uses (index into noteLists)
 };
 
@@ -119,8 +119,8 @@ struct Instrument
     TextRef name;
     std::int32_t device = -1; ///< index into devices; -1 when the source names none
     BankSelectMethod method = BankSelectMethod::Normal;
-    std::vector<Bank> banks; ///< in the source's order
-    std::int32_t noteList = kNoList; ///< the note names of every patch that names none of its own
+    std::vector<Bank> banks;            ///< in the source's order
+    std::int32_t noteList = kNoList;    ///< the note names of every patch that names none of its own
     std::int32_t controllers = kNoList; ///< index into controlLists (Controller and Controller14 names)
     std::int32_t rpns = kNoList;        ///< index into controlLists (Rpn names)
     std::int32_t nrpns = kNoList;       ///< index into controlLists (Nrpn names)

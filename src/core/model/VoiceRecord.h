@@ -19,9 +19,9 @@ struct ZT_cwdef
 /// One voice (named program) of the chosen definition.
 struct ZT_cwbankvoice
 {
-    char reserved[64];  ///< unused; zero
-    std::int32_t bank;  ///< bank select MSB * 128 + LSB
-    char name[64];      ///< voice name as read (bytes), NUL-terminated, cut to fit
+    char reserved[64];    ///< unused; zero
+    std::int32_t bank;    ///< bank select MSB * 128 + LSB
+    char name[64];        ///< voice name as read (bytes), NUL-terminated, cut to fit
     std::int32_t program; ///< program number counted from 0
 };
 

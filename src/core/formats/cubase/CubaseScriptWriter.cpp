@@ -70,7 +70,8 @@ void writeHeader(Lines& out, std::string_view instrumentName, const TimeStamp& s
 }
 
 constexpr std::array<ScriptSection, 5> kSections = {ScriptSection::DrumKits, ScriptSection::Xg,
-                                                     ScriptSection::Panel, ScriptSection::Gm2, ScriptSection::Other};
+                                                    ScriptSection::Panel, ScriptSection::Gm2,
+                                                    ScriptSection::Other};
 
 /// The groups of each section (indexes into ScriptGroups(), in table order): all of them, and for each MIDI
 /// program those whose program range holds it, so that placing a voice looks at one or two groups.
@@ -90,7 +91,8 @@ const std::array<SectionGroups, 5>& sectionGroups()
             section.all.push_back(static_cast<std::uint8_t>(g));
             for (std::int32_t program = 0; program < 128; ++program)
                 if (groups[g].programLow <= program && program <= groups[g].programHigh)
-                    section.byProgram[static_cast<std::size_t>(program)].push_back(static_cast<std::uint8_t>(g));
+                    section.byProgram[static_cast<std::size_t>(program)].push_back(
+                        static_cast<std::uint8_t>(g));
         }
         return made;
     }();
@@ -117,7 +119,8 @@ std::array<bool, 5> placeVoices(std::span<const ScriptVoice> voices, std::vector
                 continue;
             const ScriptVoice& voice = voices[i];
             const bool midiProgram = voice.program >= 0 && voice.program < 128;
-            for (const std::uint8_t g : midiProgram ? own.byProgram[static_cast<std::size_t>(voice.program)] : own.all) {
+            for (const std::uint8_t g :
+                 midiProgram ? own.byProgram[static_cast<std::size_t>(voice.program)] : own.all) {
                 const ScriptGroup& group = groups[g];
                 if (group.bankLow <= voice.bank && voice.bank <= group.bankHigh &&
                     group.programLow <= voice.program && voice.program <= group.programHigh) {

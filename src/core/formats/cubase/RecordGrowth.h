@@ -11,8 +11,9 @@ namespace quorvix {
 inline std::int32_t grownCapacity(std::int32_t capacity, std::int32_t growthStep)
 {
     const std::int32_t step = std::max(growthStep, capacity / 8);
-    return capacity > std::numeric_limits<std::int32_t>::max() - step ? std::numeric_limits<std::int32_t>::max()
-                                                                       : capacity + step;
+    return capacity > std::numeric_limits<std::int32_t>::max() - step
+               ? std::numeric_limits<std::int32_t>::max()
+               : capacity + step;
 }
 
 } // namespace quorvix

@@ -1,7 +1,6 @@
 #include "formats/cubase/ScriptReader.h"
 
 #include "base/Text.h"
-
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 #include "formats/cubase/ScriptEntry.h"
 
@@ -33,8 +32,8 @@ void forEachLine(std::string_view text, Handle&& handle)
     std::size_t pos = 0;
     while (pos < text.size()) {
         const void* found = std::memchr(text.data() + pos, '\n', text.size() - pos);
-        const std::size_t end = found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
-                                      : text.size();
+        const std::size_t end =
+            found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : text.size();
         std::string_view line = text.substr(pos, end - pos);
         if (found && !line.empty() && line.back() == '\r')
             line.remove_suffix(1);
@@ -103,8 +102,8 @@ ReadResult readCubaseScript(std::string bytes, std::string_view fileStem)
     std::string_view manufacturer;
     std::vector<PendingBank> banks;
     std::map<std::pair<std::int32_t, std::int32_t>, std::size_t> bankBySelect;
-    std::vector<TextRef> headings;             ///< every heading line, in order
-    std::vector<std::int32_t> headingBanks;    ///< per heading: the one bank under it, -2 for several
+    std::vector<TextRef> headings;                  ///< every heading line, in order
+    std::vector<std::int32_t> headingBanks;         ///< per heading: the one bank under it, -2 for several
     std::vector<std::int32_t> openHeadings(10, -1); ///< the open heading of each level
     std::size_t entries = 0;
     bool sawTabEntry = false;
@@ -161,9 +160,12 @@ ReadResult readCubaseScript(std::string bytes, std::string_view fileStem)
             lsb = bank % 128;
         }
         if (program > 127 || msb > 127 || lsb > 127) {
-            warnings.warn(number, "entry " + std::string(fields.name.empty() ? "without a name" : "\"" + std::string(fields.name) + "\"") +
-                                      " left out: program " + std::to_string(program) + ", " + bankText(msb, lsb) +
-                                      " cannot be sent (programs and bank selects go from 0 to 127)");
+            warnings.warn(number,
+                          "entry " +
+                              std::string(fields.name.empty() ? "without a name"
+                                                              : "\"" + std::string(fields.name) + "\"") +
+                              " left out: program " + std::to_string(program) + ", " + bankText(msb, lsb) +
+                              " cannot be sent (programs and bank selects go from 0 to 127)");
             return;
         }
         ++entries;
@@ -185,9 +187,12 @@ ReadResult readCubaseScript(std::string bytes, std::string_view fileStem)
             bank.heading = -2;
         if (heading >= 0) {
             std::int32_t& under = headingBanks[static_cast<std::size_t>(heading)];
-            under = under == -1 || under == static_cast<std::int32_t>(bankIndex) ? static_cast<std::int32_t>(bankIndex) : -2;
+            under = under == -1 || under == static_cast<std::int32_t>(bankIndex)
+                        ? static_cast<std::int32_t>(bankIndex)
+                        : -2;
         }
-        bank.patches.push_back(PendingPatch{static_cast<std::uint8_t>(program), set.refer(fields.name), number});
+        bank.patches.push_back(
+            PendingPatch{static_cast<std::uint8_t>(program), set.refer(fields.name), number});
     });
 
     if (entries == 0) {
@@ -218,8 +223,9 @@ ReadResult readCubaseScript(std::string bytes, std::string_view fileStem)
             if (i + 1 < pending.patches.size() && pending.patches[i + 1].program == patch.program) {
                 warnings.warn(pending.patches[i + 1].line,
                               "program " + std::to_string(patch.program) + " of bank " +
-                                  bankText(pending.select.msb, pending.select.lsb) + " is named again (first at line " +
-                                  std::to_string(patch.line) + "); the later name is used");
+                                  bankText(pending.select.msb, pending.select.lsb) +
+                                  " is named again (first at line " + std::to_string(patch.line) +
+                                  "); the later name is used");
                 continue;
             }
             list.patches.push_back(Patch{patch.name, patch.program, kNoList});
@@ -227,7 +233,8 @@ ReadResult readCubaseScript(std::string bytes, std::string_view fileStem)
         Bank bank;
         bank.select = pending.select;
         bank.number = bankNumberOf(bank.select);
-        if (pending.heading >= 0 && headingBanks[static_cast<std::size_t>(pending.heading)] == static_cast<std::int32_t>(b))
+        if (pending.heading >= 0 &&
+            headingBanks[static_cast<std::size_t>(pending.heading)] == static_cast<std::int32_t>(b))
             bank.name = headings[static_cast<std::size_t>(pending.heading)];
         list.name = bank.name;
         bank.patchList = static_cast<std::int32_t>(set.patchLists.size());

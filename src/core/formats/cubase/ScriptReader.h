@@ -17,8 +17,9 @@ bool looksLikeCubaseScript(std::string_view text);
 /// Reads a script into one instrument, named after its "[device name]" (else `fileStem`), with the
 /// "[device manufacturer]" as its device's manufacturer.
 /// - Entry lines are read as the Cakewalk conversion reads them (lines end at LF or CR LF; a line indented
-///   with a tab is no entry line); "[pN, program, msb, lsb] name" selects its bank with CC0 = msb and CC32 = lsb,
-///   and a negative msb or lsb (-1) is not sent; with two numbers the second is the bank number MSB * 128 + LSB.
+///   with a tab is no entry line); "[pN, program, msb, lsb] name" selects its bank with CC0 = msb and CC32 =
+///   lsb, and a negative msb or lsb (-1) is not sent; with two numbers the second is the bank number MSB *
+///   128 + LSB.
 /// - Banks in the order they first appear, programs ascending; a program named twice in one bank keeps its
 ///   later name. A bank is named after the group heading ("[g1]", "[g2]") its entries stand under, when
 ///   they all stand under one heading that holds no other bank.

@@ -38,7 +38,8 @@ std::uint32_t numberOf(const NameEntry& entry)
     return entry.number;
 }
 
-/// The entries of a list over those of its base: both ascending; an own entry replaces the base's of its number.
+/// The entries of a list over those of its base: both ascending; an own entry replaces the base's of its
+/// number.
 template <typename Entry>
 std::vector<Entry> mergeOver(std::span<const Entry> own, std::span<const Entry> base)
 {
@@ -92,8 +93,8 @@ private:
     std::string_view m_builtinNames;
     std::array<std::unordered_map<std::string_view, std::int32_t>, kListSectionCount> m_byName;
     std::vector<std::int32_t> m_modelIndex; ///< per raw list: its list in the set, once made
-    std::vector<std::int32_t> m_merged;     ///< per raw list with a base: its entries in m_mergedPatches/Names
-    std::vector<std::uint32_t> m_waiting;   ///< per raw list: the lists based on it yet to take its entries
+    std::vector<std::int32_t> m_merged;   ///< per raw list with a base: its entries in m_mergedPatches/Names
+    std::vector<std::uint32_t> m_waiting; ///< per raw list: the lists based on it yet to take its entries
     std::vector<std::vector<Patch>> m_mergedPatches;
     std::vector<std::vector<NameEntry>> m_mergedNames;
     std::array<std::vector<Patch>, 2> m_builtins;
@@ -150,7 +151,8 @@ std::int32_t ModelBuilder::findList(Section section, std::string_view name) cons
             return kBuiltin1To128;
         return kUndefined;
     }
-    if (name == "0..127" || name == "1..128" || name == "0..16383" || (section == kNoteNames && name == "Diatonic"))
+    if (name == "0..127" || name == "1..128" || name == "0..16383" ||
+        (section == kNoteNames && name == "Diatonic"))
         return kBuiltinOther;
     return kUndefined;
 }
@@ -221,8 +223,8 @@ std::span<const Patch> ModelBuilder::builtinPatches(std::int32_t code)
         for (std::uint32_t shown = 0; shown <= 128; ++shown) {
             const auto length = static_cast<std::uint32_t>(std::to_string(shown).size());
             if (shown >= which && shown - which < 128)
-                patches.push_back(
-                    Patch{TextRef{start + offset, length}, static_cast<std::uint8_t>(shown - which), kNoList});
+                patches.push_back(Patch{TextRef{start + offset, length},
+                                        static_cast<std::uint8_t>(shown - which), kNoList});
             offset += length;
         }
     }
@@ -241,11 +243,12 @@ std::span<const Patch> ModelBuilder::patchEntries(std::int32_t index)
             return list.patches;
         return m_mergedPatches[static_cast<std::size_t>(m_merged[static_cast<std::size_t>(at)])];
     };
-    // Each list of the chain is merged once, from the deepest base up; a chain may be thousands of lists long,
-    // so it is walked, not recursed. Cycles were broken when the bases were resolved.
+    // Each list of the chain is merged once, from the deepest base up; a chain may be thousands of lists
+    // long, so it is walked, not recursed. Cycles were broken when the bases were resolved.
     std::vector<std::int32_t> chain;
     for (std::int32_t at = index; at >= 0; at = m_raw.lists[static_cast<std::size_t>(at)].base) {
-        if (m_raw.lists[static_cast<std::size_t>(at)].base == kUndefined || m_merged[static_cast<std::size_t>(at)] >= 0)
+        if (m_raw.lists[static_cast<std::size_t>(at)].base == kUndefined ||
+            m_merged[static_cast<std::size_t>(at)] >= 0)
             break;
         chain.push_back(at);
     }
@@ -313,8 +316,9 @@ std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
         if (made == kNoList) {
             const std::span<const Patch> patches = builtinPatches(index);
             made = static_cast<std::int32_t>(m_set.patchLists.size());
-            m_set.patchLists.push_back(PatchList{m_set.refer(m_builtinNames.substr(index == kBuiltin0To127 ? 0 : 6, 6)),
-                                                 std::vector<Patch>(patches.begin(), patches.end())});
+            m_set.patchLists.push_back(
+                PatchList{m_set.refer(m_builtinNames.substr(index == kBuiltin0To127 ? 0 : 6, 6)),
+                          std::vector<Patch>(patches.begin(), patches.end())});
         }
         return made;
     }
@@ -333,7 +337,8 @@ std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
         model.patches = std::move(list.patches);
     } else {
         patchEntries(index);
-        model.patches = std::move(m_mergedPatches[static_cast<std::size_t>(m_merged[static_cast<std::size_t>(index)])]);
+        model.patches =
+            std::move(m_mergedPatches[static_cast<std::size_t>(m_merged[static_cast<std::size_t>(index)])]);
     }
     made = static_cast<std::int32_t>(m_set.patchLists.size());
     m_set.patchLists.push_back(std::move(model));
@@ -372,7 +377,8 @@ std::int32_t ModelBuilder::modelNameList(Section section, std::string_view ref)
     return made;
 }
 
-std::int32_t ModelBuilder::bankNumber(const RawInstrument& raw, std::uint32_t written, std::uint32_t line, bool warnHere)
+std::int32_t ModelBuilder::bankNumber(const RawInstrument& raw, std::uint32_t written, std::uint32_t line,
+                                      bool warnHere)
 {
     auto bank = static_cast<std::int32_t>(written);
     const std::string text = std::to_string(written);
@@ -381,7 +387,8 @@ std::int32_t ModelBuilder::bankNumber(const RawInstrument& raw, std::uint32_t wr
         if (bank <= 127)
             bank *= 128;
         else if (warnHere && bank % 128 != 0)
-            warn(line, "Patch[" + text + "] under BankSelMethod=1 is no bank select MSB; taken as bank " + text);
+            warn(line,
+                 "Patch[" + text + "] under BankSelMethod=1 is no bank select MSB; taken as bank " + text);
     } else if (raw.method == BankSelectMethod::LsbOnly && bank > 127 && warnHere) {
         warn(line, "Patch[" + text + "] under BankSelMethod=2 is no bank select LSB; taken as bank " + text);
     }

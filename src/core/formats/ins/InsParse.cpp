@@ -241,8 +241,8 @@ void LineParser::handleListLine(std::string_view line, std::uint32_t lineNumber)
     }
     const auto listTag = static_cast<std::uint32_t>(m_list) + 1;
     if (m_seenIn[number] == listTag) {
-        warn(lineNumber, "number " + std::to_string(number) + " of " + std::string(kListKinds[m_section]) + " " +
-                             quoted(list.name) + " is given again (first at line " +
+        warn(lineNumber, "number " + std::to_string(number) + " of " + std::string(kListKinds[m_section]) +
+                             " " + quoted(list.name) + " is given again (first at line " +
                              std::to_string(m_firstLine[number]) + "); the later name is used");
     } else {
         m_seenIn[number] = listTag;

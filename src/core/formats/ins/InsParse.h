@@ -29,7 +29,8 @@ enum Section : std::uint8_t
 };
 
 inline constexpr std::array<std::string_view, 6> kSectionLines = {
-    ".Patch Names", ".Note Names", ".Controller Names", ".RPN Names", ".NRPN Names", ".Instrument Definitions",
+    ".Patch Names", ".Note Names", ".Controller Names",
+    ".RPN Names",   ".NRPN Names", ".Instrument Definitions",
 };
 
 inline constexpr std::array<std::string_view, kListSectionCount> kListKinds = {
@@ -57,11 +58,11 @@ struct RawList
     std::string_view baseName;
     std::uint32_t baseLine = 0; ///< 0: no BasedOn
     Section section = kPatchNames;
-    bool live = false;             ///< false when a later list of the same name replaced it
+    bool live = false;              ///< false when a later list of the same name replaced it
     std::int32_t base = kUndefined; ///< resolved BasedOn
-    std::uint32_t baseUsers = 0;   ///< lists based on this one
-    std::vector<Patch> patches;    ///< a patch list's entries
-    std::vector<NameEntry> names;  ///< the entries of the other lists
+    std::uint32_t baseUsers = 0;    ///< lists based on this one
+    std::vector<Patch> patches;     ///< a patch list's entries
+    std::vector<NameEntry> names;   ///< the entries of the other lists
 };
 
 struct PatchLine

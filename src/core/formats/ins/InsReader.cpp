@@ -69,9 +69,10 @@ ReadResult readIns(std::string bytes)
     if (!raw.sawSection) {
         result.warnings = Diagnostics();
         result.set = InstrumentSet();
-        result.fail({}, "has none of the section lines (.Patch Names, .Note Names, .Controller Names, "
-                        ".RPN Names, .NRPN Names, .Instrument Definitions), so it is no instrument definition "
-                        "file");
+        result.fail({},
+                    "has none of the section lines (.Patch Names, .Note Names, .Controller Names, "
+                    ".RPN Names, .NRPN Names, .Instrument Definitions), so it is no instrument definition "
+                    "file");
         return result;
     }
     ins::buildInsModel(raw, result.set.text(builtin), result.set, result.warnings);
@@ -127,8 +128,9 @@ std::vector<InsVoice> InsFile::voices(std::size_t index) const
         return result;
     const Instrument& instrument = m_set.instruments[index];
     result.reserve(m_set.voiceCount(instrument));
-    m_set.forEachVoice(instrument,
-                       [&](const Voice& voice) { result.push_back(InsVoice{voice.bank, voice.program, voice.name}); });
+    m_set.forEachVoice(instrument, [&](const Voice& voice) {
+        result.push_back(InsVoice{voice.bank, voice.program, voice.name});
+    });
     return result;
 }
 

@@ -21,8 +21,10 @@ bool looksLikeIns(std::string_view text);
 
 /// Reads the bytes of an .ins file into instruments, one per definition, in file order:
 /// - banks: the Patch[b] lines in file order (a bank given twice: the later list at the earlier place;
-///   Patch[*] stands for bank 0 when no line names bank 0); under BankSelMethod=1 a bank of 0..127 is the MSB;
-/// - each bank's patch list with its BasedOn lists applied, programs ascending (a repeated number: the later);
+///   Patch[*] stands for bank 0 when no line names bank 0); under BankSelMethod=1 a bank of 0..127 is the
+///   MSB;
+/// - each bank's patch list with its BasedOn lists applied, programs ascending (a repeated number: the
+/// later);
 /// - Key[b,p] lines as the patches' note lists (Key[b,p] before Key[b,*] before Key[*,p] before Key[*,*],
 ///   which becomes the instrument's note list), Control, RPN and NRPN as its controller lists.
 /// Fails for text without any section line, or with a NUL byte.
@@ -40,7 +42,7 @@ struct InsVoice
 {
     std::int32_t bank = 0;    ///< bank select MSB * 128 + LSB
     std::int32_t program = 0; ///< 0..127
-    std::string_view name;    ///< bytes as read, trimmed; valid as long as the InsFile lives and is not reloaded
+    std::string_view name; ///< bytes as read, trimmed; valid as long as the InsFile lives and is not reloaded
 };
 
 /// A parsed .ins file, by definition index.

@@ -32,8 +32,8 @@ std::int32_t writtenBank(const Bank& bank, BankSelectMethod method)
 class InsTextWriter
 {
 public:
-    InsTextWriter(const InstrumentSet& set, std::span<const std::size_t> instruments, const InsWriteOptions& options,
-                  OutputSink& out, Diagnostics& warnings)
+    InsTextWriter(const InstrumentSet& set, std::span<const std::size_t> instruments,
+                  const InsWriteOptions& options, OutputSink& out, Diagnostics& warnings)
         : m_set(set), m_instruments(instruments), m_options(options), m_out(out), m_warnings(warnings)
     {}
 
@@ -72,7 +72,8 @@ private:
     std::string uniqueName(Kind kind, std::string name);
     void writeHeader(LineWriter& lines);
     void writeLists(LineWriter& lines);
-    void writeInstrument(LineWriter& lines, const Instrument& instrument, const std::vector<PlannedBank>& plan);
+    void writeInstrument(LineWriter& lines, const Instrument& instrument,
+                         const std::vector<PlannedBank>& plan);
 
     const InstrumentSet& m_set;
     std::span<const std::size_t> m_instruments;
@@ -101,8 +102,9 @@ std::string InsTextWriter::safe(TextRef ref, std::string_view what)
     bool changed = false;
     std::string name = insSafeName(text(ref), changed);
     if (changed)
-        m_warnings.warn(SourcePos{}, std::string(what) + " \"" + std::string(m_set.text(ref)) + "\" is written as \"" +
-                                         name + "\": an instrument definition file cannot hold it as it is");
+        m_warnings.warn(SourcePos{}, std::string(what) + " \"" + std::string(m_set.text(ref)) +
+                                         "\" is written as \"" + name +
+                                         "\": an instrument definition file cannot hold it as it is");
     return name;
 }
 
@@ -115,7 +117,8 @@ void InsTextWriter::chooseEncoding()
     bool fits = true;
     const auto check = [&](TextRef ref) {
         const std::string_view bytes = m_set.text(ref);
-        if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        if (std::all_of(bytes.begin(), bytes.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
             return;
         ascii = false;
         std::size_t lost = 0;
@@ -132,7 +135,8 @@ void InsTextWriter::chooseEncoding()
             for (const Patch& patch : list.patches) {
                 check(patch.name);
                 if (patch.noteList >= 0)
-                    for (const NameEntry& note : m_set.noteLists[static_cast<std::size_t>(patch.noteList)].notes)
+                    for (const NameEntry& note :
+                         m_set.noteLists[static_cast<std::size_t>(patch.noteList)].notes)
                         check(note.name);
             }
         }
@@ -146,8 +150,9 @@ void InsTextWriter::chooseEncoding()
     }
     m_toWindows1252 = !ascii && fits;
     if (!ascii && !fits)
-        m_warnings.warn(SourcePos{}, "some names hold characters Windows-1252 cannot hold, so the file is written "
-                                     "in UTF-8; Cakewalk shows such names wrongly");
+        m_warnings.warn(SourcePos{},
+                        "some names hold characters Windows-1252 cannot hold, so the file is written "
+                        "in UTF-8; Cakewalk shows such names wrongly");
 }
 
 std::string InsTextWriter::uniqueName(Kind kind, std::string name)
@@ -182,10 +187,11 @@ void InsTextWriter::planBanks()
             if (bank.patchList < 0)
                 continue;
             if (!(bank.select == bankSelectFor(instrument.method, bank.number)))
-                m_warnings.warn(SourcePos{}, "\"" + name + "\": bank " + std::to_string(bank.number) +
-                                                 " is selected differently from the other banks; the definition "
-                                                 "selects it with BankSelMethod=" +
-                                                 std::to_string(static_cast<int>(instrument.method)));
+                m_warnings.warn(SourcePos{},
+                                "\"" + name + "\": bank " + std::to_string(bank.number) +
+                                    " is selected differently from the other banks; the definition "
+                                    "selects it with BankSelMethod=" +
+                                    std::to_string(static_cast<int>(instrument.method)));
             std::int32_t written = writtenBank(bank, instrument.method);
             const auto [at, fresh] = placeOf.try_emplace(written, plan.size());
             if (fresh) {
@@ -200,8 +206,9 @@ void InsTextWriter::planBanks()
             const PatchList& own = patchList(bank.patchList);
             PatchList merged = patchList(earlier.list);
             const bool clash = std::any_of(own.patches.begin(), own.patches.end(), [&](const Patch& patch) {
-                return std::binary_search(merged.patches.begin(), merged.patches.end(), patch,
-                                          [](const Patch& a, const Patch& b) { return a.program < b.program; });
+                return std::binary_search(
+                    merged.patches.begin(), merged.patches.end(), patch,
+                    [](const Patch& a, const Patch& b) { return a.program < b.program; });
             });
             if (clash) {
                 std::int32_t free = -1;
@@ -212,23 +219,26 @@ void InsTextWriter::planBanks()
                     used.insert(free);
                     placeOf.emplace(free, plan.size());
                     plan.push_back(PlannedBank{free, bank.patchList});
-                    m_warnings.warn(SourcePos{}, "\"" + name + "\": bank \"" + std::string(m_set.text(bank.name)) +
-                                                     "\" names the programs of another bank of number " +
-                                                     std::to_string(written) + "; it is written as bank " +
-                                                     std::to_string(free) +
-                                                     " so that its patches are kept (select it on the device as "
-                                                     "the source says)");
+                    m_warnings.warn(SourcePos{},
+                                    "\"" + name + "\": bank \"" + std::string(m_set.text(bank.name)) +
+                                        "\" names the programs of another bank of number " +
+                                        std::to_string(written) + "; it is written as bank " +
+                                        std::to_string(free) +
+                                        " so that its patches are kept (select it on the device as "
+                                        "the source says)");
                     continue;
                 }
             }
             for (const Patch& patch : own.patches) {
-                const auto slot = std::lower_bound(merged.patches.begin(), merged.patches.end(), patch.program,
-                                                   [](const Patch& p, std::uint8_t program) { return p.program < program; });
+                const auto slot = std::lower_bound(
+                    merged.patches.begin(), merged.patches.end(), patch.program,
+                    [](const Patch& p, std::uint8_t program) { return p.program < program; });
                 if (slot != merged.patches.end() && slot->program == patch.program) {
-                    m_warnings.warn(SourcePos{}, "\"" + name + "\": bank " + std::to_string(bank.number) +
-                                                     " is given twice; program " + std::to_string(patch.program) +
-                                                     " \"" + std::string(m_set.text(slot->name)) +
-                                                     "\" is replaced by \"" + std::string(m_set.text(patch.name)) + "\"");
+                    m_warnings.warn(SourcePos{},
+                                    "\"" + name + "\": bank " + std::to_string(bank.number) +
+                                        " is given twice; program " + std::to_string(patch.program) + " \"" +
+                                        std::string(m_set.text(slot->name)) + "\" is replaced by \"" +
+                                        std::string(m_set.text(patch.name)) + "\"");
                     *slot = patch;
                 } else {
                     merged.patches.insert(slot, patch);
@@ -261,11 +271,12 @@ void InsTextWriter::nameLists()
             use(kPatch, bank.list, name, "Bank " + std::to_string(bank.written));
             for (const Patch& patch : list.patches)
                 if (patch.noteList >= 0)
-                    use(kNote, patch.noteList, m_set.noteLists[static_cast<std::size_t>(patch.noteList)].name, "Notes");
+                    use(kNote, patch.noteList, m_set.noteLists[static_cast<std::size_t>(patch.noteList)].name,
+                        "Notes");
         }
         if (instrument.noteList >= 0)
-            use(kNote, instrument.noteList, m_set.noteLists[static_cast<std::size_t>(instrument.noteList)].name,
-                "Notes");
+            use(kNote, instrument.noteList,
+                m_set.noteLists[static_cast<std::size_t>(instrument.noteList)].name, "Notes");
         const std::pair<Kind, std::int32_t> controls[] = {
             {kController, instrument.controllers}, {kRpn, instrument.rpns}, {kNrpn, instrument.nrpns}};
         for (const auto& [kind, list] : controls)
@@ -296,8 +307,8 @@ void InsTextWriter::writeHeader(LineWriter& lines)
 
 void InsTextWriter::writeLists(LineWriter& lines)
 {
-    constexpr std::string_view kSections[] = {".Patch Names", ".Note Names", ".Controller Names", ".RPN Names",
-                                              ".NRPN Names"};
+    constexpr std::string_view kSections[] = {".Patch Names", ".Note Names", ".Controller Names",
+                                              ".RPN Names", ".NRPN Names"};
     for (int kind = kPatch; kind < kKinds; ++kind) {
         lines.line(kSections[kind]);
         for (const std::int32_t index : m_order[kind]) {
@@ -342,7 +353,8 @@ void InsTextWriter::writeInstrument(LineWriter& lines, const Instrument& instrum
         const std::string number = std::to_string(bank.written);
         for (const Patch& patch : patchList(bank.list).patches)
             if (patch.noteList >= 0 && patch.noteList != instrument.noteList)
-                lines.line({"Key[", number, ",", std::to_string(patch.program), "]=", listName(kNote, patch.noteList)});
+                lines.line({"Key[", number, ",", std::to_string(patch.program),
+                            "]=", listName(kNote, patch.noteList)});
     }
 }
 
@@ -410,8 +422,8 @@ std::string insSafeName(std::string_view name, bool& changed)
     return out;
 }
 
-void writeIns(const InstrumentSet& set, std::span<const std::size_t> instruments, const InsWriteOptions& options,
-              OutputSink& out, Diagnostics& warnings)
+void writeIns(const InstrumentSet& set, std::span<const std::size_t> instruments,
+              const InsWriteOptions& options, OutputSink& out, Diagnostics& warnings)
 {
     InsTextWriter(set, instruments, options, out, warnings).run();
 }

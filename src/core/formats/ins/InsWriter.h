@@ -37,7 +37,7 @@ std::string insSafeName(std::string_view name, bool& changed);
 /// follow BankSelMethod (1: the MSB, 2: the LSB, 3: the selecting program - 100). Text is written in
 /// Windows-1252 when every name fits it, else in UTF-8. Warns about every name that had to change and about
 /// what an .ins cannot hold (banks whose select messages differ from the method, two banks of one number).
-void writeIns(const InstrumentSet& set, std::span<const std::size_t> instruments, const InsWriteOptions& options,
-              OutputSink& out, Diagnostics& warnings);
+void writeIns(const InstrumentSet& set, std::span<const std::size_t> instruments,
+              const InsWriteOptions& options, OutputSink& out, Diagnostics& warnings);
 
 } // namespace quorvix

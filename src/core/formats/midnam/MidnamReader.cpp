@@ -89,7 +89,8 @@ private:
             const std::string_view listName = attributeText(list, "Name");
             const TextRef name = m_lists.keepName(list, listName);
             for (const BankSelect& selected : m_lists.selectsOf(list, BankSelect{})) {
-                const std::int32_t patches = m_lists.patchList(list, selected, selected == BankSelect{}, listName);
+                const std::int32_t patches =
+                    m_lists.patchList(list, selected, selected == BankSelect{}, listName);
                 instrument.banks.push_back(Bank{bankNumberOf(selected), selected, name, patches});
             }
         }

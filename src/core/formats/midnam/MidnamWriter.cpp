@@ -133,8 +133,9 @@ private:
     std::string_view utf8(TextRef ref)
     {
         const std::string_view text = m_set.text(ref);
-        if (m_set.encoding == TextEncoding::Utf8 ||
-            std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        if (m_set.encoding == TextEncoding::Utf8 || std::none_of(text.begin(), text.end(), [](char c) {
+                return static_cast<unsigned char>(c) >= 0x80;
+            }))
             return text;
         m_converted = m_set.utf8(ref);
         return m_converted;
@@ -414,8 +415,9 @@ private:
     XmlStream m_out;
     Diagnostics& m_warnings;
     std::string m_name;
-    std::unordered_map<std::int32_t, std::string> m_patchListNames; ///< empty or absent: written without a name
-    std::unordered_map<std::int32_t, bool> m_shared;                ///< used by several banks
+    std::unordered_map<std::int32_t, std::string>
+        m_patchListNames;                            ///< empty or absent: written without a name
+    std::unordered_map<std::int32_t, bool> m_shared; ///< used by several banks
     std::vector<std::int32_t> m_sharedPatchLists;
     std::unordered_map<std::int32_t, std::string> m_noteListNames; ///< absent or empty: not written
     std::vector<std::int32_t> m_noteListOrder;
