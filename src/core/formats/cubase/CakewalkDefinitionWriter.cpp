@@ -105,14 +105,24 @@ std::string joined(std::initializer_list<std::string_view> parts)
     return text;
 }
 
-/// The name as the definition holds it (withoutCommentStarts); a name without ";" is returned as it is, and
-/// only a changed one is copied into `scratch`.
-std::string_view commentSafe(std::string_view name, std::string& scratch, bool& changed)
+/// The name as the definition holds it: a CR, which ends a line for every reader of a definition, as a blank,
+/// and no blank before a ";" (withoutCommentStarts). A name needing neither is returned as it is, and only a
+/// changed one is copied into `scratch`; `why` then says what was changed, else it is empty.
+std::string_view definitionSafe(std::string_view name, std::string& scratch, std::string_view& why)
 {
-    changed = false;
-    if (name.find(';') == std::string_view::npos)
+    why = {};
+    const bool hasCr = name.find('\r') != std::string_view::npos;
+    if (!hasCr && name.find(';') == std::string_view::npos)
         return name;
-    scratch = withoutCommentStarts(name, changed);
+    std::string plain(name);
+    if (hasCr) {
+        std::replace(plain.begin(), plain.end(), '\r', ' ');
+        why = "a line break inside a name would end its line";
+    }
+    bool changed = false;
+    scratch = withoutCommentStarts(plain, changed);
+    if (changed && why.empty())
+        why = "a \";\" after a blank would start a comment";
     return scratch;
 }
 
@@ -245,15 +255,15 @@ void writeDefinition(ScriptBanks& script, std::string_view typedName, const Time
             }
             const std::uint32_t offset = entries[p].offset;
             const EntryText entry = script.entryOf(entries[p], digits[p % 2]); // `previous` keeps the other
-            bool changed = false;
-            const std::string_view name = commentSafe(entry.patchName, nameScratch, changed);
+            std::string_view why;
+            const std::string_view name = definitionSafe(entry.patchName, nameScratch, why);
             if (p == 0 || entry.programText != previous.programText ||
                 entry.patchName != previous.patchName) {
-                if (changed && !warnings.wanted())
+                if (!why.empty() && !warnings.wanted())
                     warnings.drop();
-                else if (changed)
+                else if (!why.empty())
                     warnings.add(offset, joined({"patch name \"", entry.patchName, "\" is written as \"",
-                                                 name, "\": a \";\" after a blank would start a comment"}));
+                                                 name, "\": ", why}));
                 out.line({entry.programText, "=", name});
             }
             previous = entry;
@@ -263,10 +273,10 @@ void writeDefinition(ScriptBanks& script, std::string_view typedName, const Time
                 runEnd = p + 1;
                 while (runEnd < entries.size() && entries[runEnd].program == entries[p].program)
                     ++runEnd;
-                bool lastChanged = false;
+                std::string_view lastWhy;
                 char survivorDigits[16];
-                survivor = commentSafe(script.entryOf(entries[runEnd - 1], survivorDigits).patchName,
-                                       survivorScratch, lastChanged);
+                survivor = definitionSafe(script.entryOf(entries[runEnd - 1], survivorDigits).patchName,
+                                          survivorScratch, lastWhy);
             }
             const bool programLost = bankReason.empty() && ReadBack::programIsLost(entry.programText);
             const bool renamed = bankReason.empty() && !programLost && name != survivor;
