@@ -3,12 +3,12 @@
 // read as an .ins file whose definitions are converted one by one. Every script must be complete and well
 // formed.
 
+#include "FuzzCheck.h"
 #include "formats/cubase/CubaseScriptWriter.h"
 #include "formats/ins/InsReader.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -43,11 +43,7 @@ private:
     std::size_t m_at = 0;
 };
 
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using quorvix::fuzz::check;
 
 void convertAndCheck(std::vector<ZT_cwbankvoice>& voices, std::string_view instrument)
 {

@@ -4,6 +4,7 @@
 // back: no line too long, and every bank written comes back as a bank of the definition. Made from the
 // instrument without the voice records, as quorvix-convert makes it, the script must be the same.
 
+#include "FuzzCheck.h"
 #include "base/TextLines.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 #include "formats/cubase/CubaseScriptWriter.h"
@@ -11,7 +12,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -24,11 +24,7 @@
 
 namespace {
 
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using quorvix::fuzz::check;
 
 struct LibraryFree
 {

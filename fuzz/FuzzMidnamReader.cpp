@@ -1,22 +1,18 @@
 // Arbitrary bytes through the MIDNAM reader; every instrument it finds through the writer, and what was
 // written back through the reader, which must read it and find the same number of patches.
 
+#include "FuzzCheck.h"
 #include "base/OutputSink.h"
 #include "formats/midnam/MidnamReader.h"
 #include "formats/midnam/MidnamWriter.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace {
 
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using quorvix::fuzz::check;
 
 void checkLists(const quorvix::InstrumentSet& set, const quorvix::Instrument& instrument)
 {

@@ -2,21 +2,17 @@
 // file written must read back with the same banks and programs, and the note-name file (made from the
 // read names) must be one line per note.
 
+#include "FuzzCheck.h"
 #include "formats/reaper/ReabankReader.h"
 #include "formats/reaper/ReabankWriter.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace {
 
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using quorvix::fuzz::check;
 
 } // namespace
 

@@ -3,22 +3,18 @@
 // whose every voice lies in a bank the script filed. Written straight into a sink, as quorvix-convert writes
 // it, the text and the warnings must be those of the list of lines.
 
+#include "FuzzCheck.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 #include "formats/ins/InsReader.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <set>
 #include <sstream>
 #include <string>
 
 namespace {
 
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using quorvix::fuzz::check;
 
 /// The number a bank text stands for when it is small enough to be a bank at all; -1 otherwise. Leading
 /// zeros count for nothing: the reader takes "0130" as bank 130.
