@@ -96,7 +96,7 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
         {"a name holding a line break",
          "[p2, 0, 0, 0] Warm\rPad\n[p2, 1, 0, 0] Next\n",
          0,
-         {":1: warning: patch name \"Warm\rPad\" is written as \"Warm Pad\": a line break inside a name "
+         {":1: warning: patch name \"Warm\\rPad\" is written as \"Warm Pad\": a line break inside a name "
           "would "
           "end its line"},
          {"0=Warm Pad", "1=Next", "[ Synth;Pro]"}},

@@ -238,9 +238,9 @@ TEST(CakewalkDefinition, LinesEndAtLineFeedOrCarriageReturnLineFeedOnly)
         {"mixed line ends and no final line end",
          "[p2, 1, 0, 0] A\r\n[p2, 2, 0, 0] B\n[p2, 3, 0, 0] C",
          {" ", "[Bank0]", "1=A", "2=B", "3=C"}},
-        {"a lone CR does not end a line",
+        {"a lone CR does not end a line; inside a name it is written as a blank",
          "[p2, 1, 0, 0] A\r[p2, 2, 0, 0] B\r\n",
-         {" ", "[Bank0]", "1=A\r[p2, 2, 0, 0] B"}},
+         {" ", "[Bank0]", "1=A [p2, 2, 0, 0] B"}},
         {"blank lines of every kind are skipped", "\n\r\n\n[p2, 1, 0, 0] A\n\r\n", {" ", "[Bank0]", "1=A"}},
     };
     for (const Case& c : cases) {

@@ -40,7 +40,22 @@ std::string formatDiagnostic(std::string_view path, const Diagnostic& diagnostic
         }
     }
     text += diagnostic.severity == Severity::Error ? ": error: " : ": warning: ";
-    text += diagnostic.message;
+    // One diagnostic stays one line: a line break or other control character quoted from a file is shown as
+    // an escape.
+    for (const char c : diagnostic.message) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\r')
+            text += "\\r";
+        else if (c == '\n')
+            text += "\\n";
+        else if (byte < 0x20 && c != '\t') {
+            constexpr char kHex[] = "0123456789abcdef";
+            text += "\\x";
+            text += kHex[byte >> 4];
+            text += kHex[byte & 0xF];
+        } else
+            text += c;
+    }
     return text;
 }
 

@@ -54,7 +54,8 @@ private:
     std::size_t m_dropped = 0;
 };
 
-/// "PATH:LINE[:COLUMN]: warning: MESSAGE" (or "error:"); the place is left out when unknown.
+/// "PATH:LINE[:COLUMN]: warning: MESSAGE" (or "error:") on one line; the place is left out when unknown, and
+/// control characters of the message other than tab are shown as escapes (\r, \n, \x01).
 std::string formatDiagnostic(std::string_view path, const Diagnostic& diagnostic);
 
 } // namespace quorvix

@@ -105,18 +105,22 @@ std::string joined(std::initializer_list<std::string_view> parts)
     return text;
 }
 
-/// The name as the definition holds it: a CR, which ends a line for every reader of a definition, as a blank,
-/// and no blank before a ";" (withoutCommentStarts). A name needing neither is returned as it is, and only a
-/// changed one is copied into `scratch`; `why` then says what was changed, else it is empty.
+/// The name as the definition holds it: a CR with more of the name after it, which would start a line of its
+/// own for every reader of a definition, as a blank, and no blank before a ";" (withoutCommentStarts). CRs at
+/// the end stay as they are: the reader ends the line there and gets the same name. A name needing neither
+/// is returned as it is, and only a changed one is copied into `scratch`; `why` then says what was changed,
+/// else it is empty.
 std::string_view definitionSafe(std::string_view name, std::string& scratch, std::string_view& why)
 {
     why = {};
-    const bool hasCr = name.find('\r') != std::string_view::npos;
-    if (!hasCr && name.find(';') == std::string_view::npos)
+    const std::size_t last = name.find_last_not_of(" \t\r");
+    const std::size_t cr = name.find('\r');
+    const bool innerCr = cr != std::string_view::npos && last != std::string_view::npos && cr < last;
+    if (!innerCr && name.find(';') == std::string_view::npos)
         return name;
     std::string plain(name);
-    if (hasCr) {
-        std::replace(plain.begin(), plain.end(), '\r', ' ');
+    if (innerCr) {
+        std::replace(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(last), '\r', ' ');
         why = "a line break inside a name would end its line";
     }
     bool changed = false;
