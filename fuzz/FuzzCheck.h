@@ -5,16 +5,16 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <source_location>
 
 namespace quorvix::fuzz {
 
-inline void check(bool condition, std::source_location where = std::source_location::current())
+// __builtin_FILE and __builtin_LINE rather than std::source_location: clang 14 with libstdc++ 12, the
+// fuzzing toolchain of Debian 12, has no std::source_location.
+inline void check(bool condition, const char* file = __builtin_FILE(), int line = __builtin_LINE())
 {
     if (condition)
         return;
-    std::fprintf(stderr, "%s:%u: fuzz property failed\n", where.file_name(),
-                 static_cast<unsigned>(where.line()));
+    std::fprintf(stderr, "%s:%d: fuzz property failed\n", file, line);
     std::abort();
 }
 
