@@ -24,23 +24,23 @@ void PrintTo(const Case& c, std::ostream* out)
     *out << c.what;
 }
 
-struct PatchSpec
+struct PatchRow
 {
     int program;
     std::string name;
     std::int32_t noteList = kNoList;
 };
 
-struct BankSpec
+struct BankRow
 {
     std::int32_t number;
     std::string name;
-    std::vector<PatchSpec> patches;
+    std::vector<PatchRow> patches;
     std::string listName = {};
 };
 
 /// A set with one instrument, "Synth", holding these banks, each with a patch list of its own.
-InstrumentSet makeSet(const std::vector<BankSpec>& banks, BankSelectMethod method = BankSelectMethod::Normal,
+InstrumentSet makeSet(const std::vector<BankRow>& banks, BankSelectMethod method = BankSelectMethod::Normal,
                       TextEncoding encoding = TextEncoding::Utf8)
 {
     InstrumentSet set;
@@ -48,12 +48,12 @@ InstrumentSet makeSet(const std::vector<BankSpec>& banks, BankSelectMethod metho
     Instrument instrument;
     instrument.name = set.keep("Synth");
     instrument.method = method;
-    for (const BankSpec& spec : banks) {
-        PatchList list{set.keep(spec.listName), {}};
-        for (const PatchSpec& patch : spec.patches)
+    for (const BankRow& row : banks) {
+        PatchList list{set.keep(row.listName), {}};
+        for (const PatchRow& patch : row.patches)
             list.patches.push_back(
                 Patch{set.keep(patch.name), static_cast<std::uint8_t>(patch.program), patch.noteList});
-        instrument.banks.push_back(Bank{spec.number, bankSelectFor(method, spec.number), set.keep(spec.name),
+        instrument.banks.push_back(Bank{row.number, bankSelectFor(method, row.number), set.keep(row.name),
                                         static_cast<std::int32_t>(set.patchLists.size())});
         set.patchLists.push_back(std::move(list));
     }
@@ -243,7 +243,7 @@ TEST(ReaperNoteNames, NameTheUsersThenTheNotesHighestFirst)
 struct UseCase
 {
     const char* what;
-    std::vector<BankSpec> banks;
+    std::vector<BankRow> banks;
     std::int32_t instrumentList;
     std::string uses;
 };

@@ -1,15 +1,9 @@
-// Where text lives: the set's source and kept names, UTF-8 checks over long text, lines written in blocks,
-// and large-page hints that must never change what memory holds.
+// Where text lives: the set's source and kept names, and UTF-8 checks over long text.
 
 #include "base/Encoding.h"
-#include "base/LargePages.h"
-#include "base/LineWriter.h"
 #include "model/Instrument.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <gtest/gtest.h>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,66 +62,4 @@ TEST(TextStorage, Utf8IsCheckedWhereverTheFirstOtherByteFalls)
     std::string appended = "kept ";
     appendWindows1252AsUtf8(appended, "\x80 \xE9");
     EXPECT_EQ(appended, "kept \xE2\x82\xAC \xC3\xA9");
-}
-
-namespace {
-
-class BlockSink final : public OutputSink
-{
-public:
-    void write(std::string_view bytes) override
-    {
-        writes.push_back(bytes.size());
-        text.append(bytes);
-    }
-    std::vector<std::size_t> writes;
-    std::string text;
-};
-
-} // namespace
-
-TEST(TextStorage, LineWriterHandsOverBlocksOfAtLeastItsBlockSize)
-{
-    for (const std::size_t block : {std::size_t{1}, std::size_t{100}, std::size_t{4096}}) {
-        BlockSink sink;
-        std::string expected;
-        {
-            LineWriter lines(sink, "\n", block);
-            for (int i = 0; i < 500; ++i) {
-                lines.line({"line ", std::to_string(i)});
-                expected += "line " + std::to_string(i) + "\n";
-            }
-        } // the rest is written when the writer ends
-        EXPECT_EQ(sink.text, expected) << block;
-        ASSERT_FALSE(sink.writes.empty());
-        for (std::size_t i = 0; i + 1 < sink.writes.size(); ++i)
-            EXPECT_GE(sink.writes[i], block) << "write " << i << " of blocks of " << block;
-    }
-}
-
-TEST(TextStorage, LargePageHintsKeepEveryByteAndEveryAllocationWorking)
-{
-    adviseLargePages(nullptr, 0);
-    adviseLargePages(nullptr, std::size_t{8} << 20);
-    std::string small = "tiny";
-    adviseLargePages(small.data(), small.size());
-    EXPECT_EQ(small, "tiny");
-
-    // A buffer filled, then advised off its page boundaries, keeps its bytes.
-    std::vector<char> buffer(std::size_t{6} << 20);
-    for (std::size_t i = 0; i < buffer.size(); i += 4093)
-        buffer[i] = static_cast<char>(i % 251);
-    adviseLargePages(buffer.data() + 3, buffer.size() - 7);
-    for (std::size_t i = 0; i < buffer.size(); i += 4093)
-        ASSERT_EQ(buffer[i], static_cast<char>(i % 251)) << i;
-
-    // The heap, prepared, serves and frees blocks of every size as before.
-    prepareLargePageHeap(std::size_t{96} << 20);
-    std::vector<std::unique_ptr<char[]>> blocks;
-    for (std::size_t size = 1; size <= (std::size_t{64} << 20); size *= 4) {
-        blocks.push_back(std::make_unique<char[]>(size));
-        blocks.back()[size - 1] = 'x';
-    }
-    for (std::size_t i = 0; i < blocks.size(); ++i)
-        EXPECT_EQ(blocks[i][(std::size_t{1} << (2 * i)) - 1], 'x');
 }
