@@ -368,7 +368,10 @@ fs::path readyMarker(const fs::path& dir)
     replacing.write(block);
     writeAtomically(textFromPath(dir / "new.ins"), [&](OutputSink& sink) {
         sink.write(block);
-        writeFile(readyMarker(dir), "");
+        // Made under another name and renamed once closed: Windows refuses to remove a file still open.
+        const fs::path marker = readyMarker(dir);
+        writeFile(marker.string() + ".part", "");
+        fs::rename(marker.string() + ".part", marker);
         for (;;)
             std::this_thread::sleep_for(std::chrono::seconds(1));
         return true;
