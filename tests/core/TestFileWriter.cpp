@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "base/FileWriter.h"
 #include "base/PathText.h"
+#include "base/Platform.h"
 
 #include <chrono>
 #include <csignal>
@@ -501,6 +502,29 @@ TEST(FileWriter, InterruptedSavesLeaveNoTemporaryFile)
 }
 
 #if !defined(_WIN32)
+
+TEST(FileWriter, AnInterruptionDuringAHoldEndsTheProgramWhenTheHoldEnds)
+{
+    TempDir dir;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        removeTemporaryFilesOnSignals();
+        TemporaryFile file;
+        std::error_code error;
+        if (!file.create(textFromPath(dir.path()), error))
+            std::_Exit(1);
+        {
+            platform::InterruptsHeld held;
+            std::raise(SIGINT);
+            writeFile(dir / "held", "");
+        }
+        std::_Exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    expectOnly(dir.path(), {"held"}); // the hold ran to its end; the temporary file is gone
+}
 
 TEST(FileWriter, ExaminingAPathNeedsNoReadPermission)
 {

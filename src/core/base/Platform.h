@@ -85,8 +85,9 @@ void onInterrupt(void (*cleanup)());
 /// the file is still open (createNew allows it).
 void removeFileNow(const char* path);
 
-/// Holds interruptions back while it lives (in this thread on POSIX systems; on Windows the handler waits),
-/// so that a file and the record that lets `cleanup` find it change together.
+/// Holds interruptions back while it lives, so that a file and the record that lets `cleanup` find it change
+/// together: an interruption that comes meanwhile runs when the last holder lets go (on Windows the handler
+/// waits). Costs no system call.
 class InterruptsHeld
 {
 public:
@@ -94,9 +95,6 @@ public:
     ~InterruptsHeld();
     InterruptsHeld(const InterruptsHeld&) = delete;
     InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-
-private:
-    alignas(std::max_align_t) unsigned char m_saved[128]; // what the POSIX side restores
 };
 
 /// This process's number (for names that differ between processes).

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <new>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -33,8 +32,20 @@ int openRetrying(const char* path, int flags, mode_t mode = 0)
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 void (*g_cleanup)() = nullptr;
 
+// Holding interruptions back by the signal mask costs two system calls per hold, as much as a small save;
+// instead the handler notes a signal that comes while a hold lasts, and the last holder runs it.
+std::atomic<int> g_holds{0};
+std::atomic<int> g_heldSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only use lock-free atomics");
+
 void cleanUpAndRaise(int signal)
 {
+    if (g_holds.load() > 0) {
+        g_heldSignal.store(signal);
+        // The last hold may have ended since the count was read: then nobody else will run it.
+        if (g_holds.load() > 0 || g_heldSignal.exchange(0) == 0)
+            return;
+    }
     g_cleanup();
     struct sigaction fallback = {};
     fallback.sa_handler = SIG_DFL;
@@ -202,22 +213,49 @@ void removeFileNow(const char* path)
 
 InterruptsHeld::InterruptsHeld()
 {
-    static_assert(sizeof(sigset_t) <= sizeof m_saved);
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : kInterruptSignals)
-        sigaddset(&set, signal);
-    pthread_sigmask(SIG_BLOCK, &set, new (m_saved) sigset_t);
+    g_holds.fetch_add(1);
 }
 
 InterruptsHeld::~InterruptsHeld()
 {
-    pthread_sigmask(SIG_SETMASK, std::launder(reinterpret_cast<const sigset_t*>(m_saved)), nullptr);
+    if (g_holds.fetch_sub(1) == 1) {
+        if (const int signal = g_heldSignal.exchange(0); signal != 0) {
+            // As the handler runs: with the other interruptions blocked, so that they do not clean up twice.
+            sigset_t set;
+            sigset_t before;
+            sigemptyset(&set);
+            for (int interrupt : kInterruptSignals)
+                sigaddset(&set, interrupt);
+            pthread_sigmask(SIG_BLOCK, &set, &before);
+            cleanUpAndRaise(signal);
+            // The raised signal, now with its default action, ends the program here.
+            pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        }
+    }
 }
+
+namespace {
+
+std::atomic<std::uint64_t> g_processId{0};
+
+void forgetProcessId()
+{
+    g_processId.store(0);
+}
+
+} // namespace
 
 std::uint64_t processId()
 {
-    return static_cast<std::uint64_t>(::getpid());
+    // Asked for every temporary name; a forked child asks the system again.
+    std::uint64_t id = g_processId.load(std::memory_order_relaxed);
+    if (id == 0) {
+        static const bool watched = ::pthread_atfork(nullptr, nullptr, forgetProcessId) == 0;
+        id = static_cast<std::uint64_t>(::getpid());
+        if (watched)
+            g_processId.store(id, std::memory_order_relaxed);
+    }
+    return id;
 }
 
 std::tm localTime(std::time_t moment)
