@@ -69,9 +69,15 @@ std::string shownPath(std::string_view path)
     return path.empty() ? std::string("''") : std::string(path);
 }
 
+std::string errorLine(std::string_view text)
+{
+    return std::string(kProgram) + ": error: " + std::string(text) + '\n';
+}
+
 void printError(std::string_view text)
 {
-    printLine(std::string(kProgram) + ": error: " + std::string(text));
+    const std::string line = errorLine(text);
+    std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 void fail(int status, std::string_view path, std::string_view message, std::string_view reason)
@@ -89,13 +95,19 @@ void usageError(std::string_view text)
     throw CommandExit{kExitUsage};
 }
 
-void printDiagnostics(std::string_view path, const Diagnostics& diagnostics)
+std::string diagnosticLines(std::string_view path, const Diagnostics& diagnostics)
 {
     std::string block;
     for (const Diagnostic& diagnostic : diagnostics.list()) {
         block += formatDiagnostic(shownPath(path), diagnostic);
         block += '\n';
     }
+    return block;
+}
+
+void printDiagnostics(std::string_view path, const Diagnostics& diagnostics)
+{
+    const std::string block = diagnosticLines(path, diagnostics);
     std::fwrite(block.data(), 1, block.size(), stderr);
 }
 

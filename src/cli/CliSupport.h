@@ -34,6 +34,10 @@ void printError(std::string_view text);
 [[noreturn]] void usageError(std::string_view text);
 /// Prints every diagnostic as "PATH:LINE: warning: MESSAGE".
 void printDiagnostics(std::string_view path, const Diagnostics& diagnostics);
+/// What printDiagnostics prints, one line each.
+std::string diagnosticLines(std::string_view path, const Diagnostics& diagnostics);
+/// What printError prints, with its line end.
+std::string errorLine(std::string_view text);
 /// Prints "PATH: warning: MESSAGE".
 void printWarning(std::string_view path, std::string_view message);
 

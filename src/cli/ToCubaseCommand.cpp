@@ -31,9 +31,9 @@ void runToCubase(const WriterOptions& options)
     InstrumentWriter writer;
     writer.extension = ".txt";
     writer.fileStemName = windowName;
-    std::string storage; // converted names, reused from one instrument to the next
     writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out,
                        Diagnostics& warnings) {
+        thread_local std::string storage; // converted names, reused from one instrument to the next
         const std::vector<ScriptVoice> voices = ScriptVoices(set, instrument, convert, storage);
         std::string name = windowName(set, instrument);
         if (convert && set.encoding == TextEncoding::Utf8)

@@ -3,9 +3,85 @@
 #include "base/PathText.h"
 #include "formats/cubase/CubaseScriptWriter.h"
 
+#include <algorithm>
+#include <atomic>
+#include <exception>
 #include <filesystem>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace quorvix::cli {
+
+namespace {
+
+/// Runs `writeOne(i, messages)` for every i below `count`, on as many threads as the machine runs at once
+/// (files are independent: each is made and written whole by one thread). The messages are printed in the
+/// order of i, each as soon as those before it are. Returns false when any call did; an exception ends the
+/// work and is rethrown.
+bool writeEachInOrder(std::size_t count, const std::function<bool(std::size_t, std::string&)>& writeOne)
+{
+    struct Done
+    {
+        std::string messages;
+        bool ok = false;
+        bool ready = false;
+    };
+    std::vector<Done> done(count);
+    std::mutex mutex;
+    std::size_t printed = 0;
+    bool ok = true;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::exception_ptr failure;
+
+    const auto work = [&] {
+        for (;;) {
+            const std::size_t i = next.fetch_add(1);
+            if (i >= count || stop.load())
+                return;
+            std::string messages;
+            bool written = false;
+            try {
+                written = writeOne(i, messages);
+            } catch (...) {
+                const std::lock_guard lock(mutex);
+                if (!failure)
+                    failure = std::current_exception();
+                stop.store(true);
+                return;
+            }
+            const std::lock_guard lock(mutex);
+            done[i] = Done{std::move(messages), written, true};
+            for (; printed < count && done[printed].ready; ++printed) {
+                const std::string& text = done[printed].messages;
+                std::fwrite(text.data(), 1, text.size(), stderr);
+                ok = ok && done[printed].ok;
+                std::string().swap(done[printed].messages);
+            }
+        }
+    };
+
+    constexpr std::size_t kMostThreads = 8;
+    const std::size_t wanted =
+        std::min({std::max<std::size_t>(1, std::thread::hardware_concurrency()), kMostThreads, count});
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < wanted; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // the system gives no more threads: fewer do the work
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    return ok;
+}
+
+} // namespace
 
 void addWriterOptions(CLI::App& command, WriterOptions& options, const std::string& outputHelp)
 {
@@ -72,9 +148,16 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
     }
     if (!mayWriteAll)
         throw CommandExit{kExitFailure};
-    bool ok = true;
-    for (std::size_t i = 0; i < chosen.size(); ++i)
-        ok = writeOne(set.instruments[chosen[i]], {false, paths[i]}) && ok;
+    const bool ok = writeEachInOrder(chosen.size(), [&](std::size_t i, std::string& messages) {
+        Diagnostics warnings;
+        const std::string error = writeOutputQuietly({false, paths[i]}, [&](OutputSink& out) {
+            writer.write(set, set.instruments[chosen[i]], out, warnings);
+        });
+        messages = diagnosticLines(input.path, warnings);
+        if (!error.empty())
+            messages += errorLine(error);
+        return error.empty();
+    });
     if (!ok)
         throw CommandExit{kExitFailure};
     return chosen;

@@ -28,7 +28,7 @@ struct InstrumentWriter
     std::string extension;
     /// The name the default file name is made from (letters, digits, spaces and underscores are kept).
     std::function<std::string(const InstrumentSet&, const Instrument&)> fileStemName;
-    /// Writes the instrument; warnings go to `warnings`.
+    /// Writes the instrument; warnings go to `warnings`. With --all it runs on several threads at once.
     std::function<void(const InstrumentSet&, const Instrument&, OutputSink&, Diagnostics&)> write;
 };
 

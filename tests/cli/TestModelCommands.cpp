@@ -59,6 +59,35 @@ TEST(ModelCommands, EveryInputFormatIsListedAndWrittenInEveryFormat)
     }
 }
 
+TEST(ModelCommands, AllPrintsEveryFilesWarningsInTheInstrumentsOrder)
+{
+    // Files are written side by side; what each one says still comes in the input's order.
+    TempDir dir;
+    std::string ins = ".Patch Names\n";
+    std::string definitions = ".Instrument Definitions\n";
+    std::string expected;
+    for (int k = 0; k < 60; ++k) {
+        const std::string n = std::to_string(k);
+        ins += "[L" + n + "]\n" + std::to_string(k % 128) + "=\n";
+        definitions += "[I" + n + "]\nPatch[0]=L" + n + "\n";
+        expected += "warning: bank 0 \"L" + n + "\": program " + n + " has no name; written as \"Program " +
+                    n + "\"\n";
+    }
+    writeFile(dir / "many.ins", ins + definitions);
+    fs::create_directory(dir / "out");
+    const RunResult run = runConvert(
+        {"to-reabank", (dir / "many.ins").string(), "--all", "-o", (dir / "out").string()}, {}, kEnv);
+    ASSERT_EQ(run.status, 0) << describe(run);
+    EXPECT_EQ(entries(dir / "out").size(), 60u);
+    std::string said;
+    for (std::size_t at = 0; (at = run.err.find("warning: ", at)) != std::string::npos;) {
+        const std::size_t end = run.err.find('\n', at) + 1;
+        said += run.err.substr(at, end - at);
+        at = end;
+    }
+    EXPECT_EQ(said, expected);
+}
+
 TEST(ModelCommands, AllNamesFilesAsToCubaseDoesAndNotesGoIntoTheirFolder)
 {
     TempDir dir;

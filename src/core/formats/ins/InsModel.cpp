@@ -43,8 +43,21 @@ std::uint32_t numberOf(const NameEntry& entry)
 template <typename Entry>
 std::vector<Entry> mergeOver(std::span<const Entry> own, std::span<const Entry> base)
 {
+    // Counted first, so that the result is allocated once at its size.
+    std::size_t replaced = 0;
+    for (std::size_t o = 0, b = 0; o < own.size() && b < base.size();) {
+        if (numberOf(own[o]) == numberOf(base[b])) {
+            ++replaced;
+            ++o;
+            ++b;
+        } else if (numberOf(own[o]) < numberOf(base[b])) {
+            ++o;
+        } else {
+            ++b;
+        }
+    }
     std::vector<Entry> result;
-    result.reserve(own.size() + base.size());
+    result.reserve(own.size() + base.size() - replaced);
     std::size_t o = 0;
     std::size_t b = 0;
     while (o < own.size() || b < base.size()) {
@@ -56,7 +69,6 @@ std::vector<Entry> mergeOver(std::span<const Entry> own, std::span<const Entry> 
             result.push_back(base[b++]);
         }
     }
-    result.shrink_to_fit();
     return result;
 }
 
@@ -78,8 +90,6 @@ private:
     std::span<const Patch> patchEntries(std::int32_t list);
     std::span<const NameEntry> nameEntries(std::int32_t list);
     std::int32_t modelPatchList(std::int32_t list);
-    void served(std::int32_t base);
-    void release(std::int32_t list);
     std::int32_t modelNameList(Section section, std::string_view ref);
     void buildInstrument(const RawInstrument& raw);
     void assignNoteLists(const RawInstrument& raw, Instrument& instrument);
@@ -93,8 +103,7 @@ private:
     std::string_view m_builtinNames;
     std::array<std::unordered_map<std::string_view, std::int32_t>, kListSectionCount> m_byName;
     std::vector<std::int32_t> m_modelIndex; ///< per raw list: its list in the set, once made
-    std::vector<std::int32_t> m_merged;   ///< per raw list with a base: its entries in m_mergedPatches/Names
-    std::vector<std::uint32_t> m_waiting; ///< per raw list: the lists based on it yet to take its entries
+    std::vector<std::int32_t> m_merged; ///< per raw list with a base: its entries in m_mergedPatches/Names
     std::vector<std::vector<Patch>> m_mergedPatches;
     std::vector<std::vector<NameEntry>> m_mergedNames;
     std::array<std::vector<Patch>, 2> m_builtins;
@@ -106,9 +115,6 @@ void ModelBuilder::run()
 {
     registerLists();
     resolveBases();
-    m_waiting.reserve(m_raw.lists.size());
-    for (const RawList& list : m_raw.lists)
-        m_waiting.push_back(list.baseUsers);
     for (const RawInstrument& instrument : m_raw.instruments)
         buildInstrument(instrument);
 }
@@ -205,10 +211,6 @@ void ModelBuilder::resolveBases()
         for (std::int32_t visited : path)
             state[static_cast<std::size_t>(visited)] = kDone;
     }
-    for (const RawList& list : m_raw.lists) {
-        if (list.base >= 0)
-            ++m_raw.lists[static_cast<std::size_t>(list.base)].baseUsers;
-    }
 }
 
 std::span<const Patch> ModelBuilder::builtinPatches(std::int32_t code)
@@ -238,6 +240,8 @@ std::span<const Patch> ModelBuilder::patchEntries(std::int32_t index)
             return builtinPatches(at);
         if (at < 0)
             return {};
+        if (const std::int32_t made = m_modelIndex[static_cast<std::size_t>(at)]; made != kNoList)
+            return m_set.patchLists[static_cast<std::size_t>(made)].patches;
         const RawList& list = m_raw.lists[static_cast<std::size_t>(at)];
         if (list.base == kUndefined)
             return list.patches;
@@ -257,7 +261,6 @@ std::span<const Patch> ModelBuilder::patchEntries(std::int32_t index)
         std::vector<Patch> result = mergeOver<Patch>(list.patches, known(list.base));
         m_merged[static_cast<std::size_t>(*it)] = static_cast<std::int32_t>(m_mergedPatches.size());
         m_mergedPatches.push_back(std::move(result));
-        served(list.base);
     }
     return known(index);
 }
@@ -266,6 +269,11 @@ std::span<const NameEntry> ModelBuilder::nameEntries(std::int32_t index)
 {
     const auto known = [&](std::int32_t at) -> std::span<const NameEntry> {
         const RawList& list = m_raw.lists[static_cast<std::size_t>(at)];
+        if (const std::int32_t made = m_modelIndex[static_cast<std::size_t>(at)]; made != kNoList) {
+            if (list.section == kNoteNames)
+                return m_set.noteLists[static_cast<std::size_t>(made)].notes;
+            return m_set.controlLists[static_cast<std::size_t>(made)].controls;
+        }
         if (list.base < 0)
             return list.names;
         return m_mergedNames[static_cast<std::size_t>(m_merged[static_cast<std::size_t>(at)])];
@@ -281,32 +289,8 @@ std::span<const NameEntry> ModelBuilder::nameEntries(std::int32_t index)
         std::vector<NameEntry> result = mergeOver<NameEntry>(list.names, known(list.base));
         m_merged[static_cast<std::size_t>(*it)] = static_cast<std::int32_t>(m_mergedNames.size());
         m_mergedNames.push_back(std::move(result));
-        served(list.base);
     }
     return known(index);
-}
-
-void ModelBuilder::served(std::int32_t base)
-{
-    if (base < 0)
-        return;
-    std::uint32_t& waiting = m_waiting[static_cast<std::size_t>(base)];
-    if (waiting > 0 && --waiting == 0 && m_modelIndex[static_cast<std::size_t>(base)] != kNoList)
-        release(base);
-}
-
-void ModelBuilder::release(std::int32_t index)
-{
-    // Its list in the set is made and no list needs its entries any more.
-    RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
-    std::vector<Patch>().swap(list.patches);
-    std::vector<NameEntry>().swap(list.names);
-    if (const std::int32_t merged = m_merged[static_cast<std::size_t>(index)]; merged >= 0) {
-        if (list.section == kPatchNames)
-            std::vector<Patch>().swap(m_mergedPatches[static_cast<std::size_t>(merged)]);
-        else
-            std::vector<NameEntry>().swap(m_mergedNames[static_cast<std::size_t>(merged)]);
-    }
 }
 
 std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
@@ -329,11 +313,8 @@ std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
         return made;
     RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
     PatchList model{m_set.refer(list.name), {}};
-    // Entries no other list needs any more are moved into the set, the others copied.
-    if (m_waiting[static_cast<std::size_t>(index)] > 0) {
-        const std::span<const Patch> patches = patchEntries(index);
-        model.patches.assign(patches.begin(), patches.end());
-    } else if (list.base == kUndefined) {
+    // The entries move into the set; lists based on this one are merged from there.
+    if (list.base == kUndefined) {
         model.patches = std::move(list.patches);
     } else {
         patchEntries(index);
@@ -355,10 +336,7 @@ std::int32_t ModelBuilder::modelNameList(Section section, std::string_view ref)
         return made;
     RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
     std::vector<NameEntry> copy;
-    if (m_waiting[static_cast<std::size_t>(index)] > 0) {
-        const std::span<const NameEntry> entries = nameEntries(index);
-        copy.assign(entries.begin(), entries.end());
-    } else if (list.base < 0) {
+    if (list.base < 0) {
         copy = std::move(list.names);
     } else {
         nameEntries(index);

@@ -60,7 +60,6 @@ struct RawList
     Section section = kPatchNames;
     bool live = false;              ///< false when a later list of the same name replaced it
     std::int32_t base = kUndefined; ///< resolved BasedOn
-    std::uint32_t baseUsers = 0;    ///< lists based on this one
     std::vector<Patch> patches;     ///< a patch list's entries
     std::vector<NameEntry> names;   ///< the entries of the other lists
 };
