@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!instrument.banks.empty()) {
         for (const auto& patch :
              set.patchLists[static_cast<std::size_t>(instrument.banks[0].patchList)].patches)
-            notes.notes.push_back(quorvix::NameEntry{patch.program, patch.name});
+            notes.notes.push_back(quorvix::NameEntry{static_cast<std::uint16_t>(patch.program), patch.name});
     }
     set.noteLists.push_back(std::move(notes));
     set.instruments.front().noteList = 0;

@@ -8,6 +8,7 @@
 
 #include "base/Encoding.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,12 +57,17 @@ bool methodOf(const BankSelect& select, BankSelectMethod& method);
 
 inline constexpr std::int32_t kNoList = -1;
 
+/// The most note lists a set holds, so that a patch names its own in the bits its program leaves.
+inline constexpr std::size_t kMostNoteLists = (std::size_t{1} << 22) - 1;
+
+/// Twelve bytes: a large file holds millions.
 struct Patch
 {
     TextRef name;
-    std::uint8_t program = 0;        ///< 0..127
-    std::int32_t noteList = kNoList; ///< the note names this patch uses (index into noteLists)
+    std::int32_t program : 9 = 0;         ///< 0..127 (a reader may keep up to 255, to warn about)
+    std::int32_t noteList : 23 = kNoList; ///< the note names this patch uses (index into noteLists)
 };
+static_assert(sizeof(Patch) == 12);
 
 /// Programs ascending, each at most once.
 struct PatchList

@@ -257,8 +257,9 @@ std::span<const Patch> ModelBuilder::patchEntries(std::int32_t index)
         chain.push_back(at);
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const RawList& list = m_raw.lists[static_cast<std::size_t>(*it)];
+        RawList& list = m_raw.lists[static_cast<std::size_t>(*it)];
         std::vector<Patch> result = mergeOver<Patch>(list.patches, known(list.base));
+        std::vector<Patch>().swap(list.patches); // only the merged entries are used from now on
         m_merged[static_cast<std::size_t>(*it)] = static_cast<std::int32_t>(m_mergedPatches.size());
         m_mergedPatches.push_back(std::move(result));
     }
@@ -285,8 +286,9 @@ std::span<const NameEntry> ModelBuilder::nameEntries(std::int32_t index)
         chain.push_back(at);
     }
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const RawList& list = m_raw.lists[static_cast<std::size_t>(*it)];
+        RawList& list = m_raw.lists[static_cast<std::size_t>(*it)];
         std::vector<NameEntry> result = mergeOver<NameEntry>(list.names, known(list.base));
+        std::vector<NameEntry>().swap(list.names);
         m_merged[static_cast<std::size_t>(*it)] = static_cast<std::int32_t>(m_mergedNames.size());
         m_mergedNames.push_back(std::move(result));
     }
@@ -334,6 +336,8 @@ std::int32_t ModelBuilder::modelNameList(Section section, std::string_view ref)
     std::int32_t& made = m_modelIndex[static_cast<std::size_t>(index)];
     if (made != kNoList)
         return made;
+    if (section == kNoteNames && m_set.noteLists.size() >= kMostNoteLists)
+        return kNoList;
     RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
     std::vector<NameEntry> copy;
     if (list.base < 0) {
@@ -450,6 +454,9 @@ void ModelBuilder::assignNoteLists(const RawInstrument& raw, Instrument& instrum
         if (findList(kNoteNames, key.ref) == kUndefined)
             warn(key.line, "note list " + quoted(key.ref) + " is not defined");
         const std::int32_t list = modelNameList(kNoteNames, key.ref);
+        if (list == kNoList && findList(kNoteNames, key.ref) >= 0)
+            warn(key.line, "note list " + quoted(key.ref) + " is left out: a file may use at most " +
+                               std::to_string(kMostNoteLists) + " note lists");
         const std::int32_t bank =
             key.bank < 0 ? -1 : bankNumber(raw, static_cast<std::uint32_t>(key.bank), key.line, false);
         if (bank >= 0)

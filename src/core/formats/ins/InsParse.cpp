@@ -195,7 +195,7 @@ void LineParser::closeList()
         }
         entries.resize(kept);
     };
-    order(m_patches, [](const Patch& p) { return std::uint32_t{p.program}; });
+    order(m_patches, [](const Patch& p) { return static_cast<std::uint32_t>(p.program); });
     order(m_names, [](const NameEntry& n) { return std::uint32_t{n.number}; });
     list.patches.assign(m_patches.begin(), m_patches.end());
     list.names.assign(m_names.begin(), m_names.end());

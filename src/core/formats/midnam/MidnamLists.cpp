@@ -102,6 +102,12 @@ std::int32_t Lists::noteList(pugi::xml_node list)
     if (const auto found = m_noteLists.find(key(list)); found != m_noteLists.end())
         return found->second;
     const std::string_view listName = attributeText(list, "Name");
+    if (m_result.set.noteLists.size() >= kMostNoteLists) {
+        warn(list, "note name list " + quoted(listName) + " is left out: a document may use at most " +
+                       std::to_string(kMostNoteLists) + " note name lists");
+        m_noteLists.emplace(key(list), kNoList);
+        return kNoList;
+    }
     NoteList notes;
     notes.name = keepName(list, listName);
     std::array<std::int16_t, 128> slot;

@@ -192,7 +192,8 @@ std::vector<NoteListUse> noteListsOf(const InstrumentSet& set, const Instrument&
         for (const Patch& patch : set.patchLists[static_cast<std::size_t>(bank.patchList)].patches) {
             const std::int32_t list = valid(patch.noteList) ? patch.noteList : instrument.noteList;
             if (valid(list))
-                useOf(list).users.push_back(PatchUser{static_cast<std::int32_t>(b), patch.program});
+                useOf(list).users.push_back(
+                    PatchUser{static_cast<std::int32_t>(b), static_cast<std::uint8_t>(patch.program)});
         }
     }
     if (valid(instrument.noteList))
