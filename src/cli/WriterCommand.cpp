@@ -110,12 +110,16 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
 {
     const InstrumentSet& set = read.set;
     const std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.file);
-    const auto writeOne = [&](const Instrument& instrument, const OutputTarget& target) {
+    // Writes one instrument; what it has to say (a failure first, then the warnings) goes to `messages`.
+    const auto writeOne = [&](const Instrument& instrument, const OutputTarget& target,
+                              std::string& messages) {
         Diagnostics warnings;
-        const bool ok =
-            writeOutput(target, [&](OutputSink& out) { writer.write(set, instrument, out, warnings); });
-        printDiagnostics(input.path, warnings);
-        return ok;
+        const std::string error = writeOutputQuietly(
+            target, [&](OutputSink& out) { writer.write(set, instrument, out, warnings); });
+        if (!error.empty())
+            messages += errorLine(error);
+        messages += diagnosticLines(input.path, warnings);
+        return error.empty();
     };
 
     if (!options.selection.all) {
@@ -124,7 +128,10 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
             options.output, fileStemOf(writer.fileStemName(set, instrument)) + writer.extension);
         if (!target.toStdout && !mayReplace(target.path, options.output.force))
             throw CommandExit{kExitFailure};
-        if (!writeOne(instrument, target))
+        std::string messages;
+        const bool ok = writeOne(instrument, target, messages);
+        std::fwrite(messages.data(), 1, messages.size(), stderr);
+        if (!ok)
             throw CommandExit{kExitFailure};
         return chosen;
     }
@@ -149,14 +156,7 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
     if (!mayWriteAll)
         throw CommandExit{kExitFailure};
     const bool ok = writeEachInOrder(chosen.size(), [&](std::size_t i, std::string& messages) {
-        Diagnostics warnings;
-        const std::string error = writeOutputQuietly({false, paths[i]}, [&](OutputSink& out) {
-            writer.write(set, set.instruments[chosen[i]], out, warnings);
-        });
-        messages = diagnosticLines(input.path, warnings);
-        if (!error.empty())
-            messages += errorLine(error);
-        return error.empty();
+        return writeOne(set.instruments[chosen[i]], {false, paths[i]}, messages);
     });
     if (!ok)
         throw CommandExit{kExitFailure};

@@ -451,10 +451,11 @@ void ModelBuilder::assignNoteLists(const RawInstrument& raw, Instrument& instrum
     std::map<std::int32_t, std::int32_t> byProgram;
     std::vector<std::int32_t> banksWithKeys;
     for (const KeyLine& key : raw.keys) {
-        if (findList(kNoteNames, key.ref) == kUndefined)
+        const std::int32_t defined = findList(kNoteNames, key.ref);
+        if (defined == kUndefined)
             warn(key.line, "note list " + quoted(key.ref) + " is not defined");
         const std::int32_t list = modelNameList(kNoteNames, key.ref);
-        if (list == kNoList && findList(kNoteNames, key.ref) >= 0)
+        if (list == kNoList && defined >= 0)
             warn(key.line, "note list " + quoted(key.ref) + " is left out: a file may use at most " +
                                std::to_string(kMostNoteLists) + " note lists");
         const std::int32_t bank =
