@@ -177,6 +177,11 @@ INSTANTIATE_TEST_SUITE_P(
                       "3=  \n" +
                       kDefs + "Patch[ 0 ]=  A\t; trailing\n",
                   "0:0:Piano = Grand|0:1:Rock;n;Roll|0:3:", ""},
+        VoiceCase{"an entry's number: leading zeros and blanks before '=' are fine, other text is no number",
+                  kPatch + "[A]\n007=seven\n4\t =  four  \n5 6=x\n12x=y\n=z\n" + kDefs + "Patch[0]=A\n",
+                  "0:4:four|0:7:seven",
+                  "5: \"5 6\" is not a number; line ignored\n6: \"12x\" is not a number; line ignored\n"
+                  "7: \"\" is not a number; line ignored\n"},
         VoiceCase{"a later list of the same name replaces the earlier",
                   kPatch + "[A]\n0=old\n1=old\n[A]\n1=new\n" + kDefs + "Patch[0]=A\n", "0:1:new",
                   "5: patch list \"A\" of line 2 is defined again; this one replaces it\n"},

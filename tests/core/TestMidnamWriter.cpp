@@ -305,5 +305,23 @@ TEST(MidnamWriter, StreamsInBlocksWithoutHoldingTheDocument)
     EXPECT_LT(sink.largest, 128u * 1024);
 }
 
+TEST(MidnamWriter, NamesLongerThanABlockArriveWhole)
+{
+    const std::string plain(70000, 'p');
+    const std::string marked = std::string(40000, 'a') + "&<\"" + std::string(40000, 'b');
+    const std::string escaped = std::string(40000, 'a') + "&amp;&lt;&quot;" + std::string(40000, 'b');
+    Model model = synth("Long");
+    model.bank(plain, none, model.patches("", {{0, plain}, {1, marked}}));
+    StringSink sink;
+    Diagnostics warnings;
+    writeMidnam(model.set, model.instrument(), {}, sink, warnings);
+    EXPECT_NE(sink.text.find("<PatchBank Name=\"" + plain + "\">"), std::string::npos);
+    EXPECT_NE(sink.text.find("<Patch Number=\"0\" Name=\"" + plain + "\" ProgramChange=\"0\"/>"),
+              std::string::npos);
+    EXPECT_NE(sink.text.find("<Patch Number=\"1\" Name=\"" + escaped + "\" ProgramChange=\"1\"/>"),
+              std::string::npos);
+    EXPECT_NE(sink.text.find("</MIDINameDocument>\n"), std::string::npos);
+}
+
 } // namespace
 } // namespace quorvix

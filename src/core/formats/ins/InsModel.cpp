@@ -90,7 +90,8 @@ private:
     std::span<const Patch> patchEntries(std::int32_t list);
     std::span<const NameEntry> nameEntries(std::int32_t list);
     std::int32_t modelPatchList(std::int32_t list);
-    std::int32_t modelNameList(Section section, std::string_view ref);
+    /// The set's list of raw list `index` (a code of findList() gives none).
+    std::int32_t modelNameList(Section section, std::int32_t index);
     void buildInstrument(const RawInstrument& raw);
     void assignNoteLists(const RawInstrument& raw, Instrument& instrument);
     std::int32_t bankNumber(const RawInstrument& raw, std::uint32_t written, std::uint32_t line, bool warn);
@@ -115,6 +116,20 @@ void ModelBuilder::run()
 {
     registerLists();
     resolveBases();
+    // Reserved at most as large as needed, so that a large file's lists are not held twice while a vector
+    // grows: every list once, the two built-in patch lists, and a copy of a bank's patch list for each
+    // Patch line of an instrument whose Key lines may give its patches note lists of their own.
+    std::array<std::size_t, kListSectionCount> counts{};
+    for (const RawList& list : m_raw.lists)
+        counts[list.section] += list.live ? 1 : 0;
+    std::size_t copies = 0;
+    for (const RawInstrument& instrument : m_raw.instruments)
+        copies += instrument.keys.empty() ? 0 : instrument.patches.size();
+    m_set.patchLists.reserve(m_set.patchLists.size() + counts[kPatchNames] + 2 + copies);
+    m_set.noteLists.reserve(m_set.noteLists.size() + counts[kNoteNames]);
+    m_set.controlLists.reserve(m_set.controlLists.size() + counts[kControllerNames] + counts[kRpnNames] +
+                               counts[kNrpnNames]);
+    m_set.instruments.reserve(m_set.instruments.size() + m_raw.instruments.size());
     for (const RawInstrument& instrument : m_raw.instruments)
         buildInstrument(instrument);
 }
@@ -328,9 +343,8 @@ std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
     return made;
 }
 
-std::int32_t ModelBuilder::modelNameList(Section section, std::string_view ref)
+std::int32_t ModelBuilder::modelNameList(Section section, std::int32_t index)
 {
-    const std::int32_t index = findList(section, ref);
     if (index < 0)
         return kNoList; // a built-in list of plain numbers names nothing; an undefined one was warned about
     std::int32_t& made = m_modelIndex[static_cast<std::size_t>(index)];
@@ -429,9 +443,10 @@ void ModelBuilder::buildInstrument(const RawInstrument& raw)
         const ListRef& ref = raw.refs[section];
         if (ref.line == 0)
             continue;
-        if (findList(section, ref.ref) == kUndefined)
+        const std::int32_t found = findList(section, ref.ref);
+        if (found == kUndefined)
             warn(ref.line, listKind(section) + " " + quoted(ref.ref) + " is not defined");
-        const std::int32_t list = modelNameList(section, ref.ref);
+        const std::int32_t list = modelNameList(section, found);
         (section == kControllerNames ? instrument.controllers
          : section == kRpnNames      ? instrument.rpns
                                      : instrument.nrpns) = list;
@@ -454,7 +469,7 @@ void ModelBuilder::assignNoteLists(const RawInstrument& raw, Instrument& instrum
         const std::int32_t defined = findList(kNoteNames, key.ref);
         if (defined == kUndefined)
             warn(key.line, "note list " + quoted(key.ref) + " is not defined");
-        const std::int32_t list = modelNameList(kNoteNames, key.ref);
+        const std::int32_t list = modelNameList(kNoteNames, defined);
         if (list == kNoList && defined >= 0)
             warn(key.line, "note list " + quoted(key.ref) + " is left out: a file may use at most " +
                                std::to_string(kMostNoteLists) + " note lists");

@@ -26,6 +26,28 @@ bool parseNumber(std::string_view s, std::uint32_t& value)
     return true;
 }
 
+/// A "number=name" line, as nearly every line of a list is: the number as written, its value (saturated as
+/// parseNumber saturates it) and the name, as splitting at the first "=" and parseNumber would give them.
+/// False for other lines.
+bool splitEntryLine(std::string_view line, std::string_view& key, std::uint32_t& number,
+                    std::string_view& value)
+{
+    std::size_t at = 0;
+    std::uint64_t v = 0;
+    for (; at < line.size() && isDigit(line[at]); ++at)
+        v = std::min<std::uint64_t>(v * 10 + static_cast<std::uint64_t>(line[at] - '0'), kNumberTooLarge);
+    if (at == 0)
+        return false;
+    while (at < line.size() && isBlank(line[at]))
+        ++at;
+    if (at == line.size() || line[at] != '=')
+        return false;
+    key = trimBlanks(line.substr(0, at));
+    number = static_cast<std::uint32_t>(v);
+    value = trimBlanks(line.substr(at + 1));
+    return true;
+}
+
 class LineParser
 {
 public:
@@ -215,24 +237,27 @@ void LineParser::handleListLine(std::string_view line, std::uint32_t lineNumber)
         return;
     }
     std::string_view key;
+    std::uint32_t number = 0;
     std::string_view value;
-    if (!splitKeyLine(line, lineNumber, m_list >= 0, "list", key, value))
-        return;
-    RawList& list = m_raw.lists[static_cast<std::size_t>(m_list)];
-    if (key == "BasedOn") {
-        if (value.empty()) {
-            warn(lineNumber, "BasedOn without a list name ignored");
+    if (m_list < 0 || !splitEntryLine(line, key, number, value)) {
+        if (!splitKeyLine(line, lineNumber, m_list >= 0, "list", key, value))
+            return;
+        if (key == "BasedOn") {
+            if (value.empty()) {
+                warn(lineNumber, "BasedOn without a list name ignored");
+                return;
+            }
+            m_raw.lists.back().baseName = value;
+            m_raw.lists.back().baseLine = lineNumber;
             return;
         }
-        list.baseName = value;
-        list.baseLine = lineNumber;
-        return;
+        if (!parseNumber(key, number)) {
+            warn(lineNumber, quoted(key) + " is not a number; line ignored");
+            return;
+        }
     }
-    std::uint32_t number = 0;
-    if (!parseNumber(key, number)) {
-        warn(lineNumber, quoted(key) + " is not a number; line ignored");
-        return;
-    }
+    // The open list is the last one: no list is added before it is closed.
+    const RawList& list = m_raw.lists.back();
     const std::uint32_t highest = highestNumber(m_section);
     if (number > highest) {
         warn(lineNumber, "number " + std::string(key) + " is out of range 0.." + std::to_string(highest) +

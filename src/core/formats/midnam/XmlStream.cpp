@@ -2,7 +2,9 @@
 
 #include "base/Encoding.h"
 
+#include <array>
 #include <charconv>
+#include <cstring>
 
 namespace quorvix::midnam {
 
@@ -34,6 +36,32 @@ const char* asciiEscape(unsigned char c, XmlEscape escape)
     default:
         return nullptr;
     }
+}
+
+constexpr std::array<unsigned char, 256> makeNotPlainTable()
+{
+    std::array<unsigned char, 256> table{};
+    for (std::size_t c = 0; c < table.size(); ++c)
+        table[c] = c < 0x20 || c >= 0x7F || c == '&' || c == '<' || c == '>' || c == '"';
+    return table;
+}
+
+constexpr std::array<unsigned char, 256> kNotPlain = makeNotPlainTable();
+
+/// True when every byte stands as it is in text and in attribute values: printable ASCII but & < > ".
+bool allPlain(std::string_view text)
+{
+    unsigned char notPlain = 0;
+    for (const char c : text)
+        notPlain |= kNotPlain[static_cast<unsigned char>(c)];
+    return notPlain == 0;
+}
+
+char* copy(char* out, std::string_view bytes)
+{
+    if (!bytes.empty())
+        std::memcpy(out, bytes.data(), bytes.size());
+    return out + bytes.size();
 }
 
 } // namespace
@@ -93,47 +121,93 @@ bool appendXml(std::string& out, std::string_view text, XmlEscape escape)
     return leftOut;
 }
 
+XmlStream::XmlStream(OutputSink& sink) : m_sink(sink), m_block(new char[kBlock]) {}
+
+char* XmlStream::room(std::size_t size)
+{
+    if (size > kBlock - m_used)
+        flush();
+    char* const at = m_block.get() + m_used;
+    m_used += size;
+    return at;
+}
+
+void XmlStream::put(std::string_view bytes)
+{
+    if (bytes.size() > kBlock) {
+        flush();
+        m_sink.write(bytes);
+        return;
+    }
+    copy(room(bytes.size()), bytes);
+}
+
+void XmlStream::putEscaped(std::string_view utf8, XmlEscape escape)
+{
+    if (allPlain(utf8)) {
+        put(utf8);
+        return;
+    }
+    m_escaped.clear();
+    m_leftOut |= appendXml(m_escaped, utf8, escape);
+    put(m_escaped);
+}
+
 XmlStream& XmlStream::operator<<(std::string_view markup)
 {
-    m_buffer.append(markup);
-    maybeFlush();
+    put(markup);
     return *this;
 }
 
 void XmlStream::text(std::string_view utf8)
 {
-    m_leftOut |= appendXml(m_buffer, utf8, XmlEscape::Text);
-    maybeFlush();
+    putEscaped(utf8, XmlEscape::Text);
 }
 
 void XmlStream::attribute(std::string_view name, std::string_view utf8)
 {
-    m_buffer += ' ';
-    m_buffer.append(name);
-    m_buffer += "=\"";
-    m_leftOut |= appendXml(m_buffer, utf8, XmlEscape::Attribute);
-    m_buffer += '"';
-    maybeFlush();
+    // Nearly every value is plain: the whole attribute is then placed at once.
+    if (allPlain(utf8)) {
+        putPlainAttribute(name, utf8);
+        return;
+    }
+    m_escaped.clear();
+    m_leftOut |= appendXml(m_escaped, utf8, XmlEscape::Attribute);
+    putPlainAttribute(name, m_escaped);
 }
 
 void XmlStream::attribute(std::string_view name, long long number)
 {
     char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    attribute(name, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    putPlainAttribute(name, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+void XmlStream::putPlainAttribute(std::string_view name, std::string_view value)
+{
+    const std::size_t size = name.size() + value.size() + 4;
+    if (size > kBlock) {
+        put(" ");
+        put(name);
+        put("=\"");
+        put(value);
+        put("\"");
+        return;
+    }
+    char* out = room(size);
+    *out++ = ' ';
+    out = copy(out, name);
+    *out++ = '=';
+    *out++ = '"';
+    out = copy(out, value);
+    *out = '"';
 }
 
 void XmlStream::flush()
 {
-    if (!m_buffer.empty())
-        m_sink.write(m_buffer);
-    m_buffer.clear();
-}
-
-void XmlStream::maybeFlush()
-{
-    if (m_buffer.size() >= kBlock)
-        flush();
+    if (m_used != 0)
+        m_sink.write(std::string_view(m_block.get(), m_used));
+    m_used = 0;
 }
 
 } // namespace quorvix::midnam

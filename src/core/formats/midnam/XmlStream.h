@@ -6,6 +6,7 @@
 #include "base/OutputSink.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -33,7 +34,7 @@ bool appendXml(std::string& out, std::string_view text, XmlEscape escape);
 class XmlStream
 {
 public:
-    explicit XmlStream(OutputSink& sink) : m_sink(sink) {}
+    explicit XmlStream(OutputSink& sink);
     ~XmlStream() { flush(); }
     XmlStream(const XmlStream&) = delete;
     XmlStream& operator=(const XmlStream&) = delete;
@@ -51,10 +52,19 @@ public:
     bool leftOut() const { return m_leftOut; }
 
 private:
-    void maybeFlush();
+    /// Room for `size` more bytes in the block (at most a block's size), the block written out first when
+    /// it has too little.
+    char* room(std::size_t size);
+    void put(std::string_view bytes);
+    /// Text, escaped as `escape` says.
+    void putEscaped(std::string_view utf8, XmlEscape escape);
+    /// ` name="value"` of a value that needs no escape, or is escaped already.
+    void putPlainAttribute(std::string_view name, std::string_view value);
 
     OutputSink& m_sink;
-    std::string m_buffer;
+    std::unique_ptr<char[]> m_block;
+    std::size_t m_used = 0;
+    std::string m_escaped; ///< the escaped text of a value that needs escapes
     bool m_leftOut = false;
 };
 

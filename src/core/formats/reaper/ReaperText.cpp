@@ -61,9 +61,29 @@ std::string oneLine(std::string_view name, TextEncoding encoding)
     return line;
 }
 
+namespace {
+
+std::string_view trimSpaces(std::string_view text)
+{
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+} // namespace
+
 void appendOneLine(std::string& out, std::string_view name, TextEncoding encoding)
 {
     const auto plain = [](unsigned char byte) { return byte >= 0x20 && byte < 0x7F; };
+    // Printable ASCII, as nearly every name is, needs no look at its characters one by one.
+    unsigned char other = 0;
+    for (const char c : name)
+        other |= static_cast<unsigned char>(static_cast<unsigned char>(c) - 0x20) >= 0x5F;
+    if (other == 0) {
+        out.append(trimSpaces(name));
+        return;
+    }
     thread_local std::string converted; // reused: writers call this for every name
     std::string_view text = name;
     // ASCII is the same in both encodings: only a name with other bytes needs converting.
