@@ -314,29 +314,37 @@ TEST(ReaperNoteNamesCorpus, EveryFileWritesTheSameNotesBack)
 
 } // namespace
 
-TEST(ReabankWriter, NamesAppendedAsOneLineEqualTheMadeOnes)
+TEST(ReabankWriter, NamesBecomeOneLineWithoutBlanksAtTheEnds)
 {
     struct Case
     {
         std::string what;
         std::string name;
         TextEncoding encoding;
+        std::string line;
     };
     const std::vector<Case> cases = {
-        {"plain", "Grand Piano", TextEncoding::Utf8},
-        {"blanks at either end and inside", "  \t Grand \r\n Piano \t ", TextEncoding::Utf8},
-        {"only blanks", " \t\r\n ", TextEncoding::Utf8},
-        {"Windows-1252", " \x80uro \xE9t\xE9\x85", TextEncoding::Windows1252},
+        {"plain", "Grand Piano", TextEncoding::Utf8, "Grand Piano"},
+        {"plain, spaces at either end", "  Grand  Piano  ", TextEncoding::Windows1252, "Grand  Piano"},
+        {"the printable ASCII at its ends", " ~x! ", TextEncoding::Utf8, "~x!"},
+        {"empty", "", TextEncoding::Utf8, ""},
+        {"only spaces", "   ", TextEncoding::Utf8, ""},
+        {"blanks at either end and inside", "  \t Grand \r\n Piano \t ", TextEncoding::Utf8,
+         "Grand    Piano"},
+        {"only blanks", " \t\r\n ", TextEncoding::Utf8, ""},
+        {"DEL", "a\x7F", TextEncoding::Utf8, "a"},
+        {"Windows-1252", " \x80uro \xE9t\xE9\x85", TextEncoding::Windows1252,
+         "\xE2\x82\xACuro \xC3\xA9t\xC3\xA9\xE2\x80\xA6"},
         {"C1 controls, separators, broken UTF-8",
          "a\xC2\x85"
          "b\xE2\x80\xA8"
          "c\xFF",
-         TextEncoding::Utf8},
+         TextEncoding::Utf8, "a b c\xEF\xBF\xBD"},
     };
     for (const Case& c : cases) {
         std::string line = "Bank 0 1 ";
         appendOneLine(line, c.name, c.encoding);
-        EXPECT_EQ(line, "Bank 0 1 " + oneLine(c.name, c.encoding)) << c.what;
+        EXPECT_EQ(line, "Bank 0 1 " + c.line) << c.what;
+        EXPECT_EQ(oneLine(c.name, c.encoding), c.line) << c.what;
     }
-    EXPECT_EQ(oneLine("  a  b  ", TextEncoding::Utf8), "a  b");
 }
