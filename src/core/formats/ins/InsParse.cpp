@@ -26,24 +26,20 @@ bool parseNumber(std::string_view s, std::uint32_t& value)
     return true;
 }
 
-/// A "number=name" line, as nearly every line of a list is: the number as written, its value (saturated as
-/// parseNumber saturates it) and the name, as splitting at the first "=" and parseNumber would give them.
-/// False for other lines.
+/// A "number=name" line, as nearly every line of a list is: the number as written, its value and the name, as
+/// splitting at the first "=" and parseNumber would give them. False for other lines.
 bool splitEntryLine(std::string_view line, std::string_view& key, std::uint32_t& number,
                     std::string_view& value)
 {
     std::size_t at = 0;
-    std::uint64_t v = 0;
-    for (; at < line.size() && isDigit(line[at]); ++at)
-        v = std::min<std::uint64_t>(v * 10 + static_cast<std::uint64_t>(line[at] - '0'), kNumberTooLarge);
-    if (at == 0)
-        return false;
+    while (at < line.size() && isDigit(line[at]))
+        ++at;
+    const std::string_view digits = line.substr(0, at);
     while (at < line.size() && isBlank(line[at]))
         ++at;
-    if (at == line.size() || line[at] != '=')
+    if (at == line.size() || line[at] != '=' || !parseNumber(digits, number))
         return false;
-    key = trimBlanks(line.substr(0, at));
-    number = static_cast<std::uint32_t>(v);
+    key = digits;
     value = trimBlanks(line.substr(at + 1));
     return true;
 }

@@ -83,9 +83,7 @@ std::string quoted(std::string_view text)
 bool appendXml(std::string& out, std::string_view text, XmlEscape escape)
 {
     // Printable ASCII that no escape touches is taken in runs.
-    const auto plain = [](unsigned char c) {
-        return c >= 0x20 && c < 0x7F && c != '&' && c != '<' && c != '>' && c != '"';
-    };
+    const auto plain = [](unsigned char c) { return kNotPlain[c] == 0; };
     bool leftOut = false;
     for (std::size_t i = 0; i < text.size();) {
         std::size_t run = i;
@@ -142,15 +140,14 @@ void XmlStream::put(std::string_view bytes)
     copy(room(bytes.size()), bytes);
 }
 
-void XmlStream::putEscaped(std::string_view utf8, XmlEscape escape)
+std::string_view XmlStream::escaped(std::string_view utf8, XmlEscape escape)
 {
-    if (allPlain(utf8)) {
-        put(utf8);
-        return;
-    }
+    // Nearly every text is plain, and stays where it is.
+    if (allPlain(utf8))
+        return utf8;
     m_escaped.clear();
     m_leftOut |= appendXml(m_escaped, utf8, escape);
-    put(m_escaped);
+    return m_escaped;
 }
 
 XmlStream& XmlStream::operator<<(std::string_view markup)
@@ -161,19 +158,12 @@ XmlStream& XmlStream::operator<<(std::string_view markup)
 
 void XmlStream::text(std::string_view utf8)
 {
-    putEscaped(utf8, XmlEscape::Text);
+    put(escaped(utf8, XmlEscape::Text));
 }
 
 void XmlStream::attribute(std::string_view name, std::string_view utf8)
 {
-    // Nearly every value is plain: the whole attribute is then placed at once.
-    if (allPlain(utf8)) {
-        putPlainAttribute(name, utf8);
-        return;
-    }
-    m_escaped.clear();
-    m_leftOut |= appendXml(m_escaped, utf8, XmlEscape::Attribute);
-    putPlainAttribute(name, m_escaped);
+    putPlainAttribute(name, escaped(utf8, XmlEscape::Attribute));
 }
 
 void XmlStream::attribute(std::string_view name, long long number)

@@ -56,8 +56,8 @@ private:
     /// it has too little.
     char* room(std::size_t size);
     void put(std::string_view bytes);
-    /// Text, escaped as `escape` says.
-    void putEscaped(std::string_view utf8, XmlEscape escape);
+    /// The text escaped as `escape` says: itself when it needs no escape, else valid until the next call.
+    std::string_view escaped(std::string_view utf8, XmlEscape escape);
     /// ` name="value"` of a value that needs no escape, or is escaped already.
     void putPlainAttribute(std::string_view name, std::string_view value);
 

@@ -63,27 +63,10 @@ std::string oneLine(std::string_view name, TextEncoding encoding)
 
 namespace {
 
-std::string_view trimSpaces(std::string_view text)
-{
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-} // namespace
-
-void appendOneLine(std::string& out, std::string_view name, TextEncoding encoding)
+/// Appends the name's characters, each one that would break or blur a line as a space.
+void appendOnOneLine(std::string& out, std::string_view name, TextEncoding encoding)
 {
     const auto plain = [](unsigned char byte) { return byte >= 0x20 && byte < 0x7F; };
-    // Printable ASCII, as nearly every name is, needs no look at its characters one by one.
-    unsigned char other = 0;
-    for (const char c : name)
-        other |= static_cast<unsigned char>(static_cast<unsigned char>(c) - 0x20) >= 0x5F;
-    if (other == 0) {
-        out.append(trimSpaces(name));
-        return;
-    }
     thread_local std::string converted; // reused: writers call this for every name
     std::string_view text = name;
     // ASCII is the same in both encodings: only a name with other bytes needs converting.
@@ -93,7 +76,6 @@ void appendOneLine(std::string& out, std::string_view name, TextEncoding encodin
         appendWindows1252AsUtf8(converted, name);
         text = converted;
     }
-    const std::size_t start = out.size();
     for (std::size_t i = 0; i < text.size();) {
         std::size_t run = i;
         while (run < text.size() && plain(static_cast<unsigned char>(text[run])))
@@ -120,6 +102,21 @@ void appendOneLine(std::string& out, std::string_view name, TextEncoding encodin
         else
             out += sequence;
     }
+}
+
+} // namespace
+
+void appendOneLine(std::string& out, std::string_view name, TextEncoding encoding)
+{
+    const std::size_t start = out.size();
+    // Printable ASCII, as nearly every name is, is taken as it is, without a look at each character.
+    unsigned char other = 0;
+    for (const char c : name)
+        other |= static_cast<unsigned char>(static_cast<unsigned char>(c) - 0x20) >= 0x5F;
+    if (other == 0)
+        out.append(name);
+    else
+        appendOnOneLine(out, name, encoding);
     // Without the spaces at either end.
     std::size_t end = out.size();
     while (end > start && out[end - 1] == ' ')
