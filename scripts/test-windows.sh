@@ -153,10 +153,42 @@ trap cleanup EXIT
 # In a pseudo-terminal, so that the programs have a console: Ctrl+C is sent through it.
 note "running the tests under Wine"
 rm -rf "$windows/gtest-results"
+# ctest_under_wine LOG [ctest options]: ctest's list of test programs, printed from its log.
+ctest_under_wine() {
+    local log=$1 status=0
+    shift
+    script -qefc "ctest --test-dir '$windows' --timeout 600 -O '$log' $*" /dev/null >/dev/null 2>&1 </dev/null ||
+        status=$?
+    sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$log" | grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|FAILED|Failed' || true
+    return "$status"
+}
+# Each failing case with its message, from the programs' reports (ctest's log holds no test output).
+show_failed_cases() {
+    local report
+    for report in "$windows"/gtest-results/*.xml; do
+        [ -e "$report" ] || continue
+        awk -v program="$(basename "$report" .xml)" '
+            /<testcase / { match($0, /name="[^"]*"/); name = substr($0, RSTART + 6, RLENGTH - 7) }
+            /<failure / { inside = 1; shown = 0; print "test-windows: failed case " program "." name }
+            inside && shown < 25 { line = $0; sub(/.*<!\[CDATA\[/, "", line); sub(/\]\]>.*/, "", line)
+                                  if (line !~ /^ *<failure /) { print "    " line; shown++ } }
+            /<\/failure>/ { inside = 0 }' "$report"
+    done | head -n 200
+}
 ctest_status=0
-script -qefc "ctest --test-dir '$windows' -j$jobs --timeout 600 -O '$build/ctest.log'" /dev/null \
-    >/dev/null 2>&1 </dev/null || ctest_status=$?
-sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$build/ctest.log" | grep -E '^ *[0-9]+/[0-9]+ Test|tests passed|FAILED|Failed' || true
+ctest_under_wine "$build/ctest.log" "-j$jobs" || ctest_status=$?
+if [ "$ctest_status" -ne 0 ]; then
+    show_failed_cases
+    # Under Wine every test program and each program it starts run on an emulated system, which has been
+    # seen to fail a case once on a busy machine and never again on the same build. A program that failed
+    # runs once more, alone; only a failure that repeats counts, and the first one stays shown above.
+    note "running the failed test programs again, one at a time"
+    ctest_status=0
+    ctest_under_wine "$build/ctest-again.log" --rerun-failed -j1 || ctest_status=$?
+    if [ "$ctest_status" -eq 0 ]; then
+        note "the failed test programs passed when run again; their first failure is shown above"
+    fi
+fi
 
 # Every GoogleTest case counts, from the programs' reports; a program that ended without one fails.
 read -r cases failed_cases skipped < <(cat "$windows"/gtest-results/*.xml 2>/dev/null | awk '
@@ -170,7 +202,7 @@ if [ "$ctest_status" -ne 0 ] && [ "$failed_cases" -eq 0 ]; then
     failure "ctest under Wine: a test program failed without a failing case (see $build/ctest.log)"
 fi
 if [ "$ctest_status" -ne 0 ]; then
-    sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$build/ctest.log" | grep -E -A12 'Failure|\*\*\*' | head -n 120
+    show_failed_cases
 fi
 
 # --- the corpus, converted by the .exe and by the Linux build ---------------------------------------------------
