@@ -25,13 +25,25 @@ constexpr std::array<bool, 256> makeScriptCharacterTable()
 
 constexpr std::array<bool, 256> kScriptCharacters = makeScriptCharacterTable();
 
+/// 0..999 as "%3.1i" writes them: right-aligned in three characters.
+constexpr std::array<std::array<char, 3>, 1000> makeThreeWide()
+{
+    std::array<std::array<char, 3>, 1000> table{};
+    for (std::size_t value = 0; value < table.size(); ++value) {
+        table[value][0] = value < 100 ? ' ' : static_cast<char>('0' + value / 100);
+        table[value][1] = value < 10 ? ' ' : static_cast<char>('0' + value / 10 % 10);
+        table[value][2] = static_cast<char>('0' + value % 10);
+    }
+    return table;
+}
+
+constexpr std::array<std::array<char, 3>, 1000> kThreeWide = makeThreeWide();
+
 // "%3.1i": at least one digit, right-aligned in three characters. Writes at most 11 characters.
 char* putNumber(char* out, std::int32_t value)
 {
-    if (value >= 0 && value < 1000) { // nearly every number: no general formatting needed
-        out[0] = value < 100 ? ' ' : static_cast<char>('0' + value / 100);
-        out[1] = value < 10 ? ' ' : static_cast<char>('0' + value / 10 % 10);
-        out[2] = static_cast<char>('0' + value % 10);
+    if (value >= 0 && value < 1000) { // nearly every number: three characters, looked up
+        std::memcpy(out, kThreeWide[static_cast<std::size_t>(value)].data(), 3);
         return out + 3;
     }
     char digits[16];
@@ -41,6 +53,13 @@ char* putNumber(char* out, std::int32_t value)
         *out++ = ' ';
     std::memcpy(out, digits, length);
     return out + length;
+}
+
+char* putSeparator(char* out)
+{
+    out[0] = ',';
+    out[1] = ' ';
+    return out + 2;
 }
 
 /// Every byte as an entry line holds it: itself when IsScriptCharacter accepts it, a space otherwise.
@@ -91,21 +110,18 @@ void AppendEntryLine(std::string& line, const ScriptVoice& voice, std::string_vi
             line += scriptCharacter(c);
         out = made;
     }
-    for (const std::int32_t number : {voice.program, voice.bank / 128, voice.bank % 128}) {
-        *out++ = ',';
-        *out++ = ' ';
-        out = putNumber(out, number);
-    }
+    out = putNumber(putSeparator(out), voice.program);
+    out = putNumber(putSeparator(out), voice.bank / 128);
+    out = putNumber(putSeparator(out), voice.bank % 128);
     *out++ = ']';
     *out++ = '\t';
     // The name up to its first "}" (kept), and at most kEntryNameLimit bytes of it.
-    const std::size_t most = std::min(voice.name.size(), kEntryNameLimit);
-    for (std::size_t i = 0; i < most; ++i) {
-        const char c = voice.name[i];
-        *out++ = scriptCharacter(c);
-        if (c == '}')
-            break;
-    }
+    std::size_t length = std::min(voice.name.size(), kEntryNameLimit);
+    if (const void* brace = std::memchr(voice.name.data(), '}', length))
+        length = static_cast<std::size_t>(static_cast<const char*>(brace) - voice.name.data()) + 1;
+    for (std::size_t i = 0; i < length; ++i)
+        out[i] = scriptCharacter(voice.name[i]);
+    out += length;
     line.append(made, static_cast<std::size_t>(out - made));
 }
 
