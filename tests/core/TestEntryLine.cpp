@@ -36,6 +36,8 @@ TEST(EntryLine, FormatsNumbersTagAndName)
         {"padding of one, two and three digits", "p3", 127, 5, "V", "[p3,   5,   0, 127]\tV"},
         {"program 42", "p3", 0, 42, "V", "[p3,  42,   0,   0]\tV"},
         {"program 127 and bank 16383", "p2", 16383, 127, "V", "[p2, 127, 127, 127]\tV"},
+        {"999 fills three places, 1000 takes four", "p3", 1000 * 128 + 99, 999, "V",
+         "[p3, 999, 1000,  99]\tV"},
         {"tag p2 keeps the three-number form", "p2", 300, 7, "Other", "[p2,   7,   2,  44]\tOther"},
         {"an empty name ends with the tab", "p3", 0, 0, "", "[p3,   0,   0,   0]\t"},
         {"a tab inside the name is accepted", "p3", 0, 0, "A\tB", "[p3,   0,   0,   0]\tA\tB"},
