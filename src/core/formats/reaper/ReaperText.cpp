@@ -63,10 +63,15 @@ std::string oneLine(std::string_view name, TextEncoding encoding)
 
 namespace {
 
+/// 0x20 to 0x7E: a character a line holds as it is, in either encoding.
+bool printableAscii(char c)
+{
+    return static_cast<unsigned char>(static_cast<unsigned char>(c) - 0x20) < 0x5F;
+}
+
 /// Appends the name's characters, each one that would break or blur a line as a space.
 void appendOnOneLine(std::string& out, std::string_view name, TextEncoding encoding)
 {
-    const auto plain = [](unsigned char byte) { return byte >= 0x20 && byte < 0x7F; };
     thread_local std::string converted; // reused: writers call this for every name
     std::string_view text = name;
     // ASCII is the same in both encodings: only a name with other bytes needs converting.
@@ -78,7 +83,7 @@ void appendOnOneLine(std::string& out, std::string_view name, TextEncoding encod
     }
     for (std::size_t i = 0; i < text.size();) {
         std::size_t run = i;
-        while (run < text.size() && plain(static_cast<unsigned char>(text[run])))
+        while (run < text.size() && printableAscii(text[run]))
             ++run;
         if (run > i) { // printable ASCII, taken as it is
             out.append(text.substr(i, run - i));
@@ -112,7 +117,7 @@ void appendOneLine(std::string& out, std::string_view name, TextEncoding encodin
     // Printable ASCII, as nearly every name is, is taken as it is, without a look at each character.
     unsigned char other = 0;
     for (const char c : name)
-        other |= static_cast<unsigned char>(static_cast<unsigned char>(c) - 0x20) >= 0x5F;
+        other |= static_cast<unsigned char>(!printableAscii(c));
     if (other == 0)
         out.append(name);
     else
