@@ -78,6 +78,14 @@ char scriptCharacter(char c)
     return kCleaned[static_cast<unsigned char>(c)];
 }
 
+/// Puts the text's bytes as an entry line holds them.
+char* putCleaned(char* out, std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i)
+        out[i] = scriptCharacter(text[i]);
+    return out + text.size();
+}
+
 } // namespace
 
 bool IsScriptCharacter(unsigned char character)
@@ -102,8 +110,7 @@ void AppendEntryLine(std::string& line, const ScriptVoice& voice, std::string_vi
     char* out = made;
     *out++ = '[';
     if (tag.size() <= kShortTag) {
-        for (const char c : tag)
-            *out++ = scriptCharacter(c);
+        out = putCleaned(out, tag);
     } else {
         line.append(made, 1);
         for (const char c : tag)
@@ -119,9 +126,7 @@ void AppendEntryLine(std::string& line, const ScriptVoice& voice, std::string_vi
     std::size_t length = std::min(voice.name.size(), kEntryNameLimit);
     if (const void* brace = std::memchr(voice.name.data(), '}', length))
         length = static_cast<std::size_t>(static_cast<const char*>(brace) - voice.name.data()) + 1;
-    for (std::size_t i = 0; i < length; ++i)
-        out[i] = scriptCharacter(voice.name[i]);
-    out += length;
+    out = putCleaned(out, voice.name.substr(0, length));
     line.append(made, static_cast<std::size_t>(out - made));
 }
 
