@@ -222,38 +222,64 @@ if [ -d "$corpus" ]; then
         find "$corpus" -type f \( -iname '*.ins' -o -iname '*.txt' -o -iname '*.reabank' \) | sort
         find "$corpus" -type f -iname '*.midnam' | sort | awk -v n="$sample" 'NR % n == 1')
     note "converting ${#inputs[@]} corpus files with both builds"
-    # The same command on both sides, each writing into its own folder; Windows gets a Windows path.
-    run_both() { # name input args... (OUT stands for the output folder)
-        local name=$1 input=$2
+    # One side's run of a command, writing into its own folder; Windows gets a Windows path.
+    run_side() { # side name args... (OUT stands for the output folder)
+        local side=$1 name=$2
         shift 2
-        local side status args=() out
-        for side in linux windows; do
-            out="$work/$side/$name"
-            rm -rf "$out"
-            mkdir -p "$out"
-            args=()
-            local arg
-            for arg in "$@"; do
-                arg=${arg//OUT/$out}
-                [ "$side" = windows ] && arg=${arg//$work/Z:$work}
-                args+=("$arg")
-            done
-            status=0
-            if [ "$side" = linux ]; then
-                (cd "$out" && SOURCE_DATE_EPOCH=1700000000 TZ=UTC "$linux" "${args[@]}" >"$out.stdout" 2>/dev/null) ||
-                    status=$?
-            else
-                (cd "$out" && SOURCE_DATE_EPOCH=1700000000 TZ=UTC "$wine" "$exe" "${args[@]}" \
-                    >"$out.stdout" 2>/dev/null </dev/null) || status=$?
-            fi
-            echo "$status" >"$out.status"
+        local out="$work/$side/$name" arg status=0 args=()
+        rm -rf "$out"
+        mkdir -p "$out"
+        for arg in "$@"; do
+            arg=${arg//OUT/$out}
+            [ "$side" = windows ] && arg=${arg//$work/Z:$work}
+            args+=("$arg")
         done
-        if cmp -s "$work/linux/$name.status" "$work/windows/$name.status" &&
-            cmp -s "$work/linux/$name.stdout" "$work/windows/$name.stdout" &&
-            diff -r "$work/linux/$name" "$work/windows/$name" >/dev/null; then
+        if [ "$side" = linux ]; then
+            (cd "$out" && SOURCE_DATE_EPOCH=1700000000 TZ=UTC "$linux" "${args[@]}" >"$out.stdout" \
+                2>"$out.stderr") || status=$?
+        else
+            (cd "$out" && SOURCE_DATE_EPOCH=1700000000 TZ=UTC "$wine" "$exe" "${args[@]}" \
+                >"$out.stdout" 2>"$out.stderr" </dev/null) || status=$?
+        fi
+        echo "$status" >"$out.status"
+    }
+    same_on_both() { # name
+        cmp -s "$work/linux/$1.status" "$work/windows/$1.status" &&
+            cmp -s "$work/linux/$1.stdout" "$work/windows/$1.stdout" &&
+            diff -r "$work/linux/$1" "$work/windows/$1" >/dev/null
+    }
+    # What differs, briefly: the exit statuses, the standard outputs and the files; when the statuses differ,
+    # each side's first messages too.
+    show_difference() { # name
+        local side
+        echo "    exit status: Linux $(cat "$work/linux/$1.status"), Windows $(cat "$work/windows/$1.status")"
+        { diff "$work/linux/$1.stdout" "$work/windows/$1.stdout" | head -n 10 | sed 's/^/    stdout: /'; } || true
+        { diff -r "$work/linux/$1" "$work/windows/$1" | head -n 20 | sed 's/^/    /'; } || true
+        cmp -s "$work/linux/$1.status" "$work/windows/$1.status" && return
+        for side in linux windows; do
+            { head -n 5 "$work/$side/$1.stderr" | sed "s/^/    $side stderr: /"; } || true
+        done
+    }
+    # The same command on both sides. A Windows run that differs runs once more (see the test programs
+    # above for why): only a difference that repeats counts, and the first one is shown either way.
+    run_both() { # name input args...
+        local name=$1
+        shift 2
+        run_side linux "$name" "$@"
+        run_side windows "$name" "$@"
+        if same_on_both "$name"; then
+            pass
+            return
+        fi
+        note "$name: the Windows build differs from the Linux build; running it again"
+        show_difference "$name"
+        run_side windows "$name" "$@"
+        if same_on_both "$name"; then
+            note "$name: the same on both builds when run again"
             pass
         else
             failure "$name: the Windows build differs from the Linux build"
+            show_difference "$name"
         fi
     }
     rm -rf "$work"
