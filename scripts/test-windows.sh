@@ -152,7 +152,7 @@ trap cleanup EXIT
 # --- the tests under Wine -------------------------------------------------------------------------------------
 # In a pseudo-terminal, so that the programs have a console: Ctrl+C is sent through it.
 note "running the tests under Wine"
-rm -rf "$windows/gtest-results"
+rm -rf "$windows/gtest-results" "$windows/gtest-results-first"
 # ctest_under_wine LOG [ctest options]: ctest's list of test programs, printed from its log.
 ctest_under_wine() {
     local log=$1 status=0
@@ -183,6 +183,14 @@ if [ "$ctest_status" -ne 0 ]; then
     # seen to fail a case once on a busy machine and never again on the same build. A program that failed
     # runs once more, alone; only a failure that repeats counts, and the first one stays shown above.
     note "running the failed test programs again, one at a time"
+    # A program's report from the first run is set aside: GoogleTest writes beside it rather than over it, and
+    # the counts below would take the first run's failure for one that repeated.
+    mkdir -p "$windows/gtest-results-first"
+    while IFS=: read -r _ program; do
+        if [ -e "$windows/gtest-results/$program.xml" ]; then
+            mv "$windows/gtest-results/$program.xml" "$windows/gtest-results-first/"
+        fi
+    done < <(cat "$windows/Testing/Temporary/LastTestsFailed.log" 2>/dev/null || true)
     ctest_status=0
     ctest_under_wine "$build/ctest-again.log" --rerun-failed -j1 || ctest_status=$?
     if [ "$ctest_status" -eq 0 ]; then
@@ -262,9 +270,9 @@ if [ -d "$corpus" ]; then
     }
     # The same command on both sides. A Windows run that differs runs once more (see the test programs
     # above for why): only a difference that repeats counts, and the first one is shown either way.
-    run_both() { # name input args...
+    run_both() { # name args...
         local name=$1
-        shift 2
+        shift
         run_side linux "$name" "$@"
         run_side windows "$name" "$@"
         if same_on_both "$name"; then
@@ -290,12 +298,12 @@ if [ -d "$corpus" ]; then
         # A copy under a plain name, so that both builds see the same path text in what they write.
         input="$work/in/$index-$(basename "$file")"
         cp "$file" "$input"
-        run_both "$index-list" "$input" list "$input"
-        run_both "$index-to-cubase" "$input" to-cubase "$input" --all -o OUT
-        run_both "$index-to-cakewalk" "$input" to-cakewalk "$input" -o OUT/out.ins
-        run_both "$index-to-reabank" "$input" to-reabank "$input" --all -o OUT
+        run_both "$index-list" list "$input"
+        run_both "$index-to-cubase" to-cubase "$input" --all -o OUT
+        run_both "$index-to-cakewalk" to-cakewalk "$input" -o OUT/out.ins
+        run_both "$index-to-reabank" to-reabank "$input" --all -o OUT
         if "$linux" --help 2>/dev/null | grep -q 'to-midnam'; then
-            run_both "$index-to-midnam" "$input" to-midnam "$input" --all -o OUT
+            run_both "$index-to-midnam" to-midnam "$input" --all -o OUT
         fi
     done
 else
