@@ -100,8 +100,8 @@ std::size_t InstrumentSet::voiceCount(const Instrument& instrument) const
 {
     std::size_t count = 0;
     for (const Bank& bank : instrument.banks) {
-        if (bank.patchList >= 0)
-            count += patchLists[static_cast<std::size_t>(bank.patchList)].patches.size();
+        if (const PatchList* list = patchListOf(bank))
+            count += list->patches.size();
     }
     return count;
 }

@@ -88,6 +88,8 @@ struct NoteList
 {
     TextRef name;
     std::vector<NameEntry> notes;
+    std::int32_t device =
+        -1; ///< for a list no instrument uses: the device that holds it (index into devices)
 };
 
 enum class ControlKind : std::uint8_t
@@ -104,6 +106,8 @@ struct ControlList
     TextRef name;
     ControlKind kind = ControlKind::Controller;
     std::vector<NameEntry> controls;
+    std::int32_t device =
+        -1; ///< for a list no instrument uses: the device that holds it (index into devices)
 };
 
 struct Bank
@@ -172,6 +176,14 @@ public:
     std::vector<ControlList> controlLists;
     std::vector<Instrument> instruments;
 
+    /// The patch list a bank names, or null when it names none the set holds (a bank without patches).
+    const PatchList* patchListOf(const Bank& bank) const
+    {
+        if (bank.patchList < 0 || static_cast<std::size_t>(bank.patchList) >= patchLists.size())
+            return nullptr;
+        return &patchLists[static_cast<std::size_t>(bank.patchList)];
+    }
+
     /// The number of voices: every patch of every bank.
     std::size_t voiceCount(const Instrument& instrument) const;
 
@@ -180,10 +192,9 @@ public:
     void forEachVoice(const Instrument& instrument, Visit&& visit) const
     {
         for (const Bank& bank : instrument.banks) {
-            if (bank.patchList < 0)
-                continue;
-            for (const Patch& patch : patchLists[static_cast<std::size_t>(bank.patchList)].patches)
-                visit(Voice{bank.number, patch.program, text(patch.name)});
+            if (const PatchList* list = patchListOf(bank))
+                for (const Patch& patch : list->patches)
+                    visit(Voice{bank.number, patch.program, text(patch.name)});
         }
     }
 

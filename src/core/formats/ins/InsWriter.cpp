@@ -3,11 +3,13 @@
 #include "base/Encoding.h"
 #include "base/LineWriter.h"
 #include "base/Text.h"
+#include "base/UniqueNames.h"
+#include "model/BankGroups.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace quorvix {
 
@@ -16,17 +18,18 @@ namespace {
 constexpr std::string_view kRuleLine = "; -------------------------------------------";
 constexpr std::string_view kCredit = "; Quorvix - https://quorvix.org";
 
-/// The bank as a Patch[] or Key[] line numbers it under the method.
-std::int32_t writtenBank(const Bank& bank, BankSelectMethod method)
+/// "CC0 1 / CC32 0", "program change 100": what a bank select sends.
+std::string selectText(const BankSelect& select)
 {
-    switch (method) {
-    case BankSelectMethod::MsbOnly:
-        return bank.number / 128;
-    case BankSelectMethod::LsbOnly:
-        return bank.number % 128;
-    default:
-        return bank.number;
-    }
+    std::string text;
+    const auto add = [&](std::string_view what, std::int32_t value) {
+        if (value >= 0)
+            text += (text.empty() ? "" : " / ") + std::string(what) + std::to_string(value);
+    };
+    add("CC0 ", select.msb);
+    add("CC32 ", select.lsb);
+    add("program change ", select.program);
+    return text.empty() ? "nothing" : text;
 }
 
 class InsTextWriter
@@ -56,8 +59,17 @@ private:
         std::int32_t written;
         std::int32_t list; ///< index into the set's patch lists, or past them into m_mergedLists
     };
+    /// A definition written: an instrument, or the banks of one that its first definition cannot hold.
+    struct Definition
+    {
+        std::size_t instrument;
+        std::string name;
+        std::vector<PlannedBank> plan;
+    };
 
-    void planBanks();
+    void planDefinitions();
+    std::vector<PlannedBank> planBanks(const Instrument& instrument, const std::string& name,
+                                       const BankGroup& group);
     const PatchList& patchList(std::int32_t index) const
     {
         const auto own = static_cast<std::int32_t>(m_set.patchLists.size());
@@ -68,12 +80,11 @@ private:
     std::string safe(TextRef ref, std::string_view what);
     void chooseEncoding();
     void nameLists();
+    void nameSpareLists();
     const std::string& listName(Kind kind, std::int32_t index) const;
-    std::string uniqueName(Kind kind, std::string name);
     void writeHeader(LineWriter& lines);
     void writeLists(LineWriter& lines);
-    void writeInstrument(LineWriter& lines, const Instrument& instrument,
-                         const std::vector<PlannedBank>& plan);
+    void writeInstrument(LineWriter& lines, const Definition& definition);
 
     const InstrumentSet& m_set;
     std::span<const std::size_t> m_instruments;
@@ -81,12 +92,12 @@ private:
     OutputSink& m_out;
     Diagnostics& m_warnings;
     bool m_toWindows1252 = false;
-    std::vector<std::vector<PlannedBank>> m_plans; ///< per instrument written
+    std::vector<Definition> m_definitions;
     std::vector<PatchList> m_mergedLists;
     // The lists written, in first-use order, with the names they are written under.
     std::array<std::vector<std::int32_t>, kKinds> m_order;
     std::array<std::map<std::int32_t, std::string>, kKinds> m_names;
-    std::array<std::set<std::string>, kKinds> m_taken;
+    std::array<UniqueNames, kKinds> m_taken;
 };
 
 std::string InsTextWriter::text(TextRef ref) const
@@ -130,9 +141,11 @@ void InsTextWriter::chooseEncoding()
         check(instrument.name);
         for (const Bank& bank : instrument.banks) {
             check(bank.name);
-            const PatchList& list = m_set.patchLists[static_cast<std::size_t>(bank.patchList)];
-            check(list.name);
-            for (const Patch& patch : list.patches) {
+            const PatchList* list = m_set.patchListOf(bank);
+            if (list == nullptr)
+                continue;
+            check(list->name);
+            for (const Patch& patch : list->patches) {
                 check(patch.name);
                 if (patch.noteList >= 0)
                     for (const NameEntry& note :
@@ -155,100 +168,81 @@ void InsTextWriter::chooseEncoding()
                         "in UTF-8; Cakewalk shows such names wrongly");
 }
 
-std::string InsTextWriter::uniqueName(Kind kind, std::string name)
-{
-    if (name.empty())
-        name = "List";
-    std::string candidate = name;
-    for (int n = 2; !m_taken[kind].insert(candidate).second; ++n)
-        candidate = name + " (" + std::to_string(n) + ")";
-    return candidate;
-}
-
 const std::string& InsTextWriter::listName(Kind kind, std::int32_t index) const
 {
     return m_names[kind].at(index);
 }
 
-void InsTextWriter::planBanks()
+void InsTextWriter::planDefinitions()
 {
+    UniqueNames names;
+    std::vector<std::string> own;
     for (const std::size_t i : m_instruments) {
-        const Instrument& instrument = m_set.instruments[i];
-        const std::string name(m_set.text(instrument.name));
-        const std::int32_t highest = instrument.method == BankSelectMethod::Normal          ? 16383
-                                     : instrument.method == BankSelectMethod::ProgramChange ? 27
-                                                                                            : 127;
-        std::set<std::int32_t> used;
-        for (const Bank& bank : instrument.banks)
-            used.insert(writtenBank(bank, instrument.method));
-        std::vector<PlannedBank> plan;
-        std::map<std::int32_t, std::size_t> placeOf;
-        for (const Bank& bank : instrument.banks) {
-            if (bank.patchList < 0)
-                continue;
-            if (!(bank.select == bankSelectFor(instrument.method, bank.number)))
-                m_warnings.warn(SourcePos{},
-                                "\"" + name + "\": bank " + std::to_string(bank.number) +
-                                    " is selected differently from the other banks; the definition "
-                                    "selects it with BankSelMethod=" +
-                                    std::to_string(static_cast<int>(instrument.method)));
-            std::int32_t written = writtenBank(bank, instrument.method);
-            const auto [at, fresh] = placeOf.try_emplace(written, plan.size());
-            if (fresh) {
-                plan.push_back(PlannedBank{written, bank.patchList});
-                continue;
-            }
-            // A reader keeps one list per bank number. Banks of one number whose programs differ (a source
-            // that splits a bank into groups) share one list; banks that name the same program (a source that
-            // selects banks in a way a definition cannot, such as SysEx) get numbers of their own, so that no
-            // patch is lost.
-            PlannedBank& earlier = plan[at->second];
-            const PatchList& own = patchList(bank.patchList);
-            PatchList merged = patchList(earlier.list);
-            const bool clash = std::any_of(own.patches.begin(), own.patches.end(), [&](const Patch& patch) {
-                return std::binary_search(
-                    merged.patches.begin(), merged.patches.end(), patch,
-                    [](const Patch& a, const Patch& b) { return a.program < b.program; });
-            });
-            if (clash) {
-                std::int32_t free = -1;
-                for (std::int32_t k = 1; k <= highest && free < 0; ++k)
-                    if (used.count((written + k) % (highest + 1)) == 0)
-                        free = (written + k) % (highest + 1);
-                if (free >= 0) {
-                    used.insert(free);
-                    placeOf.emplace(free, plan.size());
-                    plan.push_back(PlannedBank{free, bank.patchList});
-                    m_warnings.warn(SourcePos{},
-                                    "\"" + name + "\": bank \"" + std::string(m_set.text(bank.name)) +
-                                        "\" names the programs of another bank of number " +
-                                        std::to_string(written) + "; it is written as bank " +
-                                        std::to_string(free) +
-                                        " so that its patches are kept (select it on the device as "
-                                        "the source says)");
-                    continue;
-                }
-            }
-            for (const Patch& patch : own.patches) {
-                const auto slot = std::lower_bound(
-                    merged.patches.begin(), merged.patches.end(), patch.program,
-                    [](const Patch& p, std::uint8_t program) { return p.program < program; });
-                if (slot != merged.patches.end() && slot->program == patch.program) {
-                    m_warnings.warn(SourcePos{},
-                                    "\"" + name + "\": bank " + std::to_string(bank.number) +
-                                        " is given twice; program " + std::to_string(patch.program) + " \"" +
-                                        std::string(m_set.text(slot->name)) + "\" is replaced by \"" +
-                                        std::string(m_set.text(patch.name)) + "\"");
-                    *slot = patch;
-                } else {
-                    merged.patches.insert(slot, patch);
-                }
-            }
-            earlier.list = static_cast<std::int32_t>(m_set.patchLists.size() + m_mergedLists.size());
-            m_mergedLists.push_back(std::move(merged));
-        }
-        m_plans.push_back(std::move(plan));
+        own.push_back(safe(m_set.instruments[i].name, "instrument name"));
+        names.take(own.back());
     }
+    for (std::size_t n = 0; n < m_instruments.size(); ++n) {
+        const Instrument& instrument = m_set.instruments[m_instruments[n]];
+        const std::vector<BankGroup> groups = bankGroups(m_set, instrument);
+        m_definitions.push_back(Definition{m_instruments[n], own[n], {}});
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            if (g > 0) {
+                const BankGroup& group = groups[g];
+                bool changed = false;
+                const std::string bank = bankTitle(m_set, instrument.banks[group.opener]);
+                m_definitions.push_back(Definition{
+                    m_instruments[n], names.make(own[n] + " (" + insSafeName(bank, changed) + ")"), {}});
+                const Bank& other = instrument.banks[group.collidesWith];
+                m_warnings.warn(SourcePos{}, "\"" + own[n] + "\": banks \"" + bankTitle(m_set, other) +
+                                                 "\" and \"" + bank + "\" both select bank " +
+                                                 std::to_string(other.number) +
+                                                 " and name the same programs; \"" + bank +
+                                                 "\" is written in a further definition, \"" +
+                                                 m_definitions.back().name + "\"");
+            }
+            m_definitions.back().plan = planBanks(instrument, own[n], groups[g]);
+        }
+    }
+}
+
+std::vector<InsTextWriter::PlannedBank>
+InsTextWriter::planBanks(const Instrument& instrument, const std::string& name, const BankGroup& group)
+{
+    std::vector<PlannedBank> plan;
+    std::map<std::int32_t, std::size_t> placeOf;
+    for (const std::size_t b : group.banks) {
+        const Bank& bank = instrument.banks[b];
+        const BankSelect sent = bankSelectFor(instrument.method, bank.number);
+        if (bank.select == BankSelect{} && !(sent == BankSelect{}))
+            m_warnings.warn(SourcePos{}, "\"" + name + "\": bank " + std::to_string(bank.number) + " \"" +
+                                             bankTitle(m_set, bank) +
+                                             "\" sends no bank select; the definition will send " +
+                                             selectText(sent) + " for it");
+        else if (!(bank.select == sent))
+            m_warnings.warn(SourcePos{}, "\"" + name + "\": bank " + std::to_string(bank.number) +
+                                             " is selected differently from the other banks; the "
+                                             "definition selects it with BankSelMethod=" +
+                                             std::to_string(static_cast<int>(instrument.method)));
+        const std::int32_t written = bankNumberUnder(instrument.method, bank.number);
+        const auto [at, fresh] = placeOf.try_emplace(written, plan.size());
+        if (fresh) {
+            plan.push_back(PlannedBank{written, bank.patchList});
+            continue;
+        }
+        // Banks of one number whose programs differ (a source that splits a bank into groups) share one
+        // list; the group holds no two that name one program.
+        PlannedBank& earlier = plan[at->second];
+        PatchList merged = patchList(earlier.list);
+        for (const Patch& patch : patchList(bank.patchList).patches) {
+            const auto slot =
+                std::lower_bound(merged.patches.begin(), merged.patches.end(), patch.program,
+                                 [](const Patch& p, std::int32_t program) { return p.program < program; });
+            merged.patches.insert(slot, patch);
+        }
+        earlier.list = static_cast<std::int32_t>(m_set.patchLists.size() + m_mergedLists.size());
+        m_mergedLists.push_back(std::move(merged));
+    }
+    return plan;
 }
 
 void InsTextWriter::nameLists()
@@ -257,17 +251,19 @@ void InsTextWriter::nameLists()
         if (index < 0 || m_names[kind].count(index) > 0)
             return;
         std::string written = name.empty() ? std::string(fallback) : safe(name, "list name");
-        m_names[kind][index] = uniqueName(kind, std::move(written));
+        m_names[kind][index] = m_taken[kind].make(written);
         m_order[kind].push_back(index);
     };
-    for (std::size_t n = 0; n < m_instruments.size(); ++n) {
-        const Instrument& instrument = m_set.instruments[m_instruments[n]];
-        for (const PlannedBank& bank : m_plans[n]) {
+    for (const Definition& definition : m_definitions) {
+        const Instrument& instrument = m_set.instruments[definition.instrument];
+        std::unordered_map<std::int32_t, TextRef> bankNames; // the first bank name of each list
+        for (const Bank& source : instrument.banks)
+            bankNames.try_emplace(source.patchList, source.name);
+        for (const PlannedBank& bank : definition.plan) {
             const PatchList& list = patchList(bank.list);
             TextRef name = list.name;
-            for (const Bank& source : instrument.banks)
-                if (name.empty() && source.patchList == bank.list)
-                    name = source.name;
+            if (const auto found = bankNames.find(bank.list); name.empty() && found != bankNames.end())
+                name = found->second;
             use(kPatch, bank.list, name, "Bank " + std::to_string(bank.written));
             for (const Patch& patch : list.patches)
                 if (patch.noteList >= 0)
@@ -283,6 +279,49 @@ void InsTextWriter::nameLists()
             if (list >= 0)
                 use(kind, list, m_set.controlLists[static_cast<std::size_t>(list)].name, "Controllers");
     }
+    nameSpareLists();
+}
+
+void InsTextWriter::nameSpareLists()
+{
+    std::set<std::int32_t> devices;
+    for (const Definition& definition : m_definitions)
+        if (m_set.instruments[definition.instrument].device >= 0)
+            devices.insert(m_set.instruments[definition.instrument].device);
+    // Lists of a device that no patch uses: an .ins holds them in their sections all the same.
+    std::map<std::pair<std::int32_t, int>, std::vector<std::string>> spare;
+    const auto add = [&](Kind kind, std::int32_t device, std::int32_t index, TextRef name) {
+        if (device < 0 || devices.count(device) == 0 || m_names[kind].count(index) > 0)
+            return;
+        m_names[kind][index] = m_taken[kind].make(
+            name.empty() ? std::string(kind == kNote ? "Notes" : "Controllers") : safe(name, "list name"));
+        m_order[kind].push_back(index);
+        spare[{device, kind == kNote ? 0 : 1}].push_back(m_names[kind][index]);
+    };
+    for (std::size_t i = 0; i < m_set.noteLists.size(); ++i)
+        add(kNote, m_set.noteLists[i].device, static_cast<std::int32_t>(i), m_set.noteLists[i].name);
+    for (std::size_t i = 0; i < m_set.controlLists.size(); ++i) {
+        const ControlList& list = m_set.controlLists[i];
+        const Kind kind = list.kind == ControlKind::Rpn    ? kRpn
+                          : list.kind == ControlKind::Nrpn ? kNrpn
+                                                           : kController;
+        add(kind, list.device, static_cast<std::int32_t>(i), list.name);
+    }
+    for (const auto& [key, names] : spare) {
+        const Device& device = m_set.devices[static_cast<std::size_t>(key.first)];
+        std::string shown;
+        for (std::size_t n = 0; n < names.size() && n < 5; ++n)
+            shown += (n == 0 ? "\"" : ", \"") + names[n] + "\"";
+        if (names.size() > 5)
+            shown += ", …";
+        m_warnings.warn(SourcePos{}, "device \"" + std::string(m_set.text(device.model)) +
+                                         "\": " + std::to_string(names.size()) +
+                                         (key.second == 0 ? " note name" : " controller, RPN or NRPN name") +
+                                         (names.size() == 1 ? " list" : " lists") + " that no patch uses " +
+                                         (names.size() == 1 ? "is" : "are") +
+                                         " written in the list sections, where no definition uses " +
+                                         (names.size() == 1 ? "it" : "them") + ": " + shown);
+    }
 }
 
 void InsTextWriter::writeHeader(LineWriter& lines)
@@ -291,10 +330,8 @@ void InsTextWriter::writeHeader(LineWriter& lines)
     lines.line("; Header");
     lines.line(kRuleLine);
     lines.line("; Cakewalk Instrument Definition File");
-    for (const std::size_t i : m_instruments) {
-        bool changed = false;
-        lines.line({"; Instrument: ", insSafeName(text(m_set.instruments[i].name), changed)});
-    }
+    for (const Definition& definition : m_definitions)
+        lines.line({"; Instrument: ", definition.name});
     if (!m_options.sourceName.empty()) {
         bool changed = false;
         lines.line({"; Source: ", insSafeName(m_options.sourceName, changed)});
@@ -330,12 +367,12 @@ void InsTextWriter::writeLists(LineWriter& lines)
     }
 }
 
-void InsTextWriter::writeInstrument(LineWriter& lines, const Instrument& instrument,
-                                    const std::vector<PlannedBank>& plan)
+void InsTextWriter::writeInstrument(LineWriter& lines, const Definition& definition)
 {
-    const std::string name = safe(instrument.name, "instrument name");
+    const Instrument& instrument = m_set.instruments[definition.instrument];
+    const std::vector<PlannedBank>& plan = definition.plan;
     lines.line();
-    lines.line({"[", name, "]"});
+    lines.line({"[", definition.name, "]"});
     if (instrument.method != BankSelectMethod::Normal)
         lines.line({"BankSelMethod=", std::to_string(static_cast<int>(instrument.method))});
     if (instrument.controllers >= 0)
@@ -361,14 +398,14 @@ void InsTextWriter::writeInstrument(LineWriter& lines, const Instrument& instrum
 void InsTextWriter::run()
 {
     chooseEncoding();
-    planBanks();
+    planDefinitions();
     nameLists();
     LineWriter lines(m_out);
     writeHeader(lines);
     writeLists(lines);
     lines.line(".Instrument Definitions");
-    for (std::size_t n = 0; n < m_instruments.size(); ++n)
-        writeInstrument(lines, m_set.instruments[m_instruments[n]], m_plans[n]);
+    for (const Definition& definition : m_definitions)
+        writeInstrument(lines, definition);
     lines.flush();
 }
 

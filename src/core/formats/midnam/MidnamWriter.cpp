@@ -1,5 +1,6 @@
 #include "formats/midnam/MidnamWriter.h"
 
+#include "base/UniqueNames.h"
 #include "formats/midnam/XmlStream.h"
 
 #include <algorithm>
@@ -62,12 +63,9 @@ std::string withoutSuffix(std::string name, std::string_view suffix)
 }
 
 /// A name not yet in `taken`: `name`, else `name (2)`, `name (3)`, …; added to `taken`.
-std::string unique(const std::string& name, std::set<std::string>& taken)
+std::string unique(const std::string& name, UniqueNames& taken)
 {
-    std::string candidate = name;
-    for (int n = 2; !taken.insert(candidate).second; ++n)
-        candidate = name + " (" + std::to_string(n) + ")";
-    return candidate;
+    return taken.make(name);
 }
 
 class DocumentWriter
@@ -171,7 +169,7 @@ private:
             if (listAt(m_set.patchLists, bank.patchList) && ++uses[bank.patchList] == 2)
                 m_sharedPatchLists.push_back(bank.patchList);
         }
-        std::set<std::string> taken;
+        UniqueNames taken;
         for (const Bank& bank : m_instrument.banks) {
             const PatchList* list = listAt(m_set.patchLists, bank.patchList);
             if (!list || !patchListName(bank.patchList).empty())
@@ -201,7 +199,7 @@ private:
 
     void planNoteLists()
     {
-        std::set<std::string> taken;
+        UniqueNames taken;
         auto use = [&](std::int32_t index) {
             const NoteList* list = listAt(m_set.noteLists, index);
             if (!list || noteListName(index) != nullptr || !hasWritableNote(*list))
