@@ -82,7 +82,9 @@ void runToReabank(const ToReabankOptions& options)
         usageError("--notes needs a folder, not an empty text");
     Input input = readInput(options.writer.file, messages::kOpenInsFailed);
     ReadResult read = readModel(input);
-    const ReaperOptions reaper{sourceName(options.writer.file), commandTimeStamp()};
+    ReaperOptions reaper{sourceName(options.writer.file), commandTimeStamp()};
+    reaper.notesWritten = options.notesOption->count() > 0;
+    reaper.notesHint = "write them as REAPER note-name files with --notes DIR";
 
     InstrumentWriter writer;
     writer.extension = ".reabank";

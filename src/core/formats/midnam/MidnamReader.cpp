@@ -73,6 +73,26 @@ private:
                 m_lists.warn(master, "device " + quoted(model) + " has no ChannelNameSet, so no instrument");
         }
         readNameSets(master, model, deviceIndex);
+        keepSpareLists(master, deviceIndex);
+    }
+
+    /// The device's note and control name lists that none of its patches or name sets use: kept for the
+    /// formats that hold lists by themselves.
+    void keepSpareLists(pugi::xml_node master, std::int32_t deviceIndex)
+    {
+        InstrumentSet& set = m_result.set;
+        for (pugi::xml_node list : master.children("NoteNameList")) {
+            const std::size_t before = set.noteLists.size();
+            m_lists.noteList(list);
+            for (std::size_t i = before; i < set.noteLists.size(); ++i)
+                set.noteLists[i].device = deviceIndex;
+        }
+        for (pugi::xml_node list : master.children("ControlNameList")) {
+            const std::size_t before = set.controlLists.size();
+            m_lists.controlLists(list);
+            for (std::size_t i = before; i < set.controlLists.size(); ++i)
+                set.controlLists[i].device = deviceIndex;
+        }
     }
 
     /// A device with patch name lists but no ChannelNameSet to use them: its lists become the banks of one

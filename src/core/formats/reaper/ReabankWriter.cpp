@@ -1,10 +1,13 @@
 #include "formats/reaper/ReabankWriter.h"
 
 #include "formats/reaper/ReaperText.h"
+#include "model/SpareLists.h"
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <charconv>
+#include <map>
 
 namespace quorvix {
 
@@ -152,6 +155,87 @@ std::string programRanges(const std::vector<std::uint8_t>& programs)
     return text;
 }
 
+/// Banks REAPER cannot tell apart: it knows a bank by its MSB and LSB alone.
+void warnSameNumbers(const InstrumentSet& set, const Instrument& instrument, Diagnostics& warnings)
+{
+    struct Number
+    {
+        std::vector<const Bank*> banks;
+        std::bitset<256> programs;
+        bool collide = false;
+    };
+    std::map<std::int32_t, Number> numbers;
+    for (const Bank& bank : instrument.banks) {
+        Number& number = numbers[bank.number];
+        number.banks.push_back(&bank);
+        if (const PatchList* list = set.patchListOf(bank))
+            for (const Patch& patch : list->patches) {
+                const auto program = static_cast<std::size_t>(patch.program) & 255;
+                number.collide = number.collide || number.programs.test(program);
+                number.programs.set(program);
+            }
+    }
+    for (const auto& [value, number] : numbers) {
+        if (!number.collide || value < 0 || value > kLastBank)
+            continue;
+        std::string names;
+        std::string silent;
+        for (std::size_t i = 0; i < number.banks.size(); ++i) {
+            const std::string name = "\"" + bankName(set, *number.banks[i]) + "\"";
+            names += (i == 0 ? "" : i + 1 == number.banks.size() ? " and " : ", ") + name;
+            if (number.banks[i]->select == BankSelect{})
+                silent += (silent.empty() ? "" : ", ") + name;
+        }
+        const std::string bank = std::to_string(value / 128) + " " + std::to_string(value % 128);
+        std::string message = "banks " + names + (number.banks.size() == 2 ? " are both" : " are all") +
+                              " written as Bank " + bank +
+                              " and name the same programs: REAPER cannot tell them apart";
+        if (!silent.empty())
+            message += " (" + silent + " select" + (silent.find(',') == std::string::npos ? "s" : "") +
+                       " no bank: REAPER will send CC0 " + std::to_string(value / 128) + " / CC32 " +
+                       std::to_string(value % 128) + ")";
+        warnings.warn(0, message);
+    }
+}
+
+/// One warning per kind of name the bank file leaves out.
+void warnLeftOut(const InstrumentSet& set, const Instrument& instrument, const ReaperOptions& options,
+                 Diagnostics& warnings)
+{
+    const auto count = [&](std::int32_t list) {
+        return list >= 0 && static_cast<std::size_t>(list) < set.controlLists.size()
+                   ? set.controlLists[static_cast<std::size_t>(list)].controls.size()
+                   : std::size_t{0};
+    };
+    const std::pair<std::string_view, std::size_t> controls[] = {
+        {"controller", count(instrument.controllers)},
+        {"RPN", count(instrument.rpns)},
+        {"NRPN", count(instrument.nrpns)}};
+    for (const auto& [kind, names] : controls)
+        if (names > 0)
+            warnings.warn(0, std::to_string(names) + " " + std::string(kind) +
+                                 (names == 1 ? " name is" : " names are") +
+                                 " left out: a REAPER bank file cannot hold them");
+    std::size_t notes = 0;
+    if (!options.notesWritten)
+        for (const NoteListUse& use : noteListsOf(set, instrument))
+            notes += set.noteLists[static_cast<std::size_t>(use.noteList)].notes.size();
+    if (notes > 0)
+        warnings.warn(0, std::to_string(notes) + (notes == 1 ? " note name is" : " note names are") +
+                             " left out: a REAPER bank file cannot hold them; " + options.notesHint);
+    const SpareLists spare = spareListsOf(set, instrument.device);
+    const auto lists = [](std::size_t n, std::string_view kind) {
+        return std::to_string(n) + " " + std::string(kind) + (n == 1 ? " list" : " lists");
+    };
+    std::string spareText = spare.notes > 0 ? lists(spare.notes, "note name") : std::string();
+    if (spare.controls > 0)
+        spareText += (spareText.empty() ? "" : " and ") + lists(spare.controls, "controller name");
+    if (!spareText.empty())
+        warnings.warn(0, spareText + " of the device that no patch uses " +
+                             (spare.notes + spare.controls == 1 ? "is" : "are") +
+                             " left out: REAPER files hold only the lists patches use");
+}
+
 } // namespace
 
 void writeReabank(const InstrumentSet& set, const Instrument& instrument, const ReaperOptions& options,
@@ -166,6 +250,8 @@ void writeReabank(const InstrumentSet& set, const Instrument& instrument, const 
     line.end();
     line.end();
     line << methodNote(instrument.method);
+    warnSameNumbers(set, instrument, warnings);
+    warnLeftOut(set, instrument, options, warnings);
     for (const Bank& bank : instrument.banks)
         writeBank(set, instrument, bank, line, warnings);
 }

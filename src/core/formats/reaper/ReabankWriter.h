@@ -22,6 +22,9 @@ struct ReaperOptions
 {
     std::string sourceName; ///< the file the instrument came from, as the user should see it (UTF-8)
     TimeStamp stamp;
+    bool notesWritten = false; ///< the note names go to note-name files: not named as left out
+    /// What the warning about left-out note names suggests.
+    std::string notesHint = "a REAPER note-name file can hold them";
 };
 
 /// Writes the instrument as a REAPER bank file: "//" header lines naming the instrument ("// Instrument:
@@ -34,7 +37,9 @@ struct ReaperOptions
 /// (for ProgramChange, also one before each bank naming its program change).
 ///
 /// Warnings (no line numbers): a bank numbered outside 0..16383 is left out; a program above 127 is left
-/// out; a program whose name is empty on one line is written as "Program N".
+/// out; a program whose name is empty on one line is written as "Program N"; banks of one number that name
+/// the same program (REAPER cannot tell them apart); one per kind of name a bank file cannot hold
+/// (controller, RPN and NRPN names, note names unless notesWritten, the device's lists no patch uses).
 void writeReabank(const InstrumentSet& set, const Instrument& instrument, const ReaperOptions& options,
                   OutputSink& out, Diagnostics& warnings);
 
