@@ -2,6 +2,7 @@
 #include "WriterCommand.h"
 #include "app/Messages.h"
 #include "formats/cubase/CubaseScriptWriter.h"
+#include "model/SpareLists.h"
 #include "model/VoiceRecord.h"
 
 #include <memory>
@@ -38,6 +39,10 @@ void runToCubase(const WriterOptions& options)
         std::string name = windowName(set, instrument);
         if (convert && set.encoding == TextEncoding::Utf8)
             name = utf8ToWindows1252(name);
+        if (const SpareLists spare = spareListsOf(set, instrument.device); spare.notes + spare.controls > 0)
+            warnings.warn(0, std::to_string(spare.notes + spare.controls) +
+                                 " note and controller name lists of the device that no patch uses are left "
+                                 "out: a Cubase patchname script holds patch names only");
         for (const std::int32_t i : WriteCubaseScript(voices, name, stamp, out)) {
             const ScriptVoice& voice = voices[static_cast<std::size_t>(i)];
             warnings.warn(0, inQuotes(voice.name) + " Bank " + std::to_string(voice.bank) +
