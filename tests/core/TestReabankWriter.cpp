@@ -186,7 +186,18 @@ TEST(ReabankRoundTrip, EveryCorpusFileKeepsEveryPatch)
         StringSink written;
         Diagnostics warnings;
         writeReabank(read.set, read.set.instruments[0], kOptions, written, warnings);
-        EXPECT_TRUE(warnings.empty()) << file;
+        // The SC-88 Pro file gives its drum sets the bank numbers of its melodic banks, as REAPER reads it.
+        if (file == "sc-88-pro.reabank") {
+            ASSERT_FALSE(warnings.empty());
+            EXPECT_EQ(
+                warnings.list()[0].message.rfind("banks \"Capital Instruments\" and \"Drum Sets\" are both "
+                                                 "written as Bank 0 0 and name the same programs: REAPER "
+                                                 "cannot tell them apart",
+                                                 0),
+                0u);
+        } else {
+            EXPECT_TRUE(warnings.empty()) << file;
+        }
         const ReadResult again = readReabank(written.text, "other");
         ASSERT_TRUE(again.ok()) << file;
         EXPECT_TRUE(again.warnings.empty()) << file;

@@ -199,7 +199,12 @@ TEST(WindowFiles, DocumentsConvertThroughTheModelWithTheProposedName)
          "Caf\xE9",
          "Tone 1",
          {"Caf\xE9 (Voices)", "Caf\xE9 (Drums)"}},
-        {"REAPER renamed", "reabank-synth.reabank", "Mine", "Quorvix Test Synth", {"Mine"}},
+        // Its "Bank * *" names program 0 as the first bank does: a further definition holds it.
+        {"REAPER renamed",
+         "reabank-synth.reabank",
+         "Mine",
+         "Quorvix Test Synth",
+         {"Mine", "Mine (Articulations)"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

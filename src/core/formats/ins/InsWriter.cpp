@@ -58,6 +58,7 @@ private:
     {
         std::int32_t written;
         std::int32_t list; ///< index into the set's patch lists, or past them into m_mergedLists
+        TextRef name;      ///< the name of the first bank of the number
     };
     /// A definition written: an instrument, or the banks of one that its first definition cannot hold.
     struct Definition
@@ -226,13 +227,15 @@ InsTextWriter::planBanks(const Instrument& instrument, const std::string& name, 
         const std::int32_t written = bankNumberUnder(instrument.method, bank.number);
         const auto [at, fresh] = placeOf.try_emplace(written, plan.size());
         if (fresh) {
-            plan.push_back(PlannedBank{written, bank.patchList});
+            plan.push_back(PlannedBank{written, bank.patchList, bank.name});
             continue;
         }
         // Banks of one number whose programs differ (a source that splits a bank into groups) share one
         // list; the group holds no two that name one program.
         PlannedBank& earlier = plan[at->second];
         PatchList merged = patchList(earlier.list);
+        if (merged.name.empty())
+            merged.name = earlier.name;
         for (const Patch& patch : patchList(bank.patchList).patches) {
             const auto slot =
                 std::lower_bound(merged.patches.begin(), merged.patches.end(), patch.program,
