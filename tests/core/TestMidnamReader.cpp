@@ -265,6 +265,39 @@ TEST(MidnamReader, FailsWithThePlaceAndWhy)
     }
 }
 
+TEST(MidnamReader, WarnsAboutReferencesItDoesNotReadAsTheyMean)
+{
+    struct Row
+    {
+        const char* what;
+        std::string document;
+        std::string warnings; ///< "line: message" per warning
+    };
+    const std::string bank = nameSet() + "<PatchBank Name=\"B\"><PatchNameList>";
+    const std::string end = "</PatchNameList></PatchBank></ChannelNameSet>";
+    const std::vector<Row> rows = {
+        {"a reference to no character",
+         synth(bank + "<Patch Number=\"1\" Name=\"a&#0;e\" ProgramChange=\"0\"/>\n" +
+               "<Patch Number=\"2\" Name=\"b&#x00;\" ProgramChange=\"1\"/>" + end),
+         "2: the character reference \"&#0;\" stands for no character: the name ends before it\n"
+         "3: the character reference \"&#x00;\" stands for no character: the name ends before it\n"},
+        {"a declared entity; its declaration, comments and the usual references are no warning",
+         "<!DOCTYPE MIDINameDocument [ <!ENTITY acme \"&amp;Acme\"> ]>\n<!-- &acme; -->" +
+             synth(bank + "<Patch Number=\"1\" Name=\"&acme; &amp; &lt;&#65;\" ProgramChange=\"0\"/>" + end),
+         "3: the entity reference \"&acme;\" is not expanded (entities are never expanded); it is read as "
+         "written\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const ReadResult result = readMidnam(row.document);
+        ASSERT_TRUE(result.ok());
+        std::string warnings;
+        for (const Diagnostic& warning : result.warnings.list())
+            warnings += std::to_string(warning.at.line) + ": " + warning.message + "\n";
+        EXPECT_EQ(warnings, row.warnings);
+    }
+}
+
 TEST(MidnamReader, DetectsDocumentsByTheirRootElement)
 {
     const std::string doctype =

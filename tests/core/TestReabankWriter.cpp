@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "formats/Formats.h"
 #include "formats/reaper/ReabankReader.h"
 #include "formats/reaper/ReabankWriter.h"
 #include "formats/reaper/ReaperText.h"
@@ -357,5 +358,73 @@ TEST(ReabankWriter, NamesBecomeOneLineWithoutBlanksAtTheEnds)
         appendOneLine(line, c.name, c.encoding);
         EXPECT_EQ(line, "Bank 0 1 " + c.line) << c.what;
         EXPECT_EQ(oneLine(c.name, c.encoding), c.line) << c.what;
+    }
+}
+
+TEST(ReabankWriter, NamesWhatABankFileCannotHoldAndBanksREAPERCannotTellApart)
+{
+    const std::string controls =
+        "<ControlNameList Name=\"C\"><Control Type=\"7bit\" Number=\"7\" Name=\"Volume\"/>"
+        "<Control Type=\"7bit\" Number=\"10\" Name=\"Pan\"/><Control Type=\"RPN\" Number=\"0\" "
+        "Name=\"Bend\"/>"
+        "<Control Type=\"NRPN\" Number=\"300\" Name=\"Cut\"/></ControlNameList>";
+    const std::string notes = "<NoteNameList Name=\"Kit\"><Note Number=\"36\" Name=\"Kick\"/></NoteNameList>";
+    const auto document = [](const std::string& nameSet, const std::string& device) {
+        return "<MIDINameDocument><MasterDeviceNames><Model>M</Model><ChannelNameSet Name=\"S\">" + nameSet +
+               "</ChannelNameSet>" + device + "</MasterDeviceNames></MIDINameDocument>";
+    };
+    const auto bank = [](const std::string& name, const std::string& msb, const std::string& patches) {
+        return "<PatchBank Name=\"" + name + "\">" +
+               (msb.empty() ? std::string()
+                            : "<MIDICommands><ControlChange Control=\"0\" Value=\"" + msb +
+                                  "\"/><ControlChange Control=\"32\" Value=\"0\"/></MIDICommands>") +
+               "<PatchNameList>" + patches + "</PatchNameList></PatchBank>";
+    };
+    const std::string drums =
+        "<Patch Number=\"1\" Name=\"Kit\" ProgramChange=\"0\"><UsesNoteNameList Name=\"Kit\"/></Patch>";
+    const std::string piano = "<Patch Number=\"1\" Name=\"Piano\" ProgramChange=\"0\"/>";
+    struct Row
+    {
+        const char* what;
+        std::string source;
+        bool notesWritten;
+        std::vector<std::string> warnings;
+    };
+    const std::vector<Row> rows = {
+        {"controls and notes",
+         document(controls + bank("A", "", drums), notes),
+         false,
+         {"2 controller names are left out: a REAPER bank file cannot hold them",
+          "1 RPN name is left out: a REAPER bank file cannot hold them",
+          "1 NRPN name is left out: a REAPER bank file cannot hold them",
+          "1 note name is left out: a REAPER bank file cannot hold them; write them with --notes DIR"}},
+        {"notes written apart", document(bank("A", "", drums), notes), true, {}},
+        {"one bank number",
+         document(bank("Program A", "", piano) + bank("Drum Kits", "", piano) + bank("Combi A", "0", piano),
+                  ""),
+         false,
+         {"banks \"Program A\", \"Drum Kits\" and \"Combi A\" are all written as Bank 0 0 and name the same "
+          "programs: REAPER cannot tell them apart (\"Program A\", \"Drum Kits\" select no bank: REAPER will "
+          "send CC0 0 / CC32 0)"}},
+        {"lists no patch uses",
+         document(bank("A", "1", piano), notes),
+         true,
+         {"1 note name list of the device that no patch uses is left out: REAPER files hold only the lists "
+          "patches use"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const ReadResult read = readInstruments(row.source, FileFormat::Midnam, "M");
+        ASSERT_TRUE(read.ok());
+        ReaperOptions options = kOptions;
+        options.notesWritten = row.notesWritten;
+        options.notesHint = "write them with --notes DIR";
+        StringSink out;
+        Diagnostics warnings;
+        writeReabank(read.set, read.set.instruments.at(0), options, out, warnings);
+        std::vector<std::string> messages;
+        for (const Diagnostic& warning : warnings.list())
+            messages.push_back(warning.message);
+        EXPECT_EQ(messages, row.warnings);
     }
 }
