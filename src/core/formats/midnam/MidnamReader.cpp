@@ -41,7 +41,9 @@ public:
                 devices = true;
             } else if (kind == "StandardDeviceMode") {
                 m_lists.beginDevice(child);
+                const std::size_t first = m_result.set.instruments.size();
                 readNameSets(child, attributeText(child, "Name"), -1);
+                readModeLists(child, first);
                 devices = true;
             } else if (kind == "ExtendingDeviceNames") {
                 extending = true;
@@ -74,6 +76,22 @@ private:
         }
         readNameSets(master, model, deviceIndex);
         keepSpareLists(master, deviceIndex);
+    }
+
+    /// A StandardDeviceMode names no device; one that holds lists its name sets do not use becomes one, so
+    /// that the lists stay with its instruments (from `first` on).
+    void readModeLists(pugi::xml_node mode, std::size_t first)
+    {
+        InstrumentSet& set = m_result.set;
+        const auto device = static_cast<std::int32_t>(set.devices.size());
+        const std::size_t notes = set.noteLists.size();
+        const std::size_t controls = set.controlLists.size();
+        keepSpareLists(mode, device);
+        if (notes == set.noteLists.size() && controls == set.controlLists.size())
+            return;
+        set.devices.push_back(Device{{}, m_lists.keepName(mode, attributeText(mode, "Name"))});
+        for (std::size_t i = first; i < set.instruments.size(); ++i)
+            set.instruments[i].device = device;
     }
 
     /// The device's note and control name lists that none of its patches or name sets use: kept for the
