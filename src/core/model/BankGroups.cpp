@@ -72,6 +72,19 @@ std::vector<BankGroup> bankGroups(const InstrumentSet& set, const Instrument& in
     return groups;
 }
 
+std::string bankSelectText(const BankSelect& select)
+{
+    std::string text;
+    const auto add = [&](std::string_view what, std::int32_t value) {
+        if (value >= 0)
+            text += (text.empty() ? "" : " / ") + std::string(what) + std::to_string(value);
+    };
+    add("CC0 ", select.msb);
+    add("CC32 ", select.lsb);
+    add("program change ", select.program);
+    return text.empty() ? "nothing" : text;
+}
+
 std::string bankTitle(const InstrumentSet& set, const Bank& bank)
 {
     if (!bank.name.empty())

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace quorvix {
@@ -31,6 +32,9 @@ struct BankGroup
 /// instrument's method) name the same program. The first group takes every bank that fits it; a bank that
 /// fits no group opens a further one. Banks of one number whose programs differ stay in one group.
 std::vector<BankGroup> bankGroups(const InstrumentSet& set, const Instrument& instrument);
+
+/// What a bank select sends, as a user reads it: "CC0 1 / CC32 0", "program change 100", "nothing".
+std::string bankSelectText(const BankSelect& select);
 
 /// The name of a bank as a user knows it: its own, else its patch list's, else "Bank N".
 std::string bankTitle(const InstrumentSet& set, const Bank& bank);

@@ -18,20 +18,6 @@ namespace {
 constexpr std::string_view kRuleLine = "; -------------------------------------------";
 constexpr std::string_view kCredit = "; Quorvix - https://quorvix.org";
 
-/// "CC0 1 / CC32 0", "program change 100": what a bank select sends.
-std::string selectText(const BankSelect& select)
-{
-    std::string text;
-    const auto add = [&](std::string_view what, std::int32_t value) {
-        if (value >= 0)
-            text += (text.empty() ? "" : " / ") + std::string(what) + std::to_string(value);
-    };
-    add("CC0 ", select.msb);
-    add("CC32 ", select.lsb);
-    add("program change ", select.program);
-    return text.empty() ? "nothing" : text;
-}
-
 class InsTextWriter
 {
 public:
@@ -218,7 +204,7 @@ InsTextWriter::planBanks(const Instrument& instrument, const std::string& name, 
             m_warnings.warn(SourcePos{}, "\"" + name + "\": bank " + std::to_string(bank.number) + " \"" +
                                              bankTitle(m_set, bank) +
                                              "\" sends no bank select; the definition will send " +
-                                             selectText(sent) + " for it");
+                                             bankSelectText(sent) + " for it");
         else if (!(bank.select == sent))
             m_warnings.warn(SourcePos{}, "\"" + name + "\": bank " + std::to_string(bank.number) +
                                              " is selected differently from the other banks; the "
@@ -413,54 +399,6 @@ void InsTextWriter::run()
 }
 
 } // namespace
-
-std::string withoutCommentStarts(std::string_view name, bool& changed)
-{
-    std::string out;
-    out.reserve(name.size());
-    changed = false;
-    for (const char c : name) {
-        if (c == ';')
-            while (!out.empty() && isBlank(out.back())) {
-                out.pop_back();
-                changed = true;
-            }
-        out += c;
-    }
-    return out;
-}
-
-std::string insSafeName(std::string_view name, bool& changed)
-{
-    std::string out;
-    out.reserve(name.size());
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 && c != '\t')
-            out += ' ';
-        else if (c == ';') {
-            while (!out.empty() && isBlank(out.back()))
-                out.pop_back();
-            out += c;
-        } else
-            out += c;
-    }
-    std::size_t begin = 0;
-    std::size_t end = out.size();
-    while (begin < end && isBlank(out[begin]))
-        ++begin;
-    while (end > begin && isBlank(out[end - 1]))
-        --end;
-    out = out.substr(begin, end - begin);
-    std::size_t nameBegin = 0;
-    std::size_t nameEnd = name.size();
-    while (nameBegin < nameEnd && isBlank(name[nameBegin]))
-        ++nameBegin;
-    while (nameEnd > nameBegin && isBlank(name[nameEnd - 1]))
-        --nameEnd;
-    changed = out != name.substr(nameBegin, nameEnd - nameBegin);
-    return out;
-}
 
 void writeIns(const InstrumentSet& set, std::span<const std::size_t> instruments,
               const InsWriteOptions& options, OutputSink& out, Diagnostics& warnings)
