@@ -8,6 +8,7 @@
 
 using namespace quorvix::test;
 using ::testing::HasSubstr;
+using ::testing::Not;
 namespace fs = std::filesystem;
 
 namespace {
@@ -114,6 +115,15 @@ TEST(ModelCommands, AllNamesFilesAsToCubaseDoesAndNotesGoIntoTheirFolder)
     EXPECT_EQ(entries(notes.path()), (std::set<std::string>{"Kit.txt"}));
     EXPECT_THAT(readFile(notes / "Kit.txt"), HasSubstr("36 Kick\n"));
     EXPECT_EQ(runConvert({"to-reabank", several, "--index", "0", "--notes", ""}).status, 2);
+    EXPECT_THAT(reabank.err, Not(HasSubstr("note name")));
+
+    // Without --notes, the drum-note names are named as left out, with the way to keep them.
+    const RunResult bare = runConvert(
+        {"to-reabank", (dataDir() / "ins-synth.ins").string(), "--index", "0", "-o", "-"}, {}, kEnv);
+    ASSERT_EQ(bare.status, 0) << describe(bare);
+    EXPECT_THAT(bare.err,
+                HasSubstr(": warning: 1 note name is left out: a REAPER bank file cannot hold them; "
+                          "write them as REAPER note-name files with --notes DIR\n"));
 }
 
 TEST(ModelCommands, BadXmlNamesItsPlace)
