@@ -108,7 +108,8 @@ TEST(InsWriter, BanksThatNameTheSameProgramsOfOneBankGoIntoFurtherDefinitions)
          "[JP]\nPatch[0]=Prog A\nPatch[1]=Combi B\n[JP (Drums)]\nPatch[0]=Drums\n[JP (Combi "
          "A)]\nPatch[0]=Combi "
          "A\n",
-         "\"JP\": bank 0 \"Prog A\" sends no bank select; the definition will send CC0 0 / CC32 0 for it"},
+         "\"JP\": banks \"Prog A\" and \"Drums\" both select bank 0 and name the same programs; \"Drums\" is "
+         "written in a further definition, \"JP (Drums)\""},
         {"REAPER bank file", "Bank 0 0 Tones\n0 Piano\nBank 0 0 Drum Sets\n0 Standard\n",
          "[Source]\nPatch[0]=Tones\n[Source (Drum Sets)]\nPatch[0]=Drum Sets\n",
          "\"Source\": banks \"Tones\" and \"Drum Sets\" both select bank 0 and name the same programs; "
@@ -125,6 +126,35 @@ TEST(InsWriter, BanksThatNameTheSameProgramsOfOneBankGoIntoFurtherDefinitions)
             EXPECT_EQ(written.warnings.at(0), row.warning);
         // The written file reads back with every definition.
         EXPECT_TRUE(readIns(written.text).ok());
+    }
+}
+
+TEST(InsWriter, BanksThatSelectNoBankAreNamedWithWhatTheDefinitionSends)
+{
+    const std::string msb3 = "<ControlChange Control=\"0\" Value=\"3\"/>";
+    struct Row
+    {
+        const char* what;
+        std::string source;
+        std::vector<std::string> warnings;
+    };
+    const std::vector<Row> rows = {
+        {"one bank",
+         midnam(bank("Tones", "", patch(0, "P"))),
+         {"\"JP\": bank \"Tones\" sends no bank select; the definition will send CC0 0 / CC32 0 for it"}},
+        {"several banks, one warning",
+         midnam(bank("Piano", "", patch(0, "P")) + bank("Organ", "", patch(16, "O")) +
+                bank("Bass", "", patch(32, "B"))),
+         {"\"JP\": banks \"Piano\", \"Organ\", \"Bass\" send no bank select; the definition will send CC0 0 "
+          "/ "
+          "CC32 0 for them"}},
+        {"a definition that sends CC0 alone",
+         midnam(bank("User", msb3, patch(0, "U")) + bank("GM", "", patch(0, "G"))),
+         {"\"JP\": bank \"GM\" sends no bank select; the definition will send CC0 0 for it"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_EQ(toIns(row.source).warnings, row.warnings);
     }
 }
 
@@ -153,7 +183,7 @@ TEST(InsWriter, ListsOfTheDeviceThatNoPatchUsesAreKeptAndNamed)
     EXPECT_NE(written.text.find(".Note Names\r\n\r\n[Kit 1 Notes]\r\n36=Kick\r\n"), std::string::npos);
     EXPECT_NE(written.text.find(".Controller Names\r\n\r\n[Knobs]\r\n74=Cutoff\r\n"), std::string::npos);
     const std::vector<std::string> expected = {
-        "\"D4\": bank 0 \"Kits\" sends no bank select; the definition will send CC0 0 / CC32 0 for it",
+        "\"D4\": bank \"Kits\" sends no bank select; the definition will send CC0 0 / CC32 0 for it",
         "device \"D4\": 1 note name list that no patch uses is written in the list sections, where no "
         "definition uses it: \"Kit 1 Notes\"",
         "device \"D4\": 1 controller, RPN or NRPN name list that no patch uses is written in the list "

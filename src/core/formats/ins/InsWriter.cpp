@@ -55,6 +55,7 @@ private:
     };
 
     void planDefinitions();
+    void warnSilentBanks(const std::string& name);
     std::vector<PlannedBank> planBanks(const Instrument& instrument, const std::string& name,
                                        const BankGroup& group);
     const PatchList& patchList(std::int32_t index) const
@@ -81,6 +82,8 @@ private:
     bool m_toWindows1252 = false;
     std::vector<Definition> m_definitions;
     std::vector<PatchList> m_mergedLists;
+    /// The banks of the instrument planned that select no bank, by what the definition will send for them.
+    std::map<std::string, std::vector<std::string>> m_silentBanks;
     // The lists written, in first-use order, with the names they are written under.
     std::array<std::vector<std::int32_t>, kKinds> m_order;
     std::array<std::map<std::int32_t, std::string>, kKinds> m_names;
@@ -189,7 +192,24 @@ void InsTextWriter::planDefinitions()
             }
             m_definitions.back().plan = planBanks(instrument, own[n], groups[g]);
         }
+        warnSilentBanks(own[n]);
     }
+}
+
+void InsTextWriter::warnSilentBanks(const std::string& name)
+{
+    for (const auto& [sent, banks] : m_silentBanks) {
+        std::string shown;
+        for (std::size_t n = 0; n < banks.size() && n < 5; ++n)
+            shown += (n == 0 ? "" : ", ") + banks[n];
+        if (banks.size() > 5)
+            shown += " and " + std::to_string(banks.size() - 5) + " more";
+        m_warnings.warn(SourcePos{}, "\"" + name + "\": " + (banks.size() == 1 ? "bank " : "banks ") + shown +
+                                         (banks.size() == 1 ? " sends" : " send") +
+                                         " no bank select; the definition will send " + sent +
+                                         (banks.size() == 1 ? " for it" : " for them"));
+    }
+    m_silentBanks.clear();
 }
 
 std::vector<InsTextWriter::PlannedBank>
@@ -201,10 +221,7 @@ InsTextWriter::planBanks(const Instrument& instrument, const std::string& name, 
         const Bank& bank = instrument.banks[b];
         const BankSelect sent = bankSelectFor(instrument.method, bank.number);
         if (bank.select == BankSelect{} && !(sent == BankSelect{}))
-            m_warnings.warn(SourcePos{}, "\"" + name + "\": bank " + std::to_string(bank.number) + " \"" +
-                                             bankTitle(m_set, bank) +
-                                             "\" sends no bank select; the definition will send " +
-                                             bankSelectText(sent) + " for it");
+            m_silentBanks[bankSelectText(sent)].push_back("\"" + bankTitle(m_set, bank) + "\"");
         else if (!(bank.select == sent))
             m_warnings.warn(SourcePos{}, "\"" + name + "\": bank " + std::to_string(bank.number) +
                                              " is selected differently from the other banks; the "
