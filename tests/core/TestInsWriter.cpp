@@ -190,6 +190,16 @@ TEST(InsWriter, ListsOfTheDeviceThatNoPatchUsesAreKeptAndNamed)
         "sections, "
         "where no definition uses it: \"Knobs\""};
     EXPECT_EQ(written.warnings, expected);
+
+    // Their names count in the choice of the file's encoding: a name Windows-1252 cannot hold keeps UTF-8.
+    const std::string accented =
+        "<MIDINameDocument><MasterDeviceNames><Model>D4</Model><ChannelNameSet Name=\"S\">" +
+        bank("Kits", "", patch(0, "Caf\xC3\xA9")) +
+        "</ChannelNameSet><NoteNameList Name=\"Kit \xE2\x9C\x93\"><Note Number=\"36\" Name=\"Kick\"/>"
+        "</NoteNameList></MasterDeviceNames></MIDINameDocument>";
+    const Written utf8 = toIns(accented);
+    EXPECT_NE(utf8.text.find("[Kit \xE2\x9C\x93]"), std::string::npos);
+    EXPECT_NE(utf8.text.find("0=Caf\xC3\xA9"), std::string::npos);
 }
 
 TEST(UniqueNames, RepeatedNamesGetTheNextFreeNumber)

@@ -37,10 +37,10 @@ std::string insSafeName(std::string_view name, bool& changed);
 /// follow BankSelMethod (1: the MSB, 2: the LSB, 3: the selecting program - 100). Text is written in
 /// Windows-1252 when every name fits it, else in UTF-8. Banks of one number whose programs differ share one
 /// Patch[] line; banks of one number that name the same program go into further definitions of the
-/// instrument, "NAME (BANK)", at their own numbers (see bankGroups). The lists of the instruments' devices that
-/// no patch uses are written in their sections too. Warns about every name that had to change, about each
-/// further definition and each device's unused lists, and about banks whose select messages differ from what
-/// the method sends.
+/// instrument, "NAME (BANK)", at their own numbers (see bankGroups). The lists of the instruments' devices
+/// that no patch uses are written in their sections too. Warns about every name that had to change, about
+/// each further definition and each device's unused lists, and about banks whose select messages differ from
+/// what the method sends.
 void writeIns(const InstrumentSet& set, std::span<const std::size_t> instruments,
               const InsWriteOptions& options, OutputSink& out, Diagnostics& warnings);
 
