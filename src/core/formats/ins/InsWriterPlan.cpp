@@ -159,14 +159,14 @@ void InsTextWriter::nameSpareLists()
         add(kind, list.device, static_cast<std::int32_t>(i), list.name);
     }
     for (const auto& [key, names] : spare) {
-        const Device& device = m_set.devices[static_cast<std::size_t>(key.first)];
+        const auto index = static_cast<std::size_t>(key.first);
+        const std::string model = index < m_set.devices.size() ? m_set.utf8(m_set.devices[index].model) : "";
         std::string shown;
         for (std::size_t n = 0; n < names.size() && n < 5; ++n)
             shown += (n == 0 ? "\"" : ", \"") + names[n] + "\"";
         if (names.size() > 5)
             shown += ", …";
-        m_warnings.warn(SourcePos{}, "device \"" + std::string(m_set.text(device.model)) +
-                                         "\": " + std::to_string(names.size()) +
+        m_warnings.warn(SourcePos{}, "device \"" + model + "\": " + std::to_string(names.size()) +
                                          (key.second == 0 ? " note name" : " controller, RPN or NRPN name") +
                                          (names.size() == 1 ? " list" : " lists") + " that no patch uses " +
                                          (names.size() == 1 ? "is" : "are") +
