@@ -27,7 +27,15 @@ void runToMidnam(const ToMidnamOptions& options)
 
     InstrumentWriter writer;
     writer.extension = ".midnam";
+    // The name sets of one device are one document, named after the device's model.
+    writer.fileOf = [](const InstrumentSet& set, std::size_t index) {
+        return midnamDocumentOf(set, index).front();
+    };
     writer.fileStemName = [](const InstrumentSet& set, const Instrument& instrument) {
+        const auto index = static_cast<std::size_t>(&instrument - set.instruments.data());
+        const auto device = static_cast<std::size_t>(instrument.device);
+        if (midnamDocumentOf(set, index).size() > 1 && !set.devices[device].model.empty())
+            return set.utf8(set.devices[device].model);
         return set.utf8(instrument.name);
     };
     writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out,

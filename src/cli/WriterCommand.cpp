@@ -109,7 +109,18 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
                                           Input& input, ReadResult& read)
 {
     const InstrumentSet& set = read.set;
-    const std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.file);
+    std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.file);
+    if (writer.fileOf) {
+        std::vector<char> seen(set.instruments.size());
+        std::vector<std::size_t> files;
+        for (const std::size_t index : chosen) {
+            const std::size_t file = writer.fileOf(set, index);
+            if (!seen[file])
+                files.push_back(file);
+            seen[file] = 1;
+        }
+        chosen = std::move(files);
+    }
     // Writes one instrument; what it has to say (a failure first, then the warnings) goes to `messages`.
     const auto writeOne = [&](const Instrument& instrument, const OutputTarget& target,
                               std::string& messages) {

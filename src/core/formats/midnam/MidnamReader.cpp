@@ -63,8 +63,18 @@ private:
         if (pugi::xml_node device = master.child("Device"); model.empty() && device)
             model = attributeText(device, "Name");
         InstrumentSet& set = m_result.set;
-        set.devices.push_back(Device{m_lists.keepName(master, elementText(master.child("Manufacturer"))),
-                                     m_lists.keepName(master, model)});
+        Device device{m_lists.keepName(master, elementText(master.child("Manufacturer"))),
+                      m_lists.keepName(master, model),
+                      {},
+                      {}};
+        for (pugi::xml_node more = master.child("Model").next_sibling("Model"); more;
+             more = more.next_sibling("Model")) {
+            if (const TextRef name = m_lists.keepName(more, elementText(more)); !name.empty())
+                device.moreModels.push_back(name);
+        }
+        for (pugi::xml_node mode : master.children("CustomDeviceMode"))
+            device.modes.push_back(readMode(mode));
+        set.devices.push_back(std::move(device));
         const auto deviceIndex = static_cast<std::int32_t>(set.devices.size() - 1);
         if (!master.child("ChannelNameSet")) {
             if (master.child("PatchNameList"))
@@ -72,7 +82,50 @@ private:
             else
                 m_lists.warn(master, "device " + quoted(model) + " has no ChannelNameSet, so no instrument");
         }
+        const std::size_t firstInstrument = set.instruments.size();
         readNameSets(master, model, deviceIndex);
+        keepKnownAssignments(master, set.devices.back(), firstInstrument);
+    }
+
+    /// Leaves out the channel assignments to name sets the device does not have (files made by some tools
+    /// assign channels to "(null)"), with one warning per mode.
+    void keepKnownAssignments(pugi::xml_node master, Device& device, std::size_t firstInstrument)
+    {
+        const InstrumentSet& set = m_result.set;
+        auto known = [&](TextRef name) {
+            for (std::size_t i = firstInstrument; i < set.instruments.size(); ++i) {
+                if (set.text(set.instruments[i].nameSet) == set.text(name))
+                    return true;
+            }
+            return false;
+        };
+        pugi::xml_node node = master.child("CustomDeviceMode");
+        for (DeviceMode& mode : device.modes) {
+            std::string channels;
+            std::string names;
+            int count = 0;
+            for (std::size_t channel = 0; channel < mode.nameSets.size(); ++channel) {
+                TextRef& name = mode.nameSets[channel];
+                if (name.empty() || known(name))
+                    continue;
+                channels += (channels.empty() ? "" : ", ") + std::to_string(channel + 1);
+                if (names.find(quoted(set.text(name))) == std::string::npos)
+                    names += (names.empty() ? "" : ", ") + quoted(set.text(name));
+                name = {};
+                ++count;
+            }
+            if (count > 0)
+                m_lists.warn(node, "device mode " + quoted(set.text(mode.name)) +
+                                       (count == 1 ? ": channel " + channels + " is assigned to "
+                                                   : ": channels " + channels + " are assigned to ") +
+                                       "a name set the device does not have (" + names + "); left out");
+            node = node.next_sibling("CustomDeviceMode");
+        }
+        // A mode that assigns no channel is no mode to write back.
+        std::erase_if(device.modes, [](const DeviceMode& mode) {
+            return std::all_of(mode.nameSets.begin(), mode.nameSets.end(),
+                               [](TextRef name) { return name.empty(); });
+        });
     }
 
     /// A device with patch name lists but no ChannelNameSet to use them: its lists become the banks of one
@@ -110,9 +163,47 @@ private:
             Instrument instrument;
             instrument.name = m_lists.keepName(nameSet, name);
             instrument.device = deviceIndex;
+            instrument.nameSet = m_lists.keepName(nameSet, setName);
+            instrument.channels = availableChannels(nameSet);
             readNameSet(nameSet, instrument, name);
             m_result.set.instruments.push_back(std::move(instrument));
         }
+    }
+
+    /// The channels a CustomDeviceMode gives each name set.
+    DeviceMode readMode(pugi::xml_node mode)
+    {
+        DeviceMode read;
+        read.name = m_lists.keepName(mode, attributeText(mode, "Name"));
+        for (pugi::xml_node assign :
+             mode.child("ChannelNameSetAssignments").children("ChannelNameSetAssign")) {
+            const std::optional<std::int32_t> channel = midnam::attributeNumber(assign.attribute("Channel"));
+            if (!channel || *channel < 1 || *channel > kMidiChannels) {
+                m_lists.warn(assign, "a channel name set assignment to channel " +
+                                         quoted(assign.attribute("Channel").value()) +
+                                         " (not from 1 to 16) is left out");
+                continue;
+            }
+            read.nameSets[static_cast<std::size_t>(*channel - 1)] =
+                m_lists.keepName(assign, attributeText(assign, "NameSet"));
+        }
+        return read;
+    }
+
+    /// The channels an AvailableForChannels marks available; all 16 when the name set has none.
+    std::uint16_t availableChannels(pugi::xml_node nameSet)
+    {
+        const pugi::xml_node available = nameSet.child("AvailableForChannels");
+        if (!available)
+            return 0xFFFF;
+        std::uint16_t channels = 0;
+        for (pugi::xml_node entry : available.children("AvailableChannel")) {
+            const std::optional<std::int32_t> channel = midnam::attributeNumber(entry.attribute("Channel"));
+            if (channel && *channel >= 1 && *channel <= kMidiChannels &&
+                attributeText(entry, "Available") != "false")
+                channels = static_cast<std::uint16_t>(channels | (1U << (*channel - 1)));
+        }
+        return channels;
     }
 
     void readNameSet(pugi::xml_node nameSet, Instrument& instrument, std::string_view name)
