@@ -62,7 +62,9 @@ void setupToMidnamCommand(CLI::App& app)
             std::string(kDefaultMidnamManufacturer) + "\"");
     command->footer(
         "Patch names per bank with their bank-select messages, drum-kit note names and controller, RPN\n"
-        "and NRPN names are carried; the document is valid against MIDINameDocument10.dtd.\n"
+        "and NRPN names are carried; the document is valid against MIDINameDocument10.dtd. The name\n"
+        "sets of a device read from a MIDNAM document are written as that device, in one document named\n"
+        "after its model, with its models, channel assignments and patch numbers.\n"
         "SOURCE_DATE_EPOCH, when set, gives the time stamp in the document's comment.\n"
         "Exit status: 0 done, 1 a file or conversion error, 2 a usage error.\n"
         "\n"

@@ -98,6 +98,17 @@ TEST(ModelCommands, AllNamesFilesAsToCubaseDoesAndNotesGoIntoTheirFolder)
                                                           "alpha (3).midnam", "Beta (2).midnam"}));
     EXPECT_EQ(runConvert({"to-midnam", several, "--all", "-o", "-"}).status, 2);
 
+    // The name sets of a MIDNAM device stay one device: one document, named after the model, needing no
+    // choice of definition.
+    const std::string device = (dataDir() / "midnam-synth.midnam").string();
+    const RunResult whole = runConvert({"to-midnam", device, "-o", "-"}, {}, kEnv);
+    ASSERT_EQ(whole.status, 0) << describe(whole);
+    EXPECT_THAT(whole.out, HasSubstr("<ChannelNameSet Name=\"Voices\">"));
+    EXPECT_THAT(whole.out, HasSubstr("<ChannelNameSet Name=\"Drums\">"));
+    TempDir devices;
+    ASSERT_EQ(runConvert({"to-midnam", device, "--all", "-o", devices.path().string()}, {}, kEnv).status, 0);
+    EXPECT_EQ(entries(devices.path()), (std::set<std::string>{"Tone 1.midnam"}));
+
     // The manufacturer is the one asked for.
     const RunResult named = runConvert({"to-midnam", (dataDir() / "ins-synth.ins").string(), "--index", "0",
                                         "--manufacturer", "Roland", "-o", "-"},
