@@ -138,3 +138,24 @@ TEST(ModelCommands, BadXmlNamesItsPlace)
     EXPECT_THAT(run.err, HasSubstr(": error: malformed XML"));
     EXPECT_FALSE(fs::exists(dir / "out.ins"));
 }
+
+TEST(ModelCommands, BlanksAndTabsInNamesFollowEachTargetsRule)
+{
+    const std::string source = (dataDir() / "midnam-blanks.midnam").string();
+    const struct
+    {
+        const char* command;
+        const char* line;
+    } targets[] = {
+        {"to-midnam", "Name=\"  Pad&#9;X \""},
+        {"to-cubase", "]\t  Pad\tX \r\n"},
+        {"to-cakewalk", "\n0=Pad\tX\r\n"},
+        {"to-reabank", "\n0 Pad X\n"},
+    };
+    for (const auto& target : targets) {
+        SCOPED_TRACE(target.command);
+        const RunResult run = runConvert({target.command, source, "-o", "-"}, {}, kEnv);
+        ASSERT_EQ(run.status, 0) << describe(run);
+        EXPECT_THAT(run.out, HasSubstr(target.line));
+    }
+}
