@@ -1,4 +1,4 @@
-// Arbitrary bytes through the MIDNAM reader; every instrument it finds through the writer, and what was
+// Arbitrary bytes through the MIDNAM reader; every device it finds through the writer, and what was
 // written back through the reader, which must read it and find the same number of patches.
 
 #include "FuzzCheck.h"
@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -41,14 +42,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(!result.error->message.empty());
         return 0;
     }
-    for (const quorvix::Instrument& instrument : result.set.instruments) {
-        checkLists(result.set, instrument);
+    const quorvix::InstrumentSet& set = result.set;
+    for (std::size_t i = 0; i < set.instruments.size(); ++i)
+        checkLists(set, set.instruments[i]);
+    // One document per device, holding its name sets.
+    for (std::size_t i = 0; i < set.instruments.size(); ++i) {
+        const std::vector<std::size_t> group = quorvix::midnamDocumentOf(set, i);
+        if (group.front() != i)
+            continue;
         quorvix::StringSink written;
         quorvix::Diagnostics warnings;
-        quorvix::writeMidnam(result.set, instrument, {}, written, warnings);
+        quorvix::writeMidnam(set, set.instruments[i], {}, written, warnings);
         const quorvix::ReadResult back = quorvix::readMidnam(written.text);
-        check(back.ok() && back.set.instruments.size() == 1);
-        check(back.set.voiceCount(back.set.instruments[0]) == result.set.voiceCount(instrument));
+        check(back.ok() && back.set.instruments.size() == group.size());
+        for (std::size_t g = 0; g < group.size(); ++g)
+            check(back.set.voiceCount(back.set.instruments[g]) == set.voiceCount(set.instruments[group[g]]));
     }
     return 0;
 }

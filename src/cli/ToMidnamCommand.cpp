@@ -27,7 +27,15 @@ void runToMidnam(const ToMidnamOptions& options)
 
     InstrumentWriter writer;
     writer.extension = ".midnam";
+    // The name sets of one device are one document, named after the device's model.
+    writer.fileOf = [](const InstrumentSet& set, std::size_t index) {
+        return midnamDocumentOf(set, index).front();
+    };
     writer.fileStemName = [](const InstrumentSet& set, const Instrument& instrument) {
+        const auto index = static_cast<std::size_t>(&instrument - set.instruments.data());
+        const auto device = static_cast<std::size_t>(instrument.device);
+        if (midnamDocumentOf(set, index).size() > 1 && !set.devices[device].model.empty())
+            return set.utf8(set.devices[device].model);
         return set.utf8(instrument.name);
     };
     writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out,
@@ -54,7 +62,9 @@ void setupToMidnamCommand(CLI::App& app)
             std::string(kDefaultMidnamManufacturer) + "\"");
     command->footer(
         "Patch names per bank with their bank-select messages, drum-kit note names and controller, RPN\n"
-        "and NRPN names are carried; the document is valid against MIDINameDocument10.dtd.\n"
+        "and NRPN names are carried; the document is valid against MIDINameDocument10.dtd. The name\n"
+        "sets of a device read from a MIDNAM document are written as that device, in one document named\n"
+        "after its model, with its models, channel assignments and patch numbers.\n"
         "SOURCE_DATE_EPOCH, when set, gives the time stamp in the document's comment.\n"
         "Exit status: 0 done, 1 a file or conversion error, 2 a usage error.\n"
         "\n"

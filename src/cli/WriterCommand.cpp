@@ -109,7 +109,22 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
                                           Input& input, ReadResult& read)
 {
     const InstrumentSet& set = read.set;
-    const std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.file);
+    // Instruments that all go into one file need no choosing.
+    bool oneFile = writer.fileOf && !set.instruments.empty();
+    for (std::size_t i = 1; oneFile && i < set.instruments.size(); ++i)
+        oneFile = writer.fileOf(set, i) == writer.fileOf(set, 0);
+    std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.file, oneFile);
+    if (writer.fileOf) {
+        std::vector<char> seen(set.instruments.size());
+        std::vector<std::size_t> files;
+        for (const std::size_t index : chosen) {
+            const std::size_t file = writer.fileOf(set, index);
+            if (!seen[file])
+                files.push_back(file);
+            seen[file] = 1;
+        }
+        chosen = std::move(files);
+    }
     // Writes one instrument; what it has to say (a failure first, then the warnings) goes to `messages`.
     const auto writeOne = [&](const Instrument& instrument, const OutputTarget& target,
                               std::string& messages) {

@@ -30,6 +30,9 @@ struct InstrumentWriter
     std::function<std::string(const InstrumentSet&, const Instrument&)> fileStemName;
     /// Writes the instrument; warnings go to `warnings`. With --all it runs on several threads at once.
     std::function<void(const InstrumentSet&, const Instrument&, OutputSink&, Diagnostics&)> write;
+    /// When set: the instrument whose file also holds instrument `index`; of the chosen instruments one file
+    /// is written per such instrument.
+    std::function<std::size_t(const InstrumentSet&, std::size_t index)> fileOf;
 };
 
 /// Ends the command with a usage error for options that do not fit together (--all with -o -).

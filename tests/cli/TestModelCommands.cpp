@@ -99,6 +99,17 @@ TEST(ModelCommands, AllNamesFilesAsToCubaseDoesAndNotesGoIntoTheirFolder)
                                                           "alpha (3).midnam", "Beta (2).midnam"}));
     EXPECT_EQ(runConvert({"to-midnam", several, "--all", "-o", "-"}).status, 2);
 
+    // The name sets of a MIDNAM device stay one device: one document, named after the model, needing no
+    // choice of definition.
+    const std::string device = (dataDir() / "midnam-synth.midnam").string();
+    const RunResult whole = runConvert({"to-midnam", device, "-o", "-"}, {}, kEnv);
+    ASSERT_EQ(whole.status, 0) << describe(whole);
+    EXPECT_THAT(whole.out, HasSubstr("<ChannelNameSet Name=\"Voices\">"));
+    EXPECT_THAT(whole.out, HasSubstr("<ChannelNameSet Name=\"Drums\">"));
+    TempDir devices;
+    ASSERT_EQ(runConvert({"to-midnam", device, "--all", "-o", devices.path().string()}, {}, kEnv).status, 0);
+    EXPECT_EQ(entries(devices.path()), (std::set<std::string>{"Tone 1.midnam"}));
+
     // The manufacturer is the one asked for.
     const RunResult named = runConvert({"to-midnam", (dataDir() / "ins-synth.ins").string(), "--index", "0",
                                         "--manufacturer", "Roland", "-o", "-"},
@@ -136,4 +147,25 @@ TEST(ModelCommands, BadXmlNamesItsPlace)
     EXPECT_THAT(run.err, HasSubstr((dir / "bad.midnam").string() + ":3:"));
     EXPECT_THAT(run.err, HasSubstr(": error: malformed XML"));
     EXPECT_FALSE(fs::exists(dir / "out.ins"));
+}
+
+TEST(ModelCommands, BlanksAndTabsInNamesFollowEachTargetsRule)
+{
+    const std::string source = (dataDir() / "midnam-blanks.midnam").string();
+    const struct
+    {
+        const char* command;
+        const char* line;
+    } targets[] = {
+        {"to-midnam", "Name=\"  Pad&#9;X \""},
+        {"to-cubase", "]\t  Pad\tX \r\n"},
+        {"to-cakewalk", "\n0=Pad\tX\r\n"},
+        {"to-reabank", "\n0 Pad X\n"},
+    };
+    for (const auto& target : targets) {
+        SCOPED_TRACE(target.command);
+        const RunResult run = runConvert({target.command, source, "-o", "-"}, {}, kEnv);
+        ASSERT_EQ(run.status, 0) << describe(run);
+        EXPECT_THAT(run.out, HasSubstr(target.line));
+    }
 }

@@ -11,8 +11,11 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <numeric>
+#include <pugixml.hpp>
 #include <set>
+#include <sstream>
 
 using namespace quorvix;
 namespace fs = std::filesystem;
@@ -154,6 +157,35 @@ std::vector<fs::path> insFiles()
     return files;
 }
 
+/// What in a MIDNAM document makes Ardour send or show the wrong thing: a patch list shared by banks that
+/// select differently (Ardour gives its patches one bank), a controller after an RPN or NRPN in a control
+/// list (Ardour keeps the first entry of a number).
+std::string ardourFaults(const std::string& document)
+{
+    pugi::xml_document xml;
+    xml.load_string(document.c_str());
+    std::string faults;
+    std::map<std::string, std::string> selectOfList;
+    for (const pugi::xpath_node uses : xml.select_nodes("//PatchBank/UsesPatchNameList")) {
+        std::ostringstream select;
+        uses.node().parent().child("MIDICommands").print(select, "", pugi::format_raw);
+        const auto [known, fresh] =
+            selectOfList.try_emplace(uses.node().attribute("Name").value(), select.str());
+        if (!fresh && known->second != select.str())
+            faults += "list " + known->first + " shared by banks that select differently\n";
+    }
+    for (const pugi::xpath_node list : xml.select_nodes("//ControlNameList")) {
+        bool parameters = false;
+        for (pugi::xml_node control : list.node().children("Control")) {
+            const std::string type = control.attribute("Type").value();
+            parameters = parameters || type == "RPN" || type == "NRPN";
+            if (parameters && (type == "7bit" || type == "14bit"))
+                faults += std::string("controller ") + control.attribute("Name").value() + " after an RPN\n";
+        }
+    }
+    return faults;
+}
+
 } // namespace
 
 TEST(FormatRoundTrips, InsThroughMidnamAndReaperKeepsWhatEachCarries)
@@ -181,6 +213,8 @@ TEST(FormatRoundTrips, InsThroughMidnamAndReaperKeepsWhatEachCarries)
                       patchesOf({carriedBy(ins.set, instrument, false)}, oneLine));
         }
     }
+    for (const std::string& document : documents)
+        EXPECT_EQ(ardourFaults(document), "") << document.substr(0, 400);
     if (test::midnamDtdMissing().empty()) {
         EXPECT_EQ(test::midnamDtdErrors(std::vector<std::string>(documents.begin(), documents.begin() + 50)),
                   "");

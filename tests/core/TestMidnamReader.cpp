@@ -57,14 +57,15 @@ std::vector<ReadCase> readCases()
 {
     const std::string pc = "<ProgramChange Number=";
     return {
-        {"a bank's select, its programs sorted, names trimmed and unescaped",
+        {"a bank's select, its programs sorted, names unescaped; a bank name trimmed, a patch name kept "
+         "with its blanks and tab",
          synth(nameSet() +
                "\n<PatchBank Name=\" Pianos \"><MIDICommands><ControlChange Control=\"0\" Value=\"1\"/>"
                "<ControlChange Control=\"32\" Value=\"2\"/></MIDICommands><PatchNameList>\n"
-               "<Patch Number=\"2\" Name=\" Bright &amp; Loud \" ProgramChange=\"1\"/>\n"
+               "<Patch Number=\"2\" Name=\" Bright &amp;&#9;Loud \" ProgramChange=\"1\"/>\n"
                "<Patch Number=\"1\" Name=\"Grand\" ProgramChange=\" 0 \"/>\n"
                "</PatchNameList></PatchBank></ChannelNameSet>"),
-         "Synth (Acme Synth) method 0\nbank Pianos [1 2 -] #130 list0: 0:Grand 1:Bright & Loud\n",
+         "Synth (Acme Synth) method 0\nbank Pianos [1 2 -] #130 list0: 0:Grand 1: Bright &\tLoud \n",
          {}},
         {"patches' own commands select their bank: one Bank per bank selected, in first-seen order",
          synth(nameSet() +
@@ -162,7 +163,9 @@ std::vector<ReadCase> readCases()
          {"4:75: control \"Bad\": 14bit number \"40\" is not from 0 to 31; skipped",
           "5:31: 14-bit controller 1 is kept as 7-bit controller 1 (its MSB), beside the list's 7-bit "
           "controllers",
-          "5:76: 14-bit controller 7 is left out: controller 7 is named as a 7-bit one too"}},
+          "5:76: 14-bit controller 7 is left out: controller 7 is named as a 7-bit one too",
+          "1:100: device mode \"M\": channel 1 is assigned to a name set the device does not have (\"S\"); "
+          "left out"}},
         {"a StandardDeviceMode, a Device element, further models, a bank selected by program change",
          "<MIDINameDocument><Author/>\n<StandardDeviceMode Name=\"General MIDI\"><ChannelNameSetAssignments>"
          "<ChannelNameSetAssign Channel=\"1\" NameSet=\"S\"/></ChannelNameSetAssignments>\n" +

@@ -26,7 +26,7 @@ struct Model
     std::int32_t patches(std::string_view name, const Names& patches,
                          std::vector<std::int32_t> noteLists = {})
     {
-        PatchList list{set.keep(name), {}};
+        PatchList list{set.keep(name), {}, {}};
         for (std::size_t i = 0; i < patches.size(); ++i)
             list.patches.push_back(Patch{set.keep(patches[i].second),
                                          static_cast<std::uint8_t>(patches[i].first),
@@ -85,7 +85,7 @@ std::vector<WriteCase> writeCases()
         {"a bank: its select as MIDICommands, its patches, the device's manufacturer",
          [] {
              Model m = synth("Synth");
-             m.set.devices.push_back(Device{m.set.keep("Acme"), m.set.keep("X")});
+             m.set.devices.push_back(Device{m.set.keep("Acme"), m.set.keep("X"), {}, {}});
              m.instrument().device = 0;
              m.bank("Pianos", {1, 2, -1}, m.patches("Piano List", {{0, "Grand"}, {1, "Bright"}}));
              return m;
@@ -110,11 +110,13 @@ std::vector<WriteCase> writeCases()
           "      </PatchBank>\n    </ChannelNameSet>\n  </MasterDeviceNames>\n</MIDINameDocument>\n"},
          {},
          {}},
-        {"a list several banks use is written once; list names are made unique; the option's manufacturer",
+        {"a list is shared only by banks of one bank select, as Ardour gives a shared list's patches one "
+         "bank; list names are made unique; the option's manufacturer",
          [] {
              Model m = synth("Synth");
              const std::int32_t shared = m.patches("Same", {{0, "A"}});
              m.bank("B1", {0, -1, -1}, shared);
+             m.bank("B1 again", {0, -1, -1}, shared);
              m.bank("B2", {1, -1, -1}, shared);
              m.bank("B3", {2, -1, -1}, m.patches("Same", {{0, "B"}}));
              return m;
@@ -124,8 +126,11 @@ std::vector<WriteCase> writeCases()
           "<PatchBank Name=\"B1\">\n        <MIDICommands>\n          <ControlChange Control=\"0\" "
           "Value=\"0\"/>\n"
           "        </MIDICommands>\n        <UsesPatchNameList Name=\"Same\"/>",
-          "<PatchBank Name=\"B2\">", "<UsesPatchNameList Name=\"Same\"/>", "<PatchBank Name=\"B3\">",
-          "<PatchNameList Name=\"Same (2)\">",
+          "<PatchBank Name=\"B1 again\">", "<UsesPatchNameList Name=\"Same\"/>",
+          "<PatchBank Name=\"B2\">\n        <MIDICommands>\n          <ControlChange Control=\"0\" "
+          "Value=\"1\"/>\n        </MIDICommands>\n        <PatchNameList Name=\"Same (2)\">\n"
+          "          <Patch Number=\"0\" Name=\"A\" ProgramChange=\"0\"/>",
+          "<PatchBank Name=\"B3\">", "<PatchNameList Name=\"Same (3)\">",
           "</ChannelNameSet>\n    <PatchNameList Name=\"Same\">\n      <Patch Number=\"0\" Name=\"A\" "
           "ProgramChange=\"0\"/>\n    </PatchNameList>\n  </MasterDeviceNames>"},
          {},
@@ -164,7 +169,8 @@ std::vector<WriteCase> writeCases()
          {},
          {"names held characters that XML cannot hold; they were left out"},
          false},
-        {"note lists of the instrument and of patches, an empty one left out; controls as one list",
+        {"note lists of the instrument and of patches, an empty one left out; controls as one list, "
+         "controllers before RPNs and NRPNs (Ardour keeps the first entry of a number)",
          [] {
              Model m = synth("Kit");
              const std::int32_t drums = m.notes("Drums", {{36, "Kick"}, {38, "Snare"}});
@@ -321,6 +327,81 @@ TEST(MidnamWriter, NamesLongerThanABlockArriveWhole)
     EXPECT_NE(sink.text.find("<Patch Number=\"1\" Name=\"" + escaped + "\" ProgramChange=\"1\"/>"),
               std::string::npos);
     EXPECT_NE(sink.text.find("</MIDINameDocument>\n"), std::string::npos);
+}
+
+/// What of a device a sequencer finds it by and shows: models, name sets with their channels, the channel
+/// assignments of its modes, patch labels.
+std::string deviceOf(const ReadResult& read)
+{
+    const InstrumentSet& set = read.set;
+    std::string out;
+    for (const Device& device : set.devices) {
+        out += "models " + std::string(set.text(device.model));
+        for (const TextRef more : device.moreModels)
+            out += ", " + std::string(set.text(more));
+        for (const DeviceMode& mode : device.modes) {
+            out += "\nmode " + std::string(set.text(mode.name)) + ":";
+            for (const TextRef nameSet : mode.nameSets)
+                out += " " + std::string(set.text(nameSet));
+        }
+        out += "\n";
+    }
+    for (const Instrument& instrument : set.instruments) {
+        out += "name set " + std::string(set.text(instrument.nameSet)) + " channels " +
+               std::to_string(instrument.channels) + ":";
+        for (const Bank& bank : instrument.banks) {
+            const PatchList& list = set.patchLists[static_cast<std::size_t>(bank.patchList)];
+            for (std::size_t i = 0; i < list.labels.size(); ++i)
+                out += " " + std::string(set.text(list.labels[i])) + "=" +
+                       std::to_string(list.patches[i].program);
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+TEST(MidnamWriter, WritesADeviceBackWithItsModelsNameSetsChannelsAndLabels)
+{
+    std::string channels;
+    for (int channel = 1; channel <= 16; ++channel)
+        channels += "<ChannelNameSetAssign Channel=\"" + std::to_string(channel) + "\" NameSet=\"" +
+                    (channel == 10 ? "Drums" : "Voices") + "\"/>";
+    const std::string document =
+        "<MIDINameDocument><Author/><MasterDeviceNames><Manufacturer>Acme</Manufacturer>"
+        "<Model>ES6</Model><Model>ES7</Model><Model>ES8</Model>"
+        "<CustomDeviceMode Name=\"Multi\"><ChannelNameSetAssignments>" +
+        channels +
+        "</ChannelNameSetAssignments></CustomDeviceMode>"
+        "<ChannelNameSet Name=\"Voices\"><AvailableForChannels><AvailableChannel Channel=\"1\" "
+        "Available=\"true\"/><AvailableChannel Channel=\"10\" Available=\"false\"/></AvailableForChannels>"
+        "<PatchBank Name=\"A\"><MIDICommands><ControlChange Control=\"0\" Value=\"1\"/></MIDICommands>"
+        "<PatchNameList><Patch Number=\"A00\" Name=\"Ephemerals\" ProgramChange=\"0\"/>"
+        "<Patch Number=\"A01\" Name=\"Pad\" "
+        "ProgramChange=\"1\"/></PatchNameList></PatchBank></ChannelNameSet>"
+        "<ChannelNameSet Name=\"Drums\"><AvailableForChannels><AvailableChannel Channel=\"10\" "
+        "Available=\"true\"/></AvailableForChannels><PatchBank Name=\"Kits\"><PatchNameList>"
+        "<Patch Number=\"U 1-1\" Name=\"Std\" ProgramChange=\"0\"/></PatchNameList></PatchBank>"
+        "</ChannelNameSet></MasterDeviceNames></MIDINameDocument>";
+    const ReadResult read = readMidnam(document);
+    ASSERT_TRUE(read.ok()) << read.error->message;
+    const std::string expected =
+        "models ES6, ES7, ES8\nmode Multi: Voices Voices Voices Voices Voices Voices "
+        "Voices Voices Voices Drums Voices Voices Voices Voices Voices Voices\n"
+        "name set Voices channels 1: A00=0 A01=1\nname set Drums channels 512: U 1-1=0\n";
+    EXPECT_EQ(deviceOf(read), expected);
+    ASSERT_EQ(midnamDocumentOf(read.set, 1), (std::vector<std::size_t>{0, 1}));
+
+    StringSink written;
+    Diagnostics warnings;
+    writeMidnam(read.set, read.set.instruments[1], {}, written, warnings);
+    EXPECT_TRUE(warnings.list().empty());
+    const ReadResult back = readMidnam(written.text);
+    ASSERT_TRUE(back.ok()) << back.error->message;
+    EXPECT_EQ(deviceOf(back), expected);
+    EXPECT_EQ(test::namesOf(back.set, back.set.instruments[0]),
+              test::namesOf(read.set, read.set.instruments[0]));
+    EXPECT_NE(written.text.find("<Patch Number=\"A00\" Name=\"Ephemerals\" ProgramChange=\"0\"/>"),
+              std::string::npos);
 }
 
 } // namespace

@@ -50,7 +50,7 @@ InstrumentSet makeSet(const std::vector<BankRow>& banks, BankSelectMethod method
     instrument.name = set.keep("Synth");
     instrument.method = method;
     for (const BankRow& row : banks) {
-        PatchList list{set.keep(row.listName), {}};
+        PatchList list{set.keep(row.listName), {}, {}};
         for (const PatchRow& patch : row.patches)
             list.patches.push_back(
                 Patch{set.keep(patch.name), static_cast<std::uint8_t>(patch.program), patch.noteList});

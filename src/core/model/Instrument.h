@@ -8,6 +8,7 @@
 
 #include "base/Encoding.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -74,6 +75,9 @@ struct PatchList
 {
     TextRef name;
     std::vector<Patch> patches;
+    /// Empty, or one per patch: the number the device displays for it ("A00", "U 1-1"), empty where the
+    /// source gives none.
+    std::vector<TextRef> labels;
 };
 
 /// A named note, controller, RPN or NRPN number.
@@ -118,10 +122,21 @@ struct Bank
     std::int32_t patchList = kNoList; ///< index into patchLists
 };
 
+inline constexpr int kMidiChannels = 16;
+
+/// A way the device assigns its instruments to the 16 channels (a MIDNAM CustomDeviceMode).
+struct DeviceMode
+{
+    TextRef name;
+    std::array<TextRef, kMidiChannels> nameSets; ///< the Instrument::nameSet each channel uses; empty: none
+};
+
 struct Device
 {
     TextRef manufacturer; ///< may be empty
     TextRef model;
+    std::vector<TextRef> moreModels; ///< further models the same names are for
+    std::vector<DeviceMode> modes;   ///< empty when the source assigns no channels
 };
 
 struct Instrument
@@ -134,6 +149,10 @@ struct Instrument
     std::int32_t controllers = kNoList; ///< index into controlLists (Controller and Controller14 names)
     std::int32_t rpns = kNoList;        ///< index into controlLists (Rpn names)
     std::int32_t nrpns = kNoList;       ///< index into controlLists (Nrpn names)
+    /// The name of the device's name set this instrument is (a MIDNAM ChannelNameSet); empty when the device
+    /// has no name sets. Instruments of one device with name sets are written back as one device.
+    TextRef nameSet;
+    std::uint16_t channels = 0xFFFF; ///< the channels it is available on: bit n for channel n + 1
 };
 
 /// One voice of an instrument: a named program of one of its banks.

@@ -209,7 +209,7 @@ ReadResult readCubaseScript(std::string bytes, std::string_view fileStem)
     instrument.name = deviceName.empty() ? set.keep(fileStem) : set.refer(deviceName);
     if (!manufacturer.empty() && manufacturer != "-") {
         instrument.device = 0;
-        set.devices.push_back(Device{manufacturerRef, instrument.name});
+        set.devices.push_back(Device{manufacturerRef, instrument.name, {}, {}});
     }
     bool sameMethod = true;
     BankSelectMethod method = BankSelectMethod::Normal;

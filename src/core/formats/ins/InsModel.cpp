@@ -319,7 +319,7 @@ std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
             made = static_cast<std::int32_t>(m_set.patchLists.size());
             m_set.patchLists.push_back(
                 PatchList{m_set.refer(m_builtinNames.substr(index == kBuiltin0To127 ? 0 : 6, 6)),
-                          std::vector<Patch>(patches.begin(), patches.end())});
+                          std::vector<Patch>(patches.begin(), patches.end()), {}});
         }
         return made;
     }
@@ -329,7 +329,7 @@ std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
     if (made != kNoList)
         return made;
     RawList& list = m_raw.lists[static_cast<std::size_t>(index)];
-    PatchList model{m_set.refer(list.name), {}};
+    PatchList model{m_set.refer(list.name), {}, {}};
     // The entries move into the set; lists based on this one are merged from there.
     if (list.base == kUndefined) {
         model.patches = std::move(list.patches);

@@ -130,7 +130,8 @@ std::int32_t Lists::noteList(pugi::xml_node list)
             return;
         }
         at = static_cast<std::int16_t>(notes.notes.size());
-        notes.notes.push_back(NameEntry{static_cast<std::uint16_t>(*value), keepName(note, name)});
+        notes.notes.push_back(
+            NameEntry{static_cast<std::uint16_t>(*value), keepText(note, note.attribute("Name").value())});
     };
     for (pugi::xml_node child : list.children()) {
         if (named(child, "Note")) {
@@ -174,7 +175,9 @@ ControlLists Lists::controlLists(pugi::xml_node list)
             continue;
         }
         byType[static_cast<std::size_t>(t - kControlTypes.begin())].push_back(
-            {NameEntry{static_cast<std::uint16_t>(*value), keepName(control, name)}, control});
+            {NameEntry{static_cast<std::uint16_t>(*value),
+                       keepText(control, control.attribute("Name").value())},
+             control});
     }
     for (std::size_t t = 0; t < byType.size(); ++t) {
         auto& controls = byType[t];
@@ -274,7 +277,11 @@ Commands Lists::commands(pugi::xml_node element, std::string_view owner)
 
 TextRef Lists::keepName(pugi::xml_node at, std::string_view text)
 {
-    text = trimmed(text);
+    return keepText(at, trimmed(text));
+}
+
+TextRef Lists::keepText(pugi::xml_node at, std::string_view text)
+{
     if (text.empty())
         return {};
     if (isValidUtf8(text))

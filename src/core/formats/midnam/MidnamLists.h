@@ -6,7 +6,8 @@
 // Where MIDNAM leaves a point open, the reader does what Ardour's reader does:
 // - A list is looked up by its Name among the lists of the device that uses it, then among all lists of the
 //   document (ExtendingDeviceNames included); of two lists with one name, the later one counts.
-// - A Patch's Number is a label; its program is its ProgramChange attribute, else the ProgramChange of its
+// - A Patch's Number is a label, kept as the patch's label; its program is its ProgramChange attribute, else
+// the ProgramChange of its
 //   PatchMIDICommands.
 // - A Control without Type is a 7-bit controller; of two notes (or controls of one type) with one number the
 //   first is kept. Control value names are not read.
@@ -57,6 +58,7 @@ struct ParsedPatch
     BankSelect select;      ///< the bank those send, when ownSelect
     std::int32_t noteList = kNoList;
     pugi::xml_node node;
+    TextRef label; ///< its Number, the label the device shows
 };
 
 class Lists
@@ -90,6 +92,9 @@ public:
     /// Keeps a name (trimmed) in the set. Bytes that are not UTF-8 are read as Windows-1252, with one
     /// warning per document.
     TextRef keepName(pugi::xml_node at, std::string_view text);
+    /// Keeps a name as it stands (a patch, note or control name: MIDNAM keeps their blanks), read like
+    /// keepName.
+    TextRef keepText(pugi::xml_node at, std::string_view text);
     void warn(pugi::xml_node at, std::string message);
     void warn(pugi::xml_attribute at, std::string message);
 

@@ -67,8 +67,9 @@ Lists::ParsedList& Lists::parsed(pugi::xml_node list)
                 parsed.firstOwned.push_back(index);
             owned.push_back(index);
         }
-        parsed.patches.push_back(ParsedPatch{keepName(patch, name), static_cast<std::uint8_t>(*program),
-                                             ownSelect, select, notes, patch});
+        parsed.patches.push_back(ParsedPatch{keepText(patch, patch.attribute("Name").value()),
+                                             static_cast<std::uint8_t>(*program), ownSelect, select, notes,
+                                             patch, keepName(patch, attributeText(patch, "Number"))});
     }
     return parsed;
 }
@@ -131,10 +132,14 @@ std::int32_t Lists::patchList(pugi::xml_node list, const BankSelect& select, boo
                                  " is named twice (" + quoted(m_result.set.text(made.patches.back().name)) +
                                  ", then " + quoted(m_result.set.text(patch.name)) + "); the last is kept");
             made.patches.back() = kept;
+            made.labels.back() = patch.label;
         } else {
             made.patches.push_back(kept);
+            made.labels.push_back(patch.label);
         }
     }
+    if (std::all_of(made.labels.begin(), made.labels.end(), [](TextRef label) { return label.empty(); }))
+        made.labels.clear();
     const auto index = static_cast<std::int32_t>(m_result.set.patchLists.size());
     m_result.set.patchLists.push_back(std::move(made));
     from.made.push_back(MadeList{content, withUnowned, index});

@@ -4,11 +4,11 @@
 // devices, as Ardour and other sequencers use them.
 //
 // What becomes of a document:
-// - Every MasterDeviceNames is one Device (its Manufacturer and its first Model; further Model elements name
-//   other devices sharing the names and are not kept; a Device element gives the model from its Name) and one
-//   Instrument per ChannelNameSet, named after the model, or "Model (name set)" when the device has several
-//   name sets. A root-level StandardDeviceMode (whose name sets hold its banks) gives instruments named after
-//   the mode, with no device.
+// - Every MasterDeviceNames is one Device (its Manufacturer, its Model elements, the channels each
+//   CustomDeviceMode assigns to each name set; a Device element gives the model from its Name) and one
+//   Instrument per ChannelNameSet (with its name and the channels it is available on), named after the
+//   model, or "Model (name set)" when the device has several name sets. A root-level StandardDeviceMode
+//   (whose name sets hold its banks) gives instruments named after the mode, with no device.
 // - Every PatchBank is a Bank named after it, selected by the ControlChange 0 (MSB), ControlChange 32 (LSB)
 //   and ProgramChange of its MIDICommands. A patch whose PatchMIDICommands send CC0 or CC32 belongs to the
 //   bank they select: a PatchBank whose patches select several banks becomes one Bank (of the same name) per
@@ -18,7 +18,9 @@
 // three
 //   ControlLists: controllers (7-bit, or 14-bit), RPNs " (RPN)" and NRPNs " (NRPN)". Value names are not
 //   read.
-// - Names are UTF-8 as the document holds them, trimmed of white space.
+// - A Patch's Number is kept as the patch's label.
+// - Names are UTF-8 as the document holds them. Patch, note and control names keep their blanks; the other
+//   names are trimmed of white space.
 // Everything left out, skipped or not found is a warning with its line and column; columns count bytes.
 
 #include "model/ReadResult.h"

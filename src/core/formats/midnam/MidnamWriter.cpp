@@ -1,17 +1,18 @@
 #include "formats/midnam/MidnamWriter.h"
 
-#include "base/UniqueNames.h"
+#include "formats/midnam/MidnamPlan.h"
 #include "formats/midnam/XmlStream.h"
 
 #include <algorithm>
-#include <set>
-#include <unordered_map>
+#include <functional>
 #include <vector>
 
 namespace quorvix {
 
 namespace {
 
+using midnam::cleanName;
+using midnam::listAt;
 using midnam::quoted;
 using midnam::XmlStream;
 
@@ -19,15 +20,7 @@ constexpr std::string_view kProlog =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<!DOCTYPE MIDINameDocument PUBLIC \"-//MIDI Manufacturers Association//DTD MIDINameDocument 1.0//EN\" "
     "\"http://www.midi.org/dtds/MIDINameDocument10.dtd\">\n";
-constexpr int kChannels = 16;
-
-template <typename List>
-const List* listAt(const std::vector<List>& lists, std::int32_t index)
-{
-    return index >= 0 && static_cast<std::size_t>(index) < lists.size()
-               ? &lists[static_cast<std::size_t>(index)]
-               : nullptr;
-}
+constexpr int kChannels = kMidiChannels;
 
 const char* typeOf(ControlKind kind)
 {
@@ -44,46 +37,18 @@ const char* typeOf(ControlKind kind)
     return "7bit";
 }
 
-std::uint16_t limitOf(ControlKind kind)
-{
-    return kind == ControlKind::Controller ? 127 : kind == ControlKind::Controller14 ? 31 : 16383;
-}
-
-bool hasWritableNote(const NoteList& list)
-{
-    return std::any_of(list.notes.begin(), list.notes.end(),
-                       [](const NameEntry& note) { return note.number <= 127; });
-}
-
-std::string withoutSuffix(std::string name, std::string_view suffix)
-{
-    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-        name.resize(name.size() - suffix.size());
-    return name;
-}
-
-/// A name not yet in `taken`: `name`, else `name (2)`, `name (3)`, …; added to `taken`.
-std::string unique(const std::string& name, UniqueNames& taken)
-{
-    return taken.make(name);
-}
-
 class DocumentWriter
 {
 public:
-    DocumentWriter(const InstrumentSet& set, const Instrument& instrument, const MidnamOptions& options,
-                   OutputSink& out, Diagnostics& warnings)
-        : m_set(set), m_instrument(instrument), m_options(options), m_out(out), m_warnings(warnings)
+    DocumentWriter(const InstrumentSet& set, std::vector<const Instrument*> instruments,
+                   const MidnamOptions& options, OutputSink& out, Diagnostics& warnings)
+        : m_set(set), m_instruments(std::move(instruments)), m_options(options), m_out(out),
+          m_warnings(warnings)
     {}
 
     void write()
     {
-        m_name = clean(m_instrument.name);
-        if (m_name.empty())
-            m_name = "Instrument";
-        planPatchLists();
-        planNoteLists();
-        planControls();
+        m_plan = midnam::planDocument(m_set, m_instruments);
 
         std::string comment = "Generated with Quorvix";
         for (const std::string* part : {&m_options.stamp.date, &m_options.stamp.time}) {
@@ -95,21 +60,20 @@ public:
         m_out << kProlog << "<!-- " << commentText(comment) << " -->\n<MIDINameDocument>\n"
               << "  <Author>Quorvix</Author>\n  <MasterDeviceNames>\n    <Manufacturer>";
         m_out.text(manufacturer());
-        m_out << "</Manufacturer>\n    <Model>";
-        m_out.text(m_name);
-        m_out << "</Model>\n    <CustomDeviceMode Name=\"Default\">\n      <ChannelNameSetAssignments>\n";
-        for (int channel = 1; channel <= kChannels; ++channel) {
-            m_out << "        <ChannelNameSetAssign";
-            m_out.attribute("Channel", channel);
-            m_out.attribute("NameSet", m_name);
-            m_out << "/>\n";
+        m_out << "</Manufacturer>\n";
+        for (const std::string& model : m_plan.models) {
+            m_out << "    <Model>";
+            m_out.text(model);
+            m_out << "</Model>\n";
         }
-        m_out << "      </ChannelNameSetAssignments>\n    </CustomDeviceMode>\n";
-        writeNameSet();
-        for (const std::int32_t index : m_sharedPatchLists)
-            writePatchList(listAt(m_set.patchLists, index), patchListName(index), "    ");
+        writeModes();
+        for (std::size_t i = 0; i < m_instruments.size(); ++i)
+            writeNameSet(i);
+        for (const midnam::PatchListUse& use : m_plan.sharedPatchLists)
+            writePatchList(listAt(m_set.patchLists, use.first), m_plan.patchListName(use), "    ");
         writeNoteLists();
-        writeControls();
+        for (std::size_t i = 0; i < m_plan.controlKeys.size(); ++i)
+            writeControls(i);
         m_out << "  </MasterDeviceNames>\n</MIDINameDocument>\n";
         m_out.flush();
         if (m_out.leftOut())
@@ -117,14 +81,7 @@ public:
     }
 
 private:
-    /// A name as a reader will see it: without what XML cannot hold, trimmed.
-    std::string clean(std::string_view utf8Text) const
-    {
-        std::string safe;
-        midnam::appendXml(safe, utf8Text, midnam::XmlEscape::None);
-        return std::string(midnam::trimmed(safe));
-    }
-    std::string clean(TextRef ref) const { return clean(m_set.utf8(ref)); }
+    std::string clean(TextRef ref) const { return cleanName(m_set.utf8(ref)); }
 
     /// A name of the set as UTF-8: as it is when it is (ASCII is the same in every encoding of the set),
     /// else converted into a buffer that the next call reuses.
@@ -141,7 +98,7 @@ private:
 
     std::string commentText(std::string_view text)
     {
-        std::string safe = clean(text);
+        std::string safe = cleanName(text);
         // A comment may hold no "--" and may not end with "-".
         for (std::size_t at = safe.find("--"); at != std::string::npos; at = safe.find("--", at))
             safe.insert(at + 1, " ");
@@ -150,128 +107,100 @@ private:
         return safe;
     }
 
+    const Device* device() const { return listAt(m_set.devices, m_instruments.front()->device); }
+
     std::string manufacturer() const
     {
-        std::string name = clean(m_options.manufacturer);
-        if (const Device* device = listAt(m_set.devices, m_instrument.device); name.empty() && device)
-            name = clean(device->manufacturer);
+        std::string name = cleanName(m_options.manufacturer);
+        if (const Device* found = device(); name.empty() && found)
+            name = clean(found->manufacturer);
         return name.empty() ? std::string(kDefaultMidnamManufacturer) : name;
     }
 
     void warn(std::string message) { m_warnings.warn(SourcePos{}, std::move(message)); }
 
-    // The plans are kept by list index for the lists this instrument uses: a set may hold many thousands of
-    // lists, and sizing a table by them for every instrument would make writing them all quadratic.
-    void planPatchLists()
+    /// The CustomDeviceModes: the device's own, else one that gives every channel the first name set
+    /// available on it.
+    void writeModes()
     {
-        std::unordered_map<std::int32_t, int> uses;
-        for (const Bank& bank : m_instrument.banks) {
-            if (listAt(m_set.patchLists, bank.patchList) && ++uses[bank.patchList] == 2)
-                m_sharedPatchLists.push_back(bank.patchList);
+        static const std::vector<DeviceMode> kNone;
+        const std::vector<DeviceMode>& modes = device() ? device()->modes : kNone;
+        for (const DeviceMode& mode : modes) {
+            m_out << "    <CustomDeviceMode";
+            m_out.attribute("Name", clean(mode.name).empty() ? std::string("Default") : clean(mode.name));
+            m_out << ">\n      <ChannelNameSetAssignments>\n";
+            for (std::size_t channel = 0; channel < kChannels; ++channel)
+                writeAssign(channel, nameSetCalled(clean(mode.nameSets[channel])));
+            m_out << "      </ChannelNameSetAssignments>\n    </CustomDeviceMode>\n";
         }
-        UniqueNames taken;
-        for (const Bank& bank : m_instrument.banks) {
-            const PatchList* list = listAt(m_set.patchLists, bank.patchList);
-            if (!list || !patchListName(bank.patchList).empty())
-                continue;
-            m_shared[bank.patchList] = uses[bank.patchList] > 1;
-            std::string name = clean(list->name);
-            if (name.empty() && m_shared[bank.patchList])
-                name = clean(bank.name).empty() ? "Patches" : clean(bank.name);
-            if (!name.empty())
-                m_patchListNames[bank.patchList] = unique(name, taken);
+        if (!modes.empty())
+            return;
+        m_out << "    <CustomDeviceMode Name=\"Default\">\n      <ChannelNameSetAssignments>\n";
+        for (std::size_t channel = 0; channel < kChannels; ++channel) {
+            std::size_t chosen = 0;
+            while (chosen < m_instruments.size() && !(m_instruments[chosen]->channels & (1U << channel)))
+                ++chosen;
+            writeAssign(channel, chosen < m_instruments.size() ? &m_plan.nameSetNames[chosen]
+                                                               : &m_plan.nameSetNames[0]);
         }
+        m_out << "      </ChannelNameSetAssignments>\n    </CustomDeviceMode>\n";
     }
 
-    /// The name a patch list is written with; empty for none.
-    const std::string& patchListName(std::int32_t index) const
+    /// The written name of the name set the source called `name`; null when none is written.
+    const std::string* nameSetCalled(const std::string& name) const
     {
-        static const std::string kNone;
-        const auto found = m_patchListNames.find(index);
-        return found != m_patchListNames.end() ? found->second : kNone;
-    }
-
-    bool shared(std::int32_t index) const
-    {
-        const auto found = m_shared.find(index);
-        return found != m_shared.end() && found->second;
-    }
-
-    void planNoteLists()
-    {
-        UniqueNames taken;
-        auto use = [&](std::int32_t index) {
-            const NoteList* list = listAt(m_set.noteLists, index);
-            if (!list || noteListName(index) != nullptr || !hasWritableNote(*list))
-                return;
-            const std::string name = clean(list->name);
-            m_noteListNames[index] = unique(name.empty() ? "Notes" : name, taken);
-            m_noteListOrder.push_back(index);
-        };
-        use(m_instrument.noteList);
-        for (const Bank& bank : m_instrument.banks) {
-            if (const PatchList* list = listAt(m_set.patchLists, bank.patchList)) {
-                for (const Patch& patch : list->patches)
-                    use(patch.noteList);
-            }
+        for (std::size_t i = 0; i < m_instruments.size(); ++i) {
+            if (!name.empty() && clean(m_instruments[i]->nameSet) == name)
+                return &m_plan.nameSetNames[i];
         }
+        return nullptr;
     }
 
-    void planControls()
+    void writeAssign(std::size_t channel, const std::string* nameSet)
     {
-        for (const std::int32_t index : {m_instrument.controllers, m_instrument.rpns, m_instrument.nrpns}) {
-            const ControlList* list = listAt(m_set.controlLists, index);
-            if (!list || std::find(m_controls.begin(), m_controls.end(), list) != m_controls.end())
-                continue;
-            m_controls.push_back(list);
-            m_writableControls += static_cast<std::size_t>(
-                std::count_if(list->controls.begin(), list->controls.end(),
-                              [&](const NameEntry& entry) { return entry.number <= limitOf(list->kind); }));
-            if (m_controlListName.empty())
-                m_controlListName = withoutSuffix(withoutSuffix(clean(list->name), " (RPN)"), " (NRPN)");
-        }
-        if (m_controlListName.empty())
-            m_controlListName = "Controls";
+        if (!nameSet)
+            return;
+        m_out << "        <ChannelNameSetAssign";
+        m_out.attribute("Channel", static_cast<long long>(channel + 1));
+        m_out.attribute("NameSet", *nameSet);
+        m_out << "/>\n";
     }
 
-    const std::string* noteListName(std::int32_t index) const
+    void writeNameSet(std::size_t index)
     {
-        const auto found = m_noteListNames.find(index);
-        return found != m_noteListNames.end() && !found->second.empty() ? &found->second : nullptr;
-    }
-
-    void writeNameSet()
-    {
+        const Instrument& instrument = *m_instruments[index];
         m_out << "    <ChannelNameSet";
-        m_out.attribute("Name", m_name);
+        m_out.attribute("Name", m_plan.nameSetNames[index]);
         m_out << ">\n      <AvailableForChannels>\n";
-        for (int channel = 1; channel <= kChannels; ++channel) {
+        for (int channel = 0; channel < kChannels; ++channel) {
             m_out << "        <AvailableChannel";
-            m_out.attribute("Channel", channel);
-            m_out << " Available=\"true\"/>\n";
+            m_out.attribute("Channel", channel + 1);
+            m_out << ((instrument.channels & (1U << channel)) ? " Available=\"true\"/>\n"
+                                                              : " Available=\"false\"/>\n");
         }
         m_out << "      </AvailableForChannels>\n";
-        if (const std::string* notes = noteListName(m_instrument.noteList)) {
+        if (const std::string* notes = m_plan.noteListName(instrument.noteList)) {
             m_out << "      <UsesNoteNameList";
             m_out.attribute("Name", *notes);
             m_out << "/>\n";
         }
-        if (m_writableControls > 0) {
+        if (const std::string& controls = m_plan.controlListNames[m_plan.controlListOf[index]];
+            !controls.empty()) {
             m_out << "      <UsesControlNameList";
-            m_out.attribute("Name", m_controlListName);
+            m_out.attribute("Name", controls);
             m_out << "/>\n";
         }
-        if (m_instrument.banks.empty()) {
-            warn("instrument " + quoted(m_name) +
+        if (instrument.banks.empty()) {
+            warn("instrument " + quoted(m_plan.nameSetNames[index]) +
                  " has no banks; an empty one is written, as MIDNAM needs one");
             m_out << "      <PatchBank Name=\"Bank 0\">\n        <PatchNameList/>\n      </PatchBank>\n";
         }
-        for (const Bank& bank : m_instrument.banks)
-            writeBank(bank);
+        for (const Bank& bank : instrument.banks)
+            writeBank(instrument, bank);
         m_out << "    </ChannelNameSet>\n";
     }
 
-    void writeBank(const Bank& bank)
+    void writeBank(const Instrument& instrument, const Bank& bank)
     {
         const PatchList* list = listAt(m_set.patchLists, bank.patchList);
         std::string name = clean(bank.name);
@@ -282,22 +211,20 @@ private:
         m_out << "      <PatchBank";
         m_out.attribute("Name", name);
         m_out << ">\n";
-        writeSelect(bank, name);
-        if (list && shared(bank.patchList)) {
+        writeSelect(midnam::writtenSelect(instrument, bank), name);
+        const midnam::PatchListUse use = midnam::useOf(instrument, bank);
+        if (list && m_plan.shared(use)) {
             m_out << "        <UsesPatchNameList";
-            m_out.attribute("Name", patchListName(bank.patchList));
+            m_out.attribute("Name", m_plan.patchListName(use));
             m_out << "/>\n";
         } else {
-            writePatchList(list, list ? patchListName(bank.patchList) : std::string(), "        ");
+            writePatchList(list, m_plan.patchListName(use), "        ");
         }
         m_out << "      </PatchBank>\n";
     }
 
-    void writeSelect(const Bank& bank, std::string_view name)
+    void writeSelect(const BankSelect& select, std::string_view name)
     {
-        BankSelect select = bank.select;
-        if (select == BankSelect{} && bank.number != 0)
-            select = bankSelectFor(m_instrument.method, bank.number);
         bool open = false;
         auto sends = [&](std::int16_t value, const char* what) {
             if (value < 0)
@@ -341,17 +268,22 @@ private:
             return;
         }
         m_out << ">\n";
-        for (const Patch& patch : list->patches) {
+        const bool labelled = list->labels.size() == list->patches.size();
+        for (std::size_t i = 0; i < list->patches.size(); ++i) {
+            const Patch& patch = list->patches[i];
             if (patch.program > 127) {
                 warn("patch " + quoted(m_set.utf8(patch.name)) + ": program " +
                      std::to_string(patch.program) + " is not from 0 to 127; left out");
                 continue;
             }
             m_out << indent << "  <Patch";
-            m_out.attribute("Number", patch.program);
+            if (labelled && !list->labels[i].empty())
+                m_out.attribute("Number", utf8(list->labels[i]));
+            else
+                m_out.attribute("Number", patch.program);
             m_out.attribute("Name", utf8(patch.name));
             m_out.attribute("ProgramChange", patch.program);
-            if (const std::string* notes = noteListName(patch.noteList)) {
+            if (const std::string* notes = m_plan.noteListName(patch.noteList)) {
                 m_out << ">\n" << indent << "    <UsesNoteNameList";
                 m_out.attribute("Name", *notes);
                 m_out << "/>\n" << indent << "  </Patch>\n";
@@ -364,10 +296,10 @@ private:
 
     void writeNoteLists()
     {
-        for (const std::int32_t index : m_noteListOrder) {
+        for (const std::int32_t index : m_plan.noteListOrder) {
             const NoteList& list = m_set.noteLists[static_cast<std::size_t>(index)];
             m_out << "    <NoteNameList";
-            m_out.attribute("Name", *noteListName(index));
+            m_out.attribute("Name", *m_plan.noteListName(index));
             m_out << ">\n";
             for (const NameEntry& note : list.notes) {
                 if (note.number > 127) {
@@ -383,18 +315,21 @@ private:
         }
     }
 
-    void writeControls()
+    void writeControls(std::size_t index)
     {
-        if (m_writableControls == 0)
+        if (m_plan.controlListNames[index].empty())
             return;
         m_out << "    <ControlNameList";
-        m_out.attribute("Name", m_controlListName);
+        m_out.attribute("Name", m_plan.controlListNames[index]);
         m_out << ">\n";
-        for (const ControlList* list : m_controls) {
+        for (const std::int32_t at : m_plan.controlKeys[index]) {
+            const ControlList* list = listAt(m_set.controlLists, at);
+            if (!list)
+                continue;
             for (const NameEntry& control : list->controls) {
-                if (control.number > limitOf(list->kind)) {
+                if (control.number > midnam::limitOf(list->kind)) {
                     warn(std::string(typeOf(list->kind)) + " control " + std::to_string(control.number) +
-                         " is not from 0 to " + std::to_string(limitOf(list->kind)) + "; left out");
+                         " is not from 0 to " + std::to_string(midnam::limitOf(list->kind)) + "; left out");
                     continue;
                 }
                 m_out << "      <Control";
@@ -408,29 +343,43 @@ private:
     }
 
     const InstrumentSet& m_set;
-    const Instrument& m_instrument;
+    std::vector<const Instrument*> m_instruments;
     const MidnamOptions& m_options;
     XmlStream m_out;
     Diagnostics& m_warnings;
-    std::string m_name;
-    std::unordered_map<std::int32_t, std::string>
-        m_patchListNames;                            ///< empty or absent: written without a name
-    std::unordered_map<std::int32_t, bool> m_shared; ///< used by several banks
-    std::vector<std::int32_t> m_sharedPatchLists;
-    std::unordered_map<std::int32_t, std::string> m_noteListNames; ///< absent or empty: not written
-    std::vector<std::int32_t> m_noteListOrder;
-    std::vector<const ControlList*> m_controls;
-    std::size_t m_writableControls = 0;
-    std::string m_controlListName;
+    midnam::DocumentPlan m_plan;
     std::string m_converted; ///< the last name utf8() converted
 };
 
 } // namespace
 
+std::vector<std::size_t> midnamDocumentOf(const InstrumentSet& set, std::size_t instrument)
+{
+    const auto& all = set.instruments;
+    const auto sameDevice = [&](std::size_t i) { return all[i].device == all[instrument].device; };
+    if (all[instrument].device < 0)
+        return {instrument};
+    std::size_t first = instrument;
+    while (first > 0 && sameDevice(first - 1))
+        --first;
+    std::vector<std::size_t> group;
+    for (std::size_t i = first; i < all.size() && sameDevice(i); ++i)
+        group.push_back(i);
+    return group;
+}
+
 void writeMidnam(const InstrumentSet& set, const Instrument& instrument, const MidnamOptions& options,
                  OutputSink& out, Diagnostics& warnings)
 {
-    DocumentWriter(set, instrument, options, out, warnings).write();
+    std::vector<const Instrument*> instruments{&instrument};
+    const std::less<const Instrument*> before;
+    const Instrument* begin = set.instruments.data();
+    if (!before(&instrument, begin) && before(&instrument, begin + set.instruments.size())) {
+        instruments.clear();
+        for (const std::size_t i : midnamDocumentOf(set, static_cast<std::size_t>(&instrument - begin)))
+            instruments.push_back(&set.instruments[i]);
+    }
+    DocumentWriter(set, std::move(instruments), options, out, warnings).write();
 }
 
 } // namespace quorvix

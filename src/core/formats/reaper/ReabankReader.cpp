@@ -184,7 +184,7 @@ private:
         const TextRef nameRef = m_set.refer(name);
         m_instrument.banks.push_back(
             Bank{bankNumberOf(select), select, nameRef, static_cast<std::int32_t>(m_set.patchLists.size())});
-        m_set.patchLists.push_back(PatchList{nameRef, {}});
+        m_set.patchLists.push_back(PatchList{nameRef, {}, {}});
         m_bankOpen = true;
     }
 
