@@ -161,7 +161,9 @@ std::string identityOf(const InstrumentSet& set, const std::vector<std::size_t>&
     std::string out;
     if (const std::int32_t index = set.instruments[instruments.front()].device; index >= 0) {
         const Device& device = set.devices[static_cast<std::size_t>(index)];
-        out += "models " + std::string(set.text(device.model));
+        out += "spare " + std::to_string(device.spareNoteLists.size()) + "/" +
+               std::to_string(device.spareControlLists.size()) + ", models " +
+               std::string(set.text(device.model));
         for (const TextRef more : device.moreModels)
             out += "," + std::string(set.text(more));
         for (const DeviceMode& mode : device.modes) {

@@ -336,7 +336,8 @@ std::string deviceOf(const ReadResult& read)
     const InstrumentSet& set = read.set;
     std::string out;
     for (const Device& device : set.devices) {
-        out += "models " + std::string(set.text(device.model));
+        out += std::to_string(device.spareNoteLists.size()) + " spare note lists, models " +
+               std::string(set.text(device.model));
         for (const TextRef more : device.moreModels)
             out += ", " + std::string(set.text(more));
         for (const DeviceMode& mode : device.modes) {
@@ -360,7 +361,7 @@ std::string deviceOf(const ReadResult& read)
     return out;
 }
 
-TEST(MidnamWriter, WritesADeviceBackWithItsModelsNameSetsChannelsAndLabels)
+TEST(MidnamWriter, WritesADeviceBackWithItsModelsNameSetsChannelsLabelsAndUnusedLists)
 {
     std::string channels;
     for (int channel = 1; channel <= 16; ++channel)
@@ -381,11 +382,12 @@ TEST(MidnamWriter, WritesADeviceBackWithItsModelsNameSetsChannelsAndLabels)
         "<ChannelNameSet Name=\"Drums\"><AvailableForChannels><AvailableChannel Channel=\"10\" "
         "Available=\"true\"/></AvailableForChannels><PatchBank Name=\"Kits\"><PatchNameList>"
         "<Patch Number=\"U 1-1\" Name=\"Std\" ProgramChange=\"0\"/></PatchNameList></PatchBank>"
-        "</ChannelNameSet></MasterDeviceNames></MIDINameDocument>";
+        "</ChannelNameSet><NoteNameList Name=\"Spare Kit\"><Note Number=\"36\" Name=\"Kick\"/></NoteNameList>"
+        "</MasterDeviceNames></MIDINameDocument>";
     const ReadResult read = readMidnam(document);
     ASSERT_TRUE(read.ok()) << read.error->message;
     const std::string expected =
-        "models ES6, ES7, ES8\nmode Multi: Voices Voices Voices Voices Voices Voices "
+        "1 spare note lists, models ES6, ES7, ES8\nmode Multi: Voices Voices Voices Voices Voices Voices "
         "Voices Voices Voices Drums Voices Voices Voices Voices Voices Voices\n"
         "name set Voices channels 1: A00=0 A01=1\nname set Drums channels 512: U 1-1=0\n";
     EXPECT_EQ(deviceOf(read), expected);

@@ -137,6 +137,10 @@ struct Device
     TextRef model;
     std::vector<TextRef> moreModels; ///< further models the same names are for
     std::vector<DeviceMode> modes;   ///< empty when the source assigns no channels
+    /// The note and control lists (indexes into noteLists, controlLists) of the device that no instrument
+    /// uses, in the source's order.
+    std::vector<std::int32_t> spareNoteLists = {};
+    std::vector<std::int32_t> spareControlLists = {};
 };
 
 struct Instrument

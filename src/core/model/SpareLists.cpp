@@ -5,12 +5,11 @@ namespace quorvix {
 SpareLists spareListsOf(const InstrumentSet& set, std::int32_t device)
 {
     SpareLists spare;
-    if (device < 0)
+    if (device < 0 || static_cast<std::size_t>(device) >= set.devices.size())
         return spare;
-    for (const NoteList& list : set.noteLists)
-        spare.notes += list.device == device ? 1 : 0;
-    for (const ControlList& list : set.controlLists)
-        spare.controls += list.device == device ? 1 : 0;
+    const Device& held = set.devices[static_cast<std::size_t>(device)];
+    spare.notes = held.spareNoteLists.size();
+    spare.controls = held.spareControlLists.size();
     return spare;
 }
 

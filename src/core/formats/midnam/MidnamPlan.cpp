@@ -125,6 +125,11 @@ private:
                 }
             }
         }
+        // The device's lists that no patch uses stay in its document, as they were.
+        if (const Device* device = listAt(m_set.devices, m_instruments.front()->device)) {
+            for (const std::int32_t index : device->spareNoteLists)
+                use(index);
+        }
     }
 
     void planControls()
@@ -154,6 +159,20 @@ private:
             m_plan.controlKeys.push_back(key);
             m_plan.controlListNames.push_back(writable == 0 ? std::string()
                                                             : unique.make(name.empty() ? "Controls" : name));
+        }
+        if (const Device* device = listAt(m_set.devices, m_instruments.front()->device)) {
+            for (const std::int32_t index : device->spareControlLists) {
+                const ControlList* list = listAt(m_set.controlLists, index);
+                if (!list ||
+                    std::none_of(list->controls.begin(), list->controls.end(),
+                                 [&](const NameEntry& entry) { return entry.number <= limitOf(list->kind); }))
+                    continue;
+                ControlKey key{kNoList, kNoList, kNoList};
+                key[list->kind == ControlKind::Rpn ? 1 : list->kind == ControlKind::Nrpn ? 2 : 0] = index;
+                const std::string name = cleanName(m_set, list->name);
+                m_plan.controlKeys.push_back(key);
+                m_plan.controlListNames.push_back(unique.make(name.empty() ? "Controls" : name));
+            }
         }
     }
 

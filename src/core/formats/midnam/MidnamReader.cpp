@@ -87,7 +87,7 @@ private:
         }
         const std::size_t firstInstrument = set.instruments.size();
         readNameSets(master, model, deviceIndex);
-        keepSpareLists(master, deviceIndex);
+        keepSpareLists(master, deviceIndex, set.devices.back());
         keepKnownAssignments(master, set.devices.back(), firstInstrument);
     }
 
@@ -138,32 +138,35 @@ private:
     {
         InstrumentSet& set = m_result.set;
         const auto device = static_cast<std::int32_t>(set.devices.size());
-        const std::size_t notes = set.noteLists.size();
-        const std::size_t controls = set.controlLists.size();
-        keepSpareLists(mode, device);
-        if (notes == set.noteLists.size() && controls == set.controlLists.size())
+        Device made{{}, m_lists.keepName(mode, attributeText(mode, "Name")), {}, {}};
+        keepSpareLists(mode, device, made);
+        if (made.spareNoteLists.empty() && made.spareControlLists.empty())
             return;
-        set.devices.push_back(Device{{}, m_lists.keepName(mode, attributeText(mode, "Name")), {}, {}});
+        set.devices.push_back(std::move(made));
         for (std::size_t i = first; i < set.instruments.size(); ++i)
             set.instruments[i].device = device;
     }
 
     /// The device's note and control name lists that none of its patches or name sets use: kept for the
     /// formats that hold lists by themselves.
-    void keepSpareLists(pugi::xml_node master, std::int32_t deviceIndex)
+    void keepSpareLists(pugi::xml_node master, std::int32_t deviceIndex, Device& device)
     {
         InstrumentSet& set = m_result.set;
         for (pugi::xml_node list : master.children("NoteNameList")) {
             const std::size_t before = set.noteLists.size();
             m_lists.noteList(list);
-            for (std::size_t i = before; i < set.noteLists.size(); ++i)
+            for (std::size_t i = before; i < set.noteLists.size(); ++i) {
                 set.noteLists[i].device = deviceIndex;
+                device.spareNoteLists.push_back(static_cast<std::int32_t>(i));
+            }
         }
         for (pugi::xml_node list : master.children("ControlNameList")) {
             const std::size_t before = set.controlLists.size();
             m_lists.controlLists(list);
-            for (std::size_t i = before; i < set.controlLists.size(); ++i)
+            for (std::size_t i = before; i < set.controlLists.size(); ++i) {
                 set.controlLists[i].device = deviceIndex;
+                device.spareControlLists.push_back(static_cast<std::int32_t>(i));
+            }
         }
     }
 
