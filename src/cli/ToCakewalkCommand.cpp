@@ -42,8 +42,9 @@ void convertScript(const ToCakewalkOptions& options, const Input& input, const O
         printDiagnostics(input.path, result.warnings);
         const bool noScript = result.status == DefinitionConversion::Status::LineTooLong ||
                               result.status == DefinitionConversion::Status::NoEntries;
-        // Text that is no script of any kind is named as such, as the other commands name it.
-        if (noScript && input.format == FileFormat::Unknown)
+        // Text without an entry line that is no script either is named as such, as the other commands name
+        // it.
+        if (result.status == DefinitionConversion::Status::NoEntries && input.format == FileFormat::Unknown)
             fail(kExitFailure, input.path, failureMessage(guessedFormat(input.path, input.format)),
                  unknownFormatReason(input.bytes));
         fail(kExitFailure, input.path, noScript ? messages::kNoWindowsScript : messages::kConvertFailed,
