@@ -174,6 +174,33 @@ TEST(Reliability, EveryCommandNamesAFailureOnceAfterTheFormatDetectedOrGuessed)
     }
 }
 
+TEST(Reliability, WideMidnamDocumentsAreReadLikeTheirUtf8Text)
+{
+    TempDir dir;
+    const fs::path utf8 = dataDir() / "midnam-synth.midnam";
+    const std::string text = readFile(utf8);
+    const RunResult expected = runConvert({"list", utf8.string()});
+    ASSERT_EQ(expected.status, 0) << describe(expected);
+    // UTF-16 LE with a byte-order mark, UTF-16 BE without one (told by its declaration).
+    std::string little = "\xFF\xFE";
+    std::string big;
+    for (const char c : text) {
+        little += std::string{c, '\0'};
+        big += std::string{'\0', c};
+    }
+    for (const auto& [name, bytes] : {std::pair{"little.midnam", little}, {"big.midnam", big}}) {
+        SCOPED_TRACE(name);
+        writeFile(dir / name, bytes);
+        const RunResult listed = runConvert({"list", (dir / name).string()});
+        EXPECT_EQ(listed.err, "");
+        EXPECT_EQ(listed.out, expected.out);
+        const RunResult converted =
+            runConvert({"to-cakewalk", (dir / name).string(), "-o", "-"}, {}, kEnv);
+        EXPECT_EQ(converted.status, 0) << describe(converted);
+        EXPECT_THAT(converted.out, HasSubstr("[Tone 1 (Voices)]"));
+    }
+}
+
 #if !defined(_WIN32)
 TEST(Reliability, InputsAreReadOnceAndLargeOnesAreRefusedEarly)
 {
