@@ -167,7 +167,7 @@ void ConverterDialog::loadDefinition(const std::string* given, InputFile* read)
         return;
     // A pipe or device reads once and must not hold the window: it is read here, unless it was already.
     std::optional<InputFile> readHere;
-    if (read == nullptr && examinePath(*path).kind == FileKind::Special)
+    if (read == nullptr && isPipeOrDevice(*path))
         read = &readHere.emplace(readWindowInput(*path));
     if (read != nullptr && read->ok() && !read->wideText.empty())
         read->error = read->wideText;

@@ -61,7 +61,7 @@ InputFile readWindowInput(const std::string& path)
 
 Button ConverterDialog::loadCommandFor(const std::string& path)
 {
-    if (examinePath(path).kind == FileKind::Special)
+    if (isPipeOrDevice(path))
         return commandFor(FileFormat::Unknown, path);
     const InputFile head = readInputHead(path, kDetectionBytes);
     if (!head.ok())
@@ -82,7 +82,7 @@ bool ConverterDialog::openFile(const std::string& path)
 {
     std::optional<InputFile> read;
     Button command = Button::LoadScript;
-    if (examinePath(path).kind == FileKind::Special) {
+    if (isPipeOrDevice(path)) {
         read = readWindowInput(path);
         command = commandFor(read->ok() ? detectFormat(read->bytes) : FileFormat::Unknown, path);
     } else {
