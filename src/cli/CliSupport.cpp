@@ -201,7 +201,8 @@ ReadResult readModel(Input& input)
             printLine(formatDiagnostic(shownPath(input.path), error));
             throw CommandExit{kExitFailure};
         }
-        fail(kExitFailure, input.path, failureMessage(guessedFormat(input.path, input.format)), error.message);
+        fail(kExitFailure, input.path, failureMessage(guessedFormat(input.path, input.format)),
+             error.message);
     }
     if (result.set.instruments.empty())
         fail(kExitFailure, input.path, messages::kNoDefinitions);

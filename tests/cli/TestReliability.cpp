@@ -194,8 +194,7 @@ TEST(Reliability, WideMidnamDocumentsAreReadLikeTheirUtf8Text)
         const RunResult listed = runConvert({"list", (dir / name).string()});
         EXPECT_EQ(listed.err, "");
         EXPECT_EQ(listed.out, expected.out);
-        const RunResult converted =
-            runConvert({"to-cakewalk", (dir / name).string(), "-o", "-"}, {}, kEnv);
+        const RunResult converted = runConvert({"to-cakewalk", (dir / name).string(), "-o", "-"}, {}, kEnv);
         EXPECT_EQ(converted.status, 0) << describe(converted);
         EXPECT_THAT(converted.out, HasSubstr("[Tone 1 (Voices)]"));
     }

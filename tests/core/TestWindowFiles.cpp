@@ -319,9 +319,9 @@ TEST(WindowFiles, PipesAreReadOnceAndNeverHoldTheWindow)
     const std::string named = (fifo.dir / "f.ins").string();
     ASSERT_EQ(::mkfifo(named.c_str(), 0600), 0);
     EXPECT_TRUE(fifo.dialog.openFile(named));
-    EXPECT_EQ(fifo.host.messages(), std::vector<std::string>{withReason(
-                                        messages::kOpenInsFailed, named,
-                                        "is a pipe or device that gave nothing to read")});
+    EXPECT_EQ(fifo.host.messages(),
+              std::vector<std::string>{withReason(messages::kOpenInsFailed, named,
+                                                  "is a pipe or device that gave nothing to read")});
 
     // A definition from a pipe: its format and its voices come from one reading.
     Window definition;

@@ -2,8 +2,8 @@
 
 #include "app/DialogHost.h"
 #include "app/ModelFiles.h"
-#include "base/TextLines.h"
 #include "base/InputFile.h"
+#include "base/TextLines.h"
 #include "base/TimeStamp.h"
 #include "legacy/MidiLibrary.h"
 
@@ -140,7 +140,7 @@ private:
     std::string m_instrumentName;
     std::string m_scriptPath;
     std::string m_insFileName;
-    std::string m_definitionPath; ///< the .ins file loaded by LoadInstrumentDefinition
+    std::string m_definitionPath;           ///< the .ins file loaded by LoadInstrumentDefinition
     std::optional<InputFile> m_scriptInput; ///< the loaded script's bytes when they came from a pipe
 };
 

@@ -176,7 +176,9 @@ std::string toUtf8(std::string_view bytes, TextEncoding from)
 
 WideEncoding wideEncodingOf(std::string_view bytes)
 {
-    const auto at = [&](std::size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0xFFu; };
+    const auto at = [&](std::size_t i) {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0xFFu;
+    };
     const auto ascii = [](unsigned char c) { return c != 0 && c < 0x80; };
     if (at(0) == 0xFF && at(1) == 0xFE)
         return at(2) == 0 && at(3) == 0 ? WideEncoding::Utf32LE : WideEncoding::Utf16LE;

@@ -140,6 +140,19 @@ private:
     char m_head[4] = {};
 };
 
+/// After a read without waiting found nothing yet: true once more bytes (or the end) came within the
+/// patience; false when none came (with `error` set) or the read failed for another reason.
+bool waitedForMore(int fd, int milliseconds, std::error_code& reason, std::string& error)
+{
+    if (reason != std::errc::resource_unavailable_try_again && reason != std::errc::operation_would_block)
+        return false;
+    reason.clear();
+    if (platform::waitReadable(fd, milliseconds, reason))
+        return true;
+    error = reason ? systemReason(reason) : silentPipe(milliseconds);
+    return false;
+}
+
 /// Opens the input for reading; -1, with the error in `result`, when it cannot be opened or is a folder.
 int openInput(const std::string& path, bool nonBlocking, platform::OpenFileInfo& info, InputFile& result)
 {
@@ -233,16 +246,11 @@ InputFile readInput(const std::string& path, const InputRules& rules)
     std::string block(kBlock, '\0');
     for (;;) {
         const long long got = platform::readSome(fd, block.data(), block.size(), reason);
-        if (got < 0 && patient &&
-            (reason == std::errc::resource_unavailable_try_again || reason == std::errc::operation_would_block)) {
-            reason.clear();
-            if (platform::waitReadable(fd, rules.patienceMilliseconds, reason))
-                continue;
-            result.error = reason ? systemReason(reason) : silentPipe(rules.patienceMilliseconds);
-            break;
-        }
+        if (got < 0 && patient && waitedForMore(fd, rules.patienceMilliseconds, reason, result.error))
+            continue;
         if (got < 0) {
-            result.error = systemReason(reason);
+            if (result.ok())
+                result.error = systemReason(reason);
             break;
         }
         if (got == 0)

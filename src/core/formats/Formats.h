@@ -22,9 +22,9 @@ enum class FileFormat
 inline constexpr std::size_t kDetectionBytes = std::size_t{64} << 10;
 
 /// The format of a file from its bytes: a MIDNAM document (XML whose first element, past a prolog of any
-/// length, is MIDINameDocument; UTF-16 and UTF-32 too), an instrument definition file (a section line such as ".Patch Names"), a Cubase
-/// patchname script ("[cubase parse file]" first, or an entry line), a REAPER bank file ("Bank MSB LSB name"
-/// lines), tried in this order. Only MIDNAM looks past the first kDetectionBytes.
+/// length, is MIDINameDocument; UTF-16 and UTF-32 too), an instrument definition file (a section line such as
+/// ".Patch Names"), a Cubase patchname script ("[cubase parse file]" first, or an entry line), a REAPER bank
+/// file ("Bank MSB LSB name" lines), tried in this order. Only MIDNAM looks past the first kDetectionBytes.
 FileFormat detectFormat(std::string_view bytes);
 
 /// True when detectFormat() may tell more from more than the first `head` bytes of a longer file: they end

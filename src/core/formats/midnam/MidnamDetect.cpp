@@ -1,9 +1,8 @@
 // Telling a MIDNAM document from other text: the first element after the prolog, found without parsing the
 // document, so that a prolog of any length is looked past and text is never taken for markup.
 
-#include "formats/midnam/MidnamReader.h"
-
 #include "base/Encoding.h"
+#include "formats/midnam/MidnamReader.h"
 
 namespace quorvix {
 
