@@ -28,7 +28,7 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
         cp -r "$root/fuzz/regressions/$target/." "$work/" 2>/dev/null || true
     fi
     if [ -d "$corpus" ]; then
-        # -size -1M would match only empty files: find rounds sizes up to whole units.
+        # In kibibytes: find rounds a size up to whole units, so that "less than 1 MiB" would mean empty.
         find "$corpus" -type f -size -1024k -exec cp -t "$work" {} + 2>/dev/null || true
     fi
     dictionary=()
