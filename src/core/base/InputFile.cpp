@@ -233,7 +233,6 @@ InputFile readInput(const std::string& path, const InputRules& rules)
     const int fd = openInput(path, patient, info, result);
     if (fd < 0)
         return result;
-    result.regular = info.regular;
     std::error_code reason;
     if (info.regular && info.size > rules.limit) {
         result.error = tooLarge(rules.limit);

@@ -25,7 +25,6 @@ struct InputFile
     /// Set only when InputRules::keepWideText let UTF-16 or UTF-32 text through: why it is no text of the
     /// kind otherwise (the reason it would have been refused with).
     std::string wideText;
-    bool regular = false; ///< a regular file (not a pipe or device), as opened
 
     bool ok() const { return error.empty(); }
 };
