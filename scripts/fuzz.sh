@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every fuzz target with clang (libFuzzer + ASan + UBSan) and runs each for a bounded time, seeded from
-# tests/data, the kept regressions and, when present, ../shared/corpus. Fails on any finding; a crashing input
-# is left in build-fuzz/findings/ to be added to fuzz/regressions/<target>/ once fixed.
+# tests/data, the kept regressions and, when present, the files of ../shared/corpus below 1 MiB; the MIDNAM
+# and REAPER targets get the tokens of fuzz/dictionaries/. Fails on any finding; a crashing input is left in
+# build-fuzz/findings/ to be added to fuzz/regressions/<target>/ once fixed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds="${1:-60}"
@@ -27,11 +28,17 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
         cp -r "$root/fuzz/regressions/$target/." "$work/" 2>/dev/null || true
     fi
     if [ -d "$corpus" ]; then
-        find "$corpus" -type f -size -1M -exec cp -t "$work" {} + 2>/dev/null || true
+        # In kibibytes: find rounds a size up to whole units, so that "less than 1 MiB" would mean empty.
+        find "$corpus" -type f -size -1024k -exec cp -t "$work" {} + 2>/dev/null || true
     fi
+    dictionary=()
+    case "$target" in
+    *midnam*) dictionary=(-dict="$root/fuzz/dictionaries/midnam.dict") ;;
+    *reabank*) dictionary=(-dict="$root/fuzz/dictionaries/reabank.dict") ;;
+    esac
     echo "fuzz: $name for ${seconds}s"
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-        "$fuzzer" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=4096 \
+        "$fuzzer" -max_total_time="$seconds" -max_len=65536 -timeout=20 -rss_limit_mb=4096 ${dictionary[@]+"${dictionary[@]}"} \
         -artifact_prefix="$build/findings/$target-" -print_final_stats=1 "$work" >"$build/$target.log" 2>&1; then
         echo "fuzz: $name FOUND A PROBLEM (see $build/$target.log and $build/findings/)"
         tail -n 40 "$build/$target.log"

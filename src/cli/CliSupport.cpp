@@ -82,9 +82,10 @@ void printError(std::string_view text)
 
 void fail(int status, std::string_view path, std::string_view message, std::string_view reason)
 {
-    std::string text = shownPath(path) + ": " + std::string(message);
-    if (!reason.empty())
-        text += ": " + std::string(reason);
+    std::string text = shownPath(path);
+    for (const std::string_view part : {message, reason})
+        if (!part.empty())
+            text += ": " + std::string(part);
     printError(text);
     throw CommandExit{status};
 }
@@ -128,12 +129,19 @@ std::string inQuotes(std::string_view text)
 
 Input readInput(const std::string& path, std::string_view message, std::string_view notTextMessage)
 {
-    InputFile file = readInputFile(path);
+    InputFile file = quorvix::readInput(path, InputRules{"text file", true});
+    FileFormat format = file.ok() ? detectFormat(file.bytes) : FileFormat::Unknown;
+    if (file.ok() && !file.wideText.empty() && format != FileFormat::Midnam) {
+        // Of the formats Quorvix reads, only a MIDNAM document may be UTF-16 or UTF-32 text.
+        file.error = std::move(file.wideText);
+        file.notText = true;
+    }
     if (!file.ok()) {
-        // What is no text is no input of its kind: the window shows that first, then its failure.
-        if (file.notText && !notTextMessage.empty()) {
-            printError(shownPath(path) + ": " + std::string(notTextMessage) + ": " + file.error);
-            fail(kExitFailure, path, message);
+        if (file.notText) {
+            std::string_view named = failureMessage(guessedFormat(path, FileFormat::Unknown));
+            if (named.empty())
+                named = notTextMessage.empty() ? message : notTextMessage;
+            fail(kExitFailure, path, named, file.error);
         }
         fail(kExitFailure, path, message, file.error);
     }
@@ -143,9 +151,27 @@ Input readInput(const std::string& path, std::string_view message, std::string_v
     Input input;
     input.path = path;
     input.stem = textFromPath(pathFromText(path).stem());
-    input.format = detectFormat(file.bytes);
+    input.format = format;
     input.bytes = std::move(file.bytes);
     return input;
+}
+
+FileFormat guessedFormat(const std::string& path, FileFormat detected)
+{
+    if (detected != FileFormat::Unknown)
+        return detected;
+    std::string extension = textFromPath(pathFromText(path).extension());
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    if (extension == ".ins")
+        return FileFormat::Ins;
+    if (extension == ".txt")
+        return FileFormat::CubaseScript;
+    if (extension == ".midnam")
+        return FileFormat::Midnam;
+    if (extension == ".reabank")
+        return FileFormat::Reabank;
+    return FileFormat::Unknown;
 }
 
 std::string_view failureMessage(FileFormat format)
@@ -156,9 +182,12 @@ std::string_view failureMessage(FileFormat format)
     case FileFormat::Midnam:
     case FileFormat::Reabank:
         return messages::kConvertFailed;
-    default:
+    case FileFormat::Ins:
         return messages::kOpenInsFailed;
+    case FileFormat::Unknown:
+        break;
     }
+    return {};
 }
 
 ReadResult readModel(Input& input)
@@ -172,7 +201,8 @@ ReadResult readModel(Input& input)
             printLine(formatDiagnostic(shownPath(input.path), error));
             throw CommandExit{kExitFailure};
         }
-        fail(kExitFailure, input.path, failureMessage(input.format), error.message);
+        fail(kExitFailure, input.path, failureMessage(guessedFormat(input.path, input.format)),
+             error.message);
     }
     if (result.set.instruments.empty())
         fail(kExitFailure, input.path, messages::kNoDefinitions);

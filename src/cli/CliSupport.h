@@ -27,7 +27,7 @@ std::string shownPath(std::string_view path);
 
 /// Prints "quorvix-convert: error: TEXT".
 void printError(std::string_view text);
-/// Prints "quorvix-convert: error: PATH: MESSAGE[: REASON]" and ends the command with `status`.
+/// Prints "quorvix-convert: error: PATH[: MESSAGE][: REASON]" and ends the command with `status`.
 [[noreturn]] void fail(int status, std::string_view path, std::string_view message,
                        std::string_view reason = {});
 /// Prints "quorvix-convert: error: TEXT" and ends the command with kExitUsage.
@@ -54,10 +54,16 @@ struct Input
 };
 
 /// Reads the input once and tells its format. When it cannot be read, prints the error with `message` (what
-/// the window would show; `notTextMessage` when the content is no text) and ends the command.
+/// the window would show); when its content is no text (a NUL byte, UTF-16 text that is no MIDNAM document),
+/// with the message of the format its name suggests, else `notTextMessage`, else `message`. One error line
+/// either way; then the command ends.
 Input readInput(const std::string& path, std::string_view message, std::string_view notTextMessage = {});
 
-/// The window's message for an input of this format that cannot be used.
+/// The format a failure of the input is named after: the detected one, else the one its name suggests
+/// (.ins, .txt, .midnam, .reabank); Unknown when neither says.
+FileFormat guessedFormat(const std::string& path, FileFormat detected);
+
+/// The window's message for an input of this format that cannot be used; empty for Unknown.
 std::string_view failureMessage(FileFormat format);
 
 /// Reads the instruments of the input (its bytes are moved out), prints its warnings, and ends the command

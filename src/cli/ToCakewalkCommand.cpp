@@ -40,14 +40,15 @@ void convertScript(const ToCakewalkOptions& options, const Input& input, const O
     ScriptConversion conversion;
     if (!conversion.read(input.bytes, result)) {
         printDiagnostics(input.path, result.warnings);
-        switch (result.status) {
-        case DefinitionConversion::Status::LineTooLong:
-        case DefinitionConversion::Status::NoEntries:
-            printError(shownPath(input.path) + ": " + messages::kNoWindowsScript + ": " + result.detail);
-            fail(kExitFailure, input.path, messages::kConvertFailed);
-        default:
-            fail(kExitFailure, input.path, messages::kConvertFailed, result.detail);
-        }
+        const bool noScript = result.status == DefinitionConversion::Status::LineTooLong ||
+                              result.status == DefinitionConversion::Status::NoEntries;
+        // Text without an entry line that is no script either is named as such, as the other commands name
+        // it.
+        if (result.status == DefinitionConversion::Status::NoEntries && input.format == FileFormat::Unknown)
+            fail(kExitFailure, input.path, failureMessage(guessedFormat(input.path, input.format)),
+                 unknownFormatReason(input.bytes));
+        fail(kExitFailure, input.path, noScript ? messages::kNoWindowsScript : messages::kConvertFailed,
+             result.detail);
     }
     // The text goes straight to its target; the warnings, made while it is written, follow it. When the
     // target cannot be opened they are made without it, so that they are printed all the same.

@@ -47,14 +47,20 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
         {"not a script",
          "root:x:0:0:root:/root:/bin/bash\n",
          1,
-         {noScript + "holds no entry line", ": Error Convert\n"},
+         {noScript + "is none of the files Quorvix reads: an instrument definition file (.ins), a Cubase "
+                     "patchname script, a MIDNAM document or a REAPER bank file\n"},
+         {}},
+        {"a script without entries",
+         "[cubase parse file]\n[end]\n",
+         1,
+         {noScript + "holds no entry line (\"[p2, program, msb, lsb] name\")\n"},
          {}},
         {"UTF-16 with a byte-order mark",
          std::string("\xFF\xFE[\0p\0"
                      "2\0",
                      8),
          1,
-         {noScript + "is UTF-16 text (it starts with a byte-order mark)", ": Error Convert\n"},
+         {noScript + "is UTF-16 text (it starts with a byte-order mark); save it as UTF-8 or Windows-1252\n"},
          {}},
         {"lines ending in a lone CR",
          "[cubase parse file]\r[p2, 0, 0, 0] A\r[end]\r",
@@ -113,6 +119,9 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
         for (const std::string& text : c.err)
             EXPECT_THAT(run.err, HasSubstr(script.string() + text)) << describe(run);
         EXPECT_EQ(fs::exists(output), c.status == 0) << "a failure writes nothing";
+        if (c.status != 0) {
+            EXPECT_EQ(count(run.err, "error:"), 1u) << "one failure, one message: " << describe(run);
+        }
         if (c.status != 0)
             continue;
         const std::string written = readFile(output);
@@ -121,6 +130,73 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
         // What does read back, reads back: the name without the blank before its ";".
         const RunResult listed = runConvert({"list", output.string()});
         EXPECT_THAT(listed.out, HasSubstr("0\tSynth;Pro\t")) << describe(listed);
+    }
+}
+
+TEST(Reliability, EveryCommandNamesAFailureOnceAfterTheFormatDetectedOrGuessed)
+{
+    TempDir dir;
+    const std::string noneOf = "is none of the files Quorvix reads: an instrument definition file (.ins), a "
+                               "Cubase patchname script, a MIDNAM document or a REAPER bank file";
+    const struct
+    {
+        const char* file;
+        std::string bytes;
+        std::string message; ///< what follows the file's path
+        bool window;         ///< to-cakewalk says it too (it converts entry lines as the window does)
+    } cases[] = {
+        {"comments.reabank", "// only comments\n// and no bank\n", "Error Convert: " + noneOf, true},
+        {"passwd", "root:x:0:0:root:/root:/bin/bash\n", noneOf, true},
+        {"notes.txt", "Notes\n[p1 of 3]\n", "Error: No Windows Patchname Script: " + noneOf, false},
+        {"notes.ins", "Notes\n[p1 of 3]\n", "Error Open InsDef-File: " + noneOf, false},
+        {"empty.txt", "[cubase parse file]\n[end]\n",
+         "Error: No Windows Patchname Script: holds no entry line (\"[p2, program, msb, lsb] name\")", true},
+        {"wide.txt", std::string("\xFF\xFEh\0i\0", 6),
+         "Error: No Windows Patchname Script: is UTF-16 text (it starts with a byte-order mark); save it as "
+         "UTF-8 or Windows-1252",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const fs::path input = dir / c.file;
+        writeFile(input, c.bytes);
+        for (const char* command : {"to-cakewalk", "to-cubase", "to-midnam", "to-reabank", "list"}) {
+            SCOPED_TRACE(command);
+            if (!c.window && std::string_view(command) == "to-cakewalk")
+                continue;
+            std::vector<std::string> args{command, input.string()};
+            if (std::string_view(command) != "list")
+                args.insert(args.end(), {"-o", "-"});
+            const RunResult run = runConvert(args, {}, kEnv);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.err, "quorvix-convert: error: " + input.string() + ": " + c.message + "\n");
+        }
+    }
+}
+
+TEST(Reliability, WideMidnamDocumentsAreReadLikeTheirUtf8Text)
+{
+    TempDir dir;
+    const fs::path utf8 = dataDir() / "midnam-synth.midnam";
+    const std::string text = readFile(utf8);
+    const RunResult expected = runConvert({"list", utf8.string()});
+    ASSERT_EQ(expected.status, 0) << describe(expected);
+    // UTF-16 LE with a byte-order mark, UTF-16 BE without one (told by its declaration).
+    std::string little = "\xFF\xFE";
+    std::string big;
+    for (const char c : text) {
+        little += std::string{c, '\0'};
+        big += std::string{'\0', c};
+    }
+    for (const auto& [name, bytes] : {std::pair{"little.midnam", little}, {"big.midnam", big}}) {
+        SCOPED_TRACE(name);
+        writeFile(dir / name, bytes);
+        const RunResult listed = runConvert({"list", (dir / name).string()});
+        EXPECT_EQ(listed.err, "");
+        EXPECT_EQ(listed.out, expected.out);
+        const RunResult converted = runConvert({"to-cakewalk", (dir / name).string(), "-o", "-"}, {}, kEnv);
+        EXPECT_EQ(converted.status, 0) << describe(converted);
+        EXPECT_THAT(converted.out, HasSubstr("[Tone 1 (Voices)]"));
     }
 }
 

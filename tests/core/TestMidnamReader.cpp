@@ -2,6 +2,7 @@
 
 #include "MidnamSupport.h"
 #include "TestSupport.h"
+#include "formats/Formats.h"
 #include "formats/midnam/MidnamReader.h"
 
 #include <gtest/gtest.h>
@@ -323,6 +324,82 @@ TEST(MidnamReader, DetectsDocumentsByTheirRootElement)
     };
     for (const auto& [head, expected] : cases)
         EXPECT_EQ(looksLikeMidnam(head), expected) << head;
+}
+
+/// ASCII text in UTF-16 or UTF-32 code units, with or without a byte-order mark.
+std::string wide(std::string_view text, std::size_t unit, bool little, bool mark)
+{
+    std::string out;
+    const auto put = [&](char32_t code) {
+        for (std::size_t k = 0; k < unit; ++k) {
+            const std::size_t shift = 8 * (little ? k : unit - 1 - k);
+            out += static_cast<char>((code >> shift) & 0xFF);
+        }
+    };
+    if (mark)
+        put(0xFEFF);
+    for (const char c : text)
+        put(static_cast<unsigned char>(c));
+    return out;
+}
+
+TEST(MidnamReader, DetectionLooksPastAnyPrologAndTakesNoTextForMarkup)
+{
+    const std::string longComment = "<!-- " + std::string(70'000, '-').replace(0, 1, "x") + " -->\n";
+    const std::string longSubset = "<!DOCTYPE MIDINameDocument [\n<!-- ]> <Other> -->\n<!ENTITY a \"]>" +
+                                   std::string(70'000, 'a') + "\">\n<?pi ]> ?>\n]>\n";
+    const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n";
+    const std::string root = "<MIDINameDocument/>\n";
+    const struct
+    {
+        const char* what;
+        std::string bytes;
+        FileFormat format;
+    } cases[] = {
+        {"a comment of 70,000 bytes", declaration + longComment + root, FileFormat::Midnam},
+        {"a DOCTYPE subset of 70,000 bytes", longSubset + root, FileFormat::Midnam},
+        {"an .ins file that starts like XML",
+         "<?xml version=\"1.0\"?>\n; <MIDINameDocument>\n.Patch Names\n[T]\n0=A\n", FileFormat::Ins},
+        {"text after a comment", "<!-- c -->\nText <MIDINameDocument/>", FileFormat::Unknown},
+        {"an unclosed DOCTYPE", "<!DOCTYPE MIDINameDocument [ <MIDINameDocument/>", FileFormat::Unknown},
+        {"UTF-16 LE without a mark", wide(declaration + root, 2, true, false), FileFormat::Midnam},
+        {"UTF-16 BE with a mark", wide(declaration + root, 2, false, true), FileFormat::Midnam},
+        {"UTF-32 LE with a mark", wide(declaration + root, 4, true, true), FileFormat::Midnam},
+        {"UTF-32 BE without a mark", wide(declaration + root, 4, false, false), FileFormat::Midnam},
+        {"UTF-16 with a long comment", wide(longComment + root, 2, true, true), FileFormat::Midnam},
+        {"UTF-16 text that is no XML", wide(".Patch Names\n", 2, true, true), FileFormat::Unknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(detectFormat(c.bytes), c.format);
+    }
+    EXPECT_TRUE(detectionNeedsMore(longSubset.substr(0, kDetectionBytes)));
+    EXPECT_FALSE(detectionNeedsMore(".Patch Names\n"));
+}
+
+TEST(MidnamReader, ReadsUtf16AndUtf32DocumentsAsTheirUtf8Text)
+{
+    std::string utf8 = test::readFile(test::dataDir() / "midnam-synth.midnam");
+    utf8.insert(utf8.find("<PatchBank"), "<PatchBank Name=\"Empty\"/>\n");
+    const ReadResult expected = readMidnam(utf8);
+    ASSERT_TRUE(expected.ok());
+    ASSERT_FALSE(expected.warnings.list().empty());
+    for (const auto& [unit, little] : {std::pair{2u, true}, {2u, false}, {4u, true}, {4u, false}}) {
+        SCOPED_TRACE(std::to_string(unit * 8) + (little ? " LE" : " BE"));
+        const ReadResult read = readMidnam(wide(utf8, unit, little, true));
+        ASSERT_TRUE(read.ok()) << read.error->message;
+        ASSERT_EQ(read.set.instruments.size(), expected.set.instruments.size());
+        for (std::size_t i = 0; i < read.set.instruments.size(); ++i)
+            EXPECT_EQ(read.set.text(read.set.instruments[i].name),
+                      expected.set.text(expected.set.instruments[i].name));
+        EXPECT_EQ(read.set.voiceCount(read.set.instruments[0]),
+                  expected.set.voiceCount(expected.set.instruments[0]));
+        // Places in the document stay known: the warnings name the same lines.
+        ASSERT_EQ(read.warnings.list().size(), expected.warnings.list().size());
+        for (std::size_t i = 0; i < read.warnings.list().size(); ++i)
+            EXPECT_EQ(read.warnings.list()[i].at.line, expected.warnings.list()[i].at.line);
+        EXPECT_EQ(read.warnings.list()[0].at.line, 20u);
+    }
 }
 
 } // namespace

@@ -7,9 +7,13 @@
 #include "app/Messages.h"
 #include "formats/ins/InsReader.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 #if !defined(_WIN32)
+#include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace quorvix;
@@ -99,6 +103,8 @@ TEST(WindowFiles, LoadCommandFollowsTheContentThenTheName)
         {"photo.png", "\x89PNG\r\n", Button::LoadScript},
         {"gone.txt", nullptr, Button::LoadScript},
     };
+    // A MIDNAM prolog longer than the first bytes looked at is followed to its first element.
+    const std::string longProlog = "<!--" + std::string(70'000, ' ') + "-->" + kMidnam;
     TempDir dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -106,6 +112,8 @@ TEST(WindowFiles, LoadCommandFollowsTheContentThenTheName)
             writeFile(dir / row.name, row.content);
         EXPECT_EQ(ConverterDialog::loadCommandFor((dir / row.name).string()), row.command);
     }
+    writeFile(dir / "prolog.ins", longProlog);
+    EXPECT_EQ(ConverterDialog::loadCommandFor((dir / "prolog.ins").string()), Button::LoadScript);
 #if !defined(_WIN32)
     // A pipe without a writer (a drag passes over it) is judged by its name at once, not waited for.
     ASSERT_EQ(::mkfifo((dir / "pipe.ins").c_str(), 0600), 0);
@@ -253,3 +261,103 @@ TEST(WindowFiles, DocumentThatCannotBeReadFailsBeforeTheNameDialog)
     EXPECT_EQ(cancelled.host.messages(), std::vector<std::string>{messages::kConvertFailed});
     EXPECT_EQ(cancelled.host.buttons(), "1000 1020");
 }
+
+#if !defined(_WIN32)
+namespace {
+
+/// A pipe as a shell's "<(cat file)" gives it: its read end under /dev/fd, reached through a link of the
+/// given name, fed by a thread that waits `hold`, writes the bytes and closes its end.
+class FedPipe
+{
+public:
+    FedPipe(const TempDir& dir, const std::string& name, std::string bytes,
+            std::chrono::milliseconds hold = std::chrono::milliseconds(0))
+    {
+        ::signal(SIGPIPE, SIG_IGN);
+        int ends[2] = {-1, -1};
+        EXPECT_EQ(::pipe(ends), 0);
+        m_read = ends[0];
+        m_path = (dir / name).string();
+        std::filesystem::create_symlink("/dev/fd/" + std::to_string(m_read), m_path);
+        m_writer = std::thread([end = ends[1], bytes = std::move(bytes), hold] {
+            std::this_thread::sleep_for(hold);
+            for (std::size_t done = 0; done < bytes.size();) {
+                const ssize_t wrote = ::write(end, bytes.data() + done, bytes.size() - done);
+                if (wrote <= 0)
+                    break;
+                done += static_cast<std::size_t>(wrote);
+            }
+            ::close(end);
+        });
+    }
+    ~FedPipe()
+    {
+        // Closed first, so that a writer the reader left behind ends too.
+        ::close(m_read);
+        m_writer.join();
+    }
+    const std::string& path() const { return m_path; }
+
+private:
+    int m_read = -1;
+    std::string m_path;
+    std::thread m_writer;
+};
+
+/// An .ins file of 128 voices, longer than the first bytes the window looks at.
+std::string largeIns()
+{
+    std::string text = ".Patch Names\r\n[Voices]\r\n";
+    for (int program = 0; program < 128; ++program)
+        text += std::to_string(program) + "=Voice " + std::to_string(program) + "\r\n";
+    for (int line = 0; line < 1200; ++line)
+        text += "; " + std::string(60, 'c') + "\r\n";
+    return text + ".Instrument Definitions\r\n[Piped]\r\nPatch[0]=Voices\r\n";
+}
+
+} // namespace
+
+TEST(WindowFiles, PipesAreReadOnceAndNeverHoldTheWindow)
+{
+    // A FIFO that no program writes to is refused at once.
+    Window fifo;
+    const std::string named = (fifo.dir / "f.ins").string();
+    ASSERT_EQ(::mkfifo(named.c_str(), 0600), 0);
+    EXPECT_TRUE(fifo.dialog.openFile(named));
+    EXPECT_EQ(fifo.host.messages(),
+              std::vector<std::string>{withReason(messages::kOpenInsFailed, named,
+                                                  "is a pipe or device that gave nothing to read")});
+
+    // A definition from a pipe: its format and its voices come from one reading.
+    Window definition;
+    const std::string ins = largeIns();
+    ASSERT_GT(ins.size(), kDetectionBytes);
+    {
+        FedPipe pipe(definition.dir, "piped", ins);
+        definition.host.selections.push_back(0);
+        EXPECT_TRUE(definition.dialog.openFile(pipe.path()));
+        EXPECT_EQ(definition.host.messages(), std::vector<std::string>{messages::kLoadInsDone});
+        EXPECT_EQ(definition.dialog.voiceCount(), 128);
+    }
+
+    // A script from a pipe converts from the bytes read when it was opened.
+    Window script;
+    {
+        FedPipe pipe(script.dir, "script", kScript);
+        script.convertDocument(pipe.path(), "Piped");
+    }
+    EXPECT_EQ(script.host.messages(), std::vector<std::string>{messages::kDefinitionConverted});
+    EXPECT_EQ(script.definitionNames(), std::vector<std::string>{"Piped"});
+
+    // A writer that keeps the pipe open and sends nothing is given up on.
+    Window silent;
+    {
+        FedPipe pipe(silent.dir, "silent.ins", "", std::chrono::milliseconds(3000));
+        EXPECT_TRUE(silent.dialog.openFile(pipe.path()));
+        EXPECT_EQ(silent.host.messages(),
+                  std::vector<std::string>{withReason(messages::kOpenInsFailed, pipe.path(),
+                                                      "is a pipe or device that gave nothing to read for 2 "
+                                                      "seconds")});
+    }
+}
+#endif

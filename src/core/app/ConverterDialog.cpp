@@ -4,6 +4,7 @@
 #include "app/Messages.h"
 #include "app/SelectDefinitionDialog.h"
 #include "base/Encoding.h"
+#include "base/FileStatus.h"
 #include "base/FileWriter.h"
 #include "base/InputFile.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
@@ -143,7 +144,7 @@ void ConverterDialog::LoadInstrumentDefinition()
     loadDefinition(nullptr);
 }
 
-void ConverterDialog::loadDefinition(const std::string* given)
+void ConverterDialog::loadDefinition(const std::string* given, InputFile* read)
 {
     if (!isEnabled(Button::LoadDefinition))
         return;
@@ -164,7 +165,19 @@ void ConverterDialog::loadDefinition(const std::string* given)
                                        : m_host.openFile({messages::kInsOpenFilter, "ins", {}});
     if (!path)
         return;
-    if (m_zt.CWInsLoad(m_library, path->c_str()) != 0) {
+    // A pipe or device reads once and must not hold the window: it is read here, unless it was already.
+    std::optional<InputFile> readHere;
+    if (read == nullptr && isPipeOrDevice(*path))
+        read = &readHere.emplace(readWindowInput(*path));
+    if (read != nullptr && read->ok() && !read->wideText.empty())
+        read->error = read->wideText;
+    if (read != nullptr && !read->ok()) {
+        m_host.message(withReason(messages::kOpenInsFailed, *path, read->error));
+        return;
+    }
+    const std::uint32_t failed = read != nullptr ? m_zt.CWInsLoadBytes(m_library, std::move(read->bytes))
+                                                 : m_zt.CWInsLoad(m_library, path->c_str());
+    if (failed != 0) {
         m_host.message(withReason(messages::kOpenInsFailed, *path, m_zt.LoadError(m_library)));
         return;
     }
@@ -317,10 +330,11 @@ void ConverterDialog::LoadCubaseScript()
     loadScript(nullptr);
 }
 
-void ConverterDialog::loadScript(const std::string* given)
+void ConverterDialog::loadScript(const std::string* given, InputFile* read)
 {
     if (!isEnabled(Button::LoadScript))
         return;
+    m_scriptInput.reset();
     enable(Button::LoadDefinition, false);
     enable(Button::LoadScript, false);
     enable(Button::ConvertToDefinition, false);
@@ -334,6 +348,8 @@ void ConverterDialog::loadScript(const std::string* given)
         return;
     }
     m_scriptPath = *path;
+    if (read != nullptr)
+        m_scriptInput = std::move(*read);
     setField(Field::LoadedScript, ShortenPath(m_scriptPath));
 
     enable(Button::LoadDefinition, false);
@@ -351,12 +367,19 @@ void ConverterDialog::ConvertToCakewalkDefinition()
 
     // The file is read once, whole; its content tells a MIDNAM document or REAPER bank file, which go through
     // the instrument model, from a script, whose conversion then works on the same bytes.
-    InputFile script = readInputFile(m_scriptPath);
+    // A pipe was read when it was opened, and reads no more.
+    InputFile script = m_scriptInput ? std::move(*m_scriptInput) : readWindowInput(m_scriptPath);
+    m_scriptInput.reset();
     if (script.ok()) {
         const FileFormat format = detectFormat(script.bytes);
         if (format == FileFormat::Midnam || format == FileFormat::Reabank) {
             convertDocument(std::move(script.bytes), format);
             return;
+        }
+        if (!script.wideText.empty()) {
+            // Only a MIDNAM document may be wide text.
+            script.error = std::move(script.wideText);
+            script.notText = true;
         }
     }
 

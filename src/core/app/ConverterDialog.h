@@ -2,12 +2,14 @@
 
 #include "app/DialogHost.h"
 #include "app/ModelFiles.h"
+#include "base/InputFile.h"
 #include "base/TextLines.h"
 #include "base/TimeStamp.h"
 #include "legacy/MidiLibrary.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +37,11 @@ enum class Field : int
     SavedDefinition = 1026, ///< the saved .ins file
 };
 
+/// A file as the window reads it: whole, once; a pipe or device without waiting for a writer, and given up
+/// after two seconds without a byte; UTF-16 and UTF-32 text kept (InputFile::wideText) for its format to
+/// judge.
+InputFile readWindowInput(const std::string& path);
+
 /// The text shown for a path: the path itself up to 55 characters, else "..." and its last 52 characters.
 /// Characters are UTF-8 code points (a byte that is not valid UTF-8 counts as one character), so a path is
 /// never cut inside a character.
@@ -54,15 +61,18 @@ public:
     /// Sets the first button states (ResetButtons).
     void OnInitDialog();
 
-    /// The load command a file goes to, judged by its first bytes: an instrument definition file to
-    /// LoadDefinition; a Cubase script, MIDNAM document or REAPER bank file to LoadScript. A file of no known
-    /// format, or one that cannot be read, goes by its name: "*.ins" to LoadDefinition (whose load then says
-    /// why it fails), anything else to LoadScript, which takes any file, as from its file dialog.
+    /// The load command a file goes to, judged by its first bytes (all of them when they end inside an XML
+    /// prolog): an instrument definition file to LoadDefinition; a Cubase script, MIDNAM document or REAPER
+    /// bank file to LoadScript. A file of no known format, one that cannot be read, and a pipe or device
+    /// (which reads only once: openFile() reads it) go by name: "*.ins" to LoadDefinition (whose load then
+    /// says why it fails), anything else to LoadScript, which takes any file, as from its file dialog.
     static Button loadCommandFor(const std::string& path);
     /// True when the load command of the file (loadCommandFor) is enabled.
     bool canOpen(const std::string& path) const;
     /// Loads the file as its load command does after the user chose it in the command's file dialog: the
-    /// same dialogs, fields, buttons and messages. False, doing nothing, when that command is disabled.
+    /// same dialogs, fields, buttons and messages. False, doing nothing, when that command is disabled. A
+    /// pipe or device is read once, here, without waiting long for it (see readWindowInput); its format and
+    /// its load come from those bytes.
     bool openFile(const std::string& path);
     /// Opens the first of the files (openFile); when there are more, a message then names the others, which
     /// are not opened. Nothing happens for no files.
@@ -104,9 +114,10 @@ private:
     void clearAllFields();
     void releaseVoices();
     void SaveLines(SaveKind kind);
-    /// The load commands; `given` replaces the file dialog's answer.
-    void loadDefinition(const std::string* given);
-    void loadScript(const std::string* given);
+    /// The load commands; `given` replaces the file dialog's answer, `read` holds its bytes when a pipe was
+    /// read already.
+    void loadDefinition(const std::string* given, InputFile* read = nullptr);
+    void loadScript(const std::string* given, InputFile* read = nullptr);
     /// Writes the chosen definition of the loaded .ins file as MIDNAM or REAPER bank file.
     WriteResult writeChosenDefinition(ScriptSaveFormat format, const std::string& path,
                                       Diagnostics& warnings);
@@ -129,7 +140,8 @@ private:
     std::string m_instrumentName;
     std::string m_scriptPath;
     std::string m_insFileName;
-    std::string m_definitionPath; ///< the .ins file loaded by LoadInstrumentDefinition
+    std::string m_definitionPath;           ///< the .ins file loaded by LoadInstrumentDefinition
+    std::optional<InputFile> m_scriptInput; ///< the loaded script's bytes when they came from a pipe
 };
 
 } // namespace quorvix

@@ -5,6 +5,7 @@
 #include "app/ConverterDialog.h"
 #include "app/InstrumentNameDialog.h"
 #include "app/Messages.h"
+#include "base/FileStatus.h"
 #include "base/InputFile.h"
 
 namespace quorvix {
@@ -34,10 +35,14 @@ void ConverterDialog::convertDocument(std::string bytes, FileFormat format)
     enable(Button::SaveDefinition, true);
 }
 
-Button ConverterDialog::loadCommandFor(const std::string& path)
+namespace {
+
+/// How long the window waits for a pipe to give its next bytes.
+constexpr int kPipePatienceMilliseconds = 2000;
+
+Button commandFor(FileFormat format, const std::string& path)
 {
-    const InputFile head = readInputHead(path, kDetectionBytes);
-    switch (head.ok() ? detectFormat(head.bytes) : FileFormat::Unknown) {
+    switch (format) {
     case FileFormat::Ins:
         return Button::LoadDefinition;
     case FileFormat::Unknown:
@@ -47,6 +52,27 @@ Button ConverterDialog::loadCommandFor(const std::string& path)
     }
 }
 
+} // namespace
+
+InputFile readWindowInput(const std::string& path)
+{
+    return readInput(path, InputRules{"text file", true, kPipePatienceMilliseconds});
+}
+
+Button ConverterDialog::loadCommandFor(const std::string& path)
+{
+    if (isPipeOrDevice(path))
+        return commandFor(FileFormat::Unknown, path);
+    const InputFile head = readInputHead(path, kDetectionBytes);
+    if (!head.ok())
+        return commandFor(FileFormat::Unknown, path);
+    if (head.bytes.size() == kDetectionBytes && detectionNeedsMore(head.bytes)) {
+        const InputFile whole = readInput(path, InputRules{{}, true});
+        return commandFor(whole.ok() ? detectFormat(whole.bytes) : FileFormat::Unknown, path);
+    }
+    return commandFor(detectFormat(head.bytes), path);
+}
+
 bool ConverterDialog::canOpen(const std::string& path) const
 {
     return isEnabled(loadCommandFor(path));
@@ -54,13 +80,21 @@ bool ConverterDialog::canOpen(const std::string& path) const
 
 bool ConverterDialog::openFile(const std::string& path)
 {
-    const Button command = loadCommandFor(path);
+    std::optional<InputFile> read;
+    Button command = Button::LoadScript;
+    if (isPipeOrDevice(path)) {
+        read = readWindowInput(path);
+        command = commandFor(read->ok() ? detectFormat(read->bytes) : FileFormat::Unknown, path);
+    } else {
+        command = loadCommandFor(path);
+    }
     if (!isEnabled(command))
         return false;
+    InputFile* bytes = read ? &*read : nullptr;
     if (command == Button::LoadDefinition)
-        loadDefinition(&path);
+        loadDefinition(&path, bytes);
     else
-        loadScript(&path);
+        loadScript(&path, bytes);
     return true;
 }
 

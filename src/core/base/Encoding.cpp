@@ -174,4 +174,65 @@ std::string toUtf8(std::string_view bytes, TextEncoding from)
     return from == TextEncoding::Utf8 ? std::string(bytes) : windows1252ToUtf8(bytes);
 }
 
+WideEncoding wideEncodingOf(std::string_view bytes)
+{
+    const auto at = [&](std::size_t i) {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0xFFu;
+    };
+    const auto ascii = [](unsigned char c) { return c != 0 && c < 0x80; };
+    if (at(0) == 0xFF && at(1) == 0xFE)
+        return at(2) == 0 && at(3) == 0 ? WideEncoding::Utf32LE : WideEncoding::Utf16LE;
+    if (at(0) == 0xFE && at(1) == 0xFF)
+        return WideEncoding::Utf16BE;
+    if (at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF)
+        return WideEncoding::Utf32BE;
+    if (ascii(at(0)) && at(1) == 0 && at(2) == 0 && at(3) == 0)
+        return WideEncoding::Utf32LE;
+    if (at(0) == 0 && at(1) == 0 && at(2) == 0 && ascii(at(3)))
+        return WideEncoding::Utf32BE;
+    if (ascii(at(0)) && at(1) == 0)
+        return WideEncoding::Utf16LE;
+    if (at(0) == 0 && ascii(at(1)))
+        return WideEncoding::Utf16BE;
+    return WideEncoding::None;
+}
+
+bool wideToUtf8(std::string_view bytes, WideEncoding encoding, std::string& out, bool partial)
+{
+    out.clear();
+    if (encoding == WideEncoding::None)
+        return false;
+    const bool wide32 = encoding == WideEncoding::Utf32LE || encoding == WideEncoding::Utf32BE;
+    const bool little = encoding == WideEncoding::Utf16LE || encoding == WideEncoding::Utf32LE;
+    const std::size_t unit = wide32 ? 4 : 2;
+    const auto read = [&](std::size_t i) {
+        char32_t value = 0;
+        for (std::size_t k = 0; k < unit; ++k) {
+            const auto byte = static_cast<unsigned char>(bytes[i + (little ? unit - 1 - k : k)]);
+            value = (value << 8) | byte;
+        }
+        return value;
+    };
+    out.reserve(bytes.size() / unit + bytes.size() / 8);
+    std::size_t i = 0;
+    if (bytes.size() >= unit && read(0) == 0xFEFF)
+        i = unit;
+    for (; i + unit <= bytes.size(); i += unit) {
+        char32_t code = read(i);
+        if (!wide32 && code >= 0xD800 && code <= 0xDBFF) {
+            if (i + 2 * unit > bytes.size())
+                return partial;
+            const char32_t low = read(i + unit);
+            if (low < 0xDC00 || low > 0xDFFF)
+                return false;
+            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+            i += unit;
+        } else if (code == 0 || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+            return false;
+        }
+        appendUtf8(out, code);
+    }
+    return i == bytes.size() || partial;
+}
+
 } // namespace quorvix

@@ -38,4 +38,24 @@ std::string utf8ToWindows1252(std::string_view utf8, char replacement = '?', std
 /// Text in `from` as UTF-8 (a copy when it already is).
 std::string toUtf8(std::string_view bytes, TextEncoding from);
 
+/// The code units of text in UTF-16 or UTF-32.
+enum class WideEncoding : unsigned char
+{
+    None, ///< not wide text: UTF-8, an 8-bit code page or binary data
+    Utf16LE,
+    Utf16BE,
+    Utf32LE,
+    Utf32BE,
+};
+
+/// The wide encoding of text from its first bytes: a byte-order mark, or else a first character that is
+/// ASCII (not NUL) in the zero bytes of one of the four encodings. None for anything else.
+WideEncoding wideEncodingOf(std::string_view bytes);
+
+/// Wide text as UTF-8, without its byte-order mark. With `partial` the bytes may end inside a character
+/// (the first bytes of a file): what is cut off is left out. False at an unpaired surrogate, a value above
+/// U+10FFFF, a NUL character or (without `partial`) a cut-off last character; `out` then holds the text
+/// before it.
+bool wideToUtf8(std::string_view bytes, WideEncoding encoding, std::string& out, bool partial = false);
+
 } // namespace quorvix

@@ -75,6 +75,13 @@ ExistingFile examinePath(const std::string& path)
     return result;
 }
 
+bool isPipeOrDevice(const std::string& path)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(pathFromText(path), ec);
+    return !ec && fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
+}
+
 long long existingFileSize(const std::string& path)
 {
     const ExistingFile existing = examinePath(path);

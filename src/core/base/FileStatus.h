@@ -40,6 +40,10 @@ struct ExistingFile
 /// links.
 ExistingFile examinePath(const std::string& path);
 
+/// True when the path leads (through links, as opening it would) to a pipe, a device or a socket: something
+/// that reads only once, or may make a reader wait. Also true for the /dev/fd links to a shell's pipes.
+bool isPipeOrDevice(const std::string& path);
+
 /// Size of a regular file at path (followed through links), readable or not; 0 for a folder or a device;
 /// -1 when nothing is there or it cannot be examined.
 long long existingFileSize(const std::string& path);

@@ -1,5 +1,6 @@
 #include "base/InputFile.h"
 
+#include "base/Encoding.h"
 #include "base/LargePages.h"
 #include "base/Platform.h"
 
@@ -18,6 +19,13 @@ std::string tooLarge(std::uint64_t limit)
     const std::string size =
         limit == kMaxInputSize ? std::string(kMaxInputSizeText) : std::to_string(limit) + " bytes";
     return "is larger than " + size + ", the largest file Quorvix reads";
+}
+
+std::string silentPipe(int milliseconds)
+{
+    const int seconds = (milliseconds + 999) / 1000;
+    return "is a pipe or device that gave nothing to read for " + std::to_string(seconds) +
+           (seconds == 1 ? " second" : " seconds");
 }
 
 std::string systemReason(const std::error_code& error)
@@ -132,6 +140,19 @@ private:
     char m_head[4] = {};
 };
 
+/// After a read without waiting found nothing yet: true once more bytes (or the end) came within the
+/// patience; false when none came (with `error` set) or the read failed for another reason.
+bool waitedForMore(int fd, int milliseconds, std::error_code& reason, std::string& error)
+{
+    if (reason != std::errc::resource_unavailable_try_again && reason != std::errc::operation_would_block)
+        return false;
+    reason.clear();
+    if (platform::waitReadable(fd, milliseconds, reason))
+        return true;
+    error = reason ? systemReason(reason) : silentPipe(milliseconds);
+    return false;
+}
+
 /// Opens the input for reading; -1, with the error in `result`, when it cannot be opened or is a folder.
 int openInput(const std::string& path, bool nonBlocking, platform::OpenFileInfo& info, InputFile& result)
 {
@@ -201,38 +222,59 @@ InputFile readInputHead(const std::string& path, std::size_t count)
 
 InputFile readInputFile(const std::string& path, std::string_view kind, std::uint64_t limit)
 {
+    return readInput(path, InputRules{kind, false, -1, limit});
+}
+
+InputFile readInput(const std::string& path, const InputRules& rules)
+{
     InputFile result;
     platform::OpenFileInfo info;
-    const int fd = openInput(path, false, info, result);
+    const bool patient = rules.patienceMilliseconds >= 0;
+    const int fd = openInput(path, patient, info, result);
     if (fd < 0)
         return result;
     std::error_code reason;
-    if (info.regular && info.size > limit) {
-        result.error = tooLarge(limit);
+    if (info.regular && info.size > rules.limit) {
+        result.error = tooLarge(rules.limit);
         platform::closeFile(fd, reason);
         return result;
     }
     Collector bytes(info.regular ? std::optional<std::uint64_t>(info.size) : std::nullopt);
+    std::string_view kind = rules.kind;
     constexpr std::size_t kBlock = std::size_t{1} << 16;
     std::string block(kBlock, '\0');
     for (;;) {
         const long long got = platform::readSome(fd, block.data(), block.size(), reason);
+        if (got < 0 && patient && waitedForMore(fd, rules.patienceMilliseconds, reason, result.error))
+            continue;
         if (got < 0) {
-            result.error = systemReason(reason);
+            if (result.ok())
+                result.error = systemReason(reason);
             break;
         }
         if (got == 0)
             break;
         const std::string_view piece(block.data(), static_cast<std::size_t>(got));
         std::string error;
-        if (!acceptable(bytes.head(), bytes.size(), piece, kind, limit, error)) {
-            result.notText = !error.empty() && error.rfind("is larger", 0) != 0;
+        if (!acceptable(bytes.head(), bytes.size(), piece, kind, rules.limit, error)) {
+            const bool content = !error.empty() && error.rfind("is larger", 0) != 0;
+            if (content && rules.keepWideText && bytes.size() == 0 &&
+                wideEncodingOf(piece) != WideEncoding::None) {
+                // Wide text is judged by whoever knows its format; its zero bytes are no fault here.
+                result.wideText = std::move(error);
+                kind = {};
+                bytes.add(piece);
+                continue;
+            }
+            result.notText = content;
             result.error = std::move(error);
             break;
         }
         bytes.add(piece);
     }
     platform::closeFile(fd, reason);
+    if (result.ok() && patient && !info.regular && bytes.size() == 0)
+        result.error = "is a pipe or device that gave nothing to read";
     if (result.ok())
         result.bytes = bytes.take();
     return result;

@@ -22,8 +22,25 @@ struct InputFile
         error; ///< empty on success; otherwise a reason such as "cannot be read: No such file or directory"
     bool notText =
         false; ///< the error is about the content: a NUL byte or a UTF-16 or UTF-32 byte-order mark
+    /// Set only when InputRules::keepWideText let UTF-16 or UTF-32 text through: why it is no text of the
+    /// kind otherwise (the reason it would have been refused with).
+    std::string wideText;
 
     bool ok() const { return error.empty(); }
+};
+
+/// How readInput() reads and judges a file.
+struct InputRules
+{
+    /// What the input should be, for messages; empty: the content is not judged (see readInputFile).
+    std::string_view kind = "text file";
+    /// UTF-16 or UTF-32 text (by its byte-order mark or its first character) is read whole, with
+    /// InputFile::wideText set, instead of being refused.
+    bool keepWideText = false;
+    /// From 0 up: a pipe is opened without waiting for a writer and refused once it gives nothing for this
+    /// long, so that the reader never waits without end; -1 waits as long as the pipe takes.
+    int patienceMilliseconds = -1;
+    std::uint64_t limit = kMaxInputSize;
 };
 
 /// Reads the file at `path` (UTF-8) once, whole. A regular file larger than kMaxInputSize is refused from its
@@ -33,6 +50,11 @@ struct InputFile
 /// formats Quorvix reads can hold them. `limit` replaces kMaxInputSize (for tests).
 InputFile readInputFile(const std::string& path, std::string_view kind = "text file",
                         std::uint64_t limit = kMaxInputSize);
+
+/// readInputFile() under the rules. With patience, a pipe or device that gives no byte at all (a FIFO that
+/// no program writes to) fails ("is a pipe or device that gave nothing to read"), and so does one that gives
+/// nothing for that long ("... gave nothing to read for N seconds").
+InputFile readInput(const std::string& path, const InputRules& rules);
 
 /// The first `count` bytes of the file at `path` (fewer when it is shorter), for telling its format apart
 /// without reading all of it. The error is set when the file cannot be opened or read, or is a folder; the

@@ -32,6 +32,9 @@ int openForReading(const std::string& path, std::error_code& error, bool nonBloc
 bool describe(int fd, OpenFileInfo& info, std::error_code& error);
 /// Reads up to `size` bytes; 0 at the end, -1 with `error` on failure. An interrupted read is retried.
 long long readSome(int fd, char* buffer, std::size_t size, std::error_code& error);
+/// Waits up to `milliseconds` for a file opened with `nonBlocking` to have bytes to read (or its end); false
+/// when none came in time, or with `error` on failure. Returns at once on Windows, whose reads block.
+bool waitReadable(int fd, int milliseconds, std::error_code& error);
 
 /// Creates a new, empty file for writing; never opens one that exists (`error` is then file_exists). On
 /// Windows the file may be deleted while it is open, which removeFileNow relies on.

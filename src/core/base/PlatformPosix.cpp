@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -89,6 +90,20 @@ long long readSome(int fd, char* buffer, std::size_t size, std::error_code& erro
         if (errno != EINTR) {
             error = lastError();
             return -1;
+        }
+    }
+}
+
+bool waitReadable(int fd, int milliseconds, std::error_code& error)
+{
+    pollfd wanted{fd, POLLIN, 0};
+    for (;;) {
+        const int ready = ::poll(&wanted, 1, milliseconds);
+        if (ready >= 0)
+            return ready > 0;
+        if (errno != EINTR) {
+            error = lastError();
+            return false;
         }
     }
 }

@@ -9,9 +9,10 @@ namespace quorvix {
 
 FileFormat detectFormat(std::string_view bytes)
 {
-    const std::string_view head = bytes.substr(0, kDetectionBytes);
-    if (looksLikeMidnam(head))
+    // A MIDNAM prolog may be of any length; the other formats tell themselves by their first lines.
+    if (looksLikeMidnam(bytes))
         return FileFormat::Midnam;
+    const std::string_view head = bytes.substr(0, kDetectionBytes);
     if (looksLikeIns(head))
         return FileFormat::Ins;
     if (looksLikeCubaseScript(head))
@@ -19,6 +20,11 @@ FileFormat detectFormat(std::string_view bytes)
     if (looksLikeReabank(head))
         return FileFormat::Reabank;
     return FileFormat::Unknown;
+}
+
+bool detectionNeedsMore(std::string_view head)
+{
+    return head.find_first_not_of(" \t\r\n") != std::string_view::npos && endsInXmlProlog(head);
 }
 
 std::string_view formatName(FileFormat format)
@@ -38,6 +44,14 @@ std::string_view formatName(FileFormat format)
     return "file of unknown format";
 }
 
+std::string unknownFormatReason(std::string_view bytes)
+{
+    if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos)
+        return "is empty";
+    return "is none of the files Quorvix reads: an instrument definition file (.ins), a Cubase patchname "
+           "script, a MIDNAM document or a REAPER bank file";
+}
+
 ReadResult readInstruments(std::string bytes, FileFormat format, std::string_view fileStem)
 {
     switch (format) {
@@ -53,12 +67,7 @@ ReadResult readInstruments(std::string bytes, FileFormat format, std::string_vie
         break;
     }
     ReadResult result;
-    if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) {
-        result.fail({}, "is empty");
-        return result;
-    }
-    result.fail({}, "is none of the files Quorvix reads: an instrument definition file (.ins), a Cubase "
-                    "patchname script, a MIDNAM document or a REAPER bank file");
+    result.fail({}, unknownFormatReason(bytes));
     return result;
 }
 

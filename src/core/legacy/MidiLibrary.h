@@ -22,6 +22,10 @@ public:
     virtual std::uint32_t Free(MIDIFile* file) { return ZT_Free(file); }
     virtual void Delete(void* array) { ZT_Delete(array); }
     virtual std::uint32_t CWInsLoad(MIDIFile* file, const char* path) { return ZT_CWInsLoad(file, path); }
+    virtual std::uint32_t CWInsLoadBytes(MIDIFile* file, std::string bytes)
+    {
+        return ZT_CWInsLoadBytes(file, std::move(bytes));
+    }
     virtual std::uint32_t CWInsGetDefs(MIDIFile* file, ZT_cwdef** defs, int* count)
     {
         return ZT_CWInsGetDefs(file, defs, count);

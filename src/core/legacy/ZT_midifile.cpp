@@ -84,6 +84,20 @@ std::uint32_t ZT_CWInsLoad(MIDIFile* file, const char* path)
     return file->loaded ? 0 : 1;
 }
 
+std::uint32_t ZT_CWInsLoadBytes(MIDIFile* file, std::string bytes)
+{
+    if (file == nullptr)
+        return 1;
+    file->loaded = false;
+    file->hasChoice = false;
+    try {
+        file->loaded = file->ins.parse(std::move(bytes));
+    } catch (const std::exception&) {
+        file->ins = quorvix::InsFile();
+    }
+    return file->loaded ? 0 : 1;
+}
+
 std::uint32_t ZT_CWInsGetDefs(MIDIFile* file, ZT_cwdef** defs, int* count)
 {
     if (defs != nullptr)

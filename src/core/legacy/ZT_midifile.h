@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 /// Opaque handle of one loaded instrument definition file.
 struct MIDIFile;
@@ -24,6 +25,9 @@ void ZT_Delete(void* array);
 /// Loads an .ins file (path as bytes). Fails for a file that cannot be read or is no instrument definition
 /// file; a failed load leaves the handle empty.
 std::uint32_t ZT_CWInsLoad(MIDIFile* file, const char* path);
+/// Loads an .ins file from its bytes, read already (from a pipe, which reads only once), as ZT_CWInsLoad
+/// loads it from its path.
+std::uint32_t ZT_CWInsLoadBytes(MIDIFile* file, std::string bytes);
 
 /// Hands out a new array of the loaded file's definitions, in file order. Sets *defs on every return (null
 /// when nothing was handed out); fails when the file holds no definition.

@@ -82,7 +82,11 @@ bool looksLikeCubaseScript(std::string_view text)
         std::size_t spaces = 0;
         while (spaces < line.size() && line[spaces] == ' ')
             ++spaces;
-        if (isEntryLine(line.substr(spaces)))
+        // A line that only starts like an entry ("[p1 of 3]") makes no script: an entry has its program
+        // number and its "]".
+        const std::string_view entry = line.substr(spaces);
+        if (isEntryLine(entry) && entry.find(']') != std::string_view::npos &&
+            !parseEntryLine(entry).programText.empty())
             found = true;
     });
     return found;

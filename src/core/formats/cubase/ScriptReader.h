@@ -11,7 +11,8 @@
 namespace quorvix {
 
 /// Whether the text is a Cubase patchname script: its first line that is not blank starts with
-/// "[cubase parse file]", or it holds an entry line ("[p" and a digit, after spaces).
+/// "[cubase parse file]", or it holds an entry line ("[p" and a digit, after spaces, then a program number
+/// and a "]").
 bool looksLikeCubaseScript(std::string_view text);
 
 /// Reads a script into one instrument, named after its "[device name]" (else `fileStem`), with the

@@ -1,5 +1,6 @@
 #include "formats/midnam/MidnamReader.h"
 
+#include "base/Encoding.h"
 #include "formats/midnam/MidnamLists.h"
 #include "formats/midnam/MidnamReferences.h"
 #include "formats/midnam/MidnamSource.h"
@@ -16,8 +17,6 @@ using midnam::attributeText;
 using midnam::ListKind;
 using midnam::quoted;
 using midnam::trimmed;
-
-constexpr std::size_t kHeadLimit = 64 * 1024;
 
 std::string_view elementText(pugi::xml_node element)
 {
@@ -326,28 +325,6 @@ private:
 
 } // namespace
 
-bool looksLikeMidnam(std::string_view head)
-{
-    head = head.substr(0, std::min(head.size(), kHeadLimit));
-    // pugixml passes over text before the root element; a document starts with markup. (UTF-16 and UTF-32
-    // documents start with a byte-order mark or a zero byte and are left to pugixml.)
-    std::string_view start = head.substr(head.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
-    start = trimmed(start);
-    const auto first = start.empty() ? 0 : static_cast<unsigned char>(start.front());
-    if (first != '<' && first != 0xFF && first != 0xFE && first != 0)
-        return false;
-    pugi::xml_document document;
-    // A head cut short does not parse to the end, but the elements begun before the cut are in the tree.
-    document.load_buffer(head.data(), head.size(), pugi::parse_minimal, pugi::encoding_auto);
-    for (pugi::xml_node node : document.children()) {
-        if (node.type() == pugi::node_element)
-            return std::string_view(node.name()) == "MIDINameDocument";
-        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
-            return false;
-    }
-    return false;
-}
-
 ReadResult readMidnam(std::string bytes)
 {
     ReadResult result;
@@ -355,6 +332,12 @@ ReadResult readMidnam(std::string bytes)
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) {
         result.fail({}, "a MIDNAM document larger than 4 GiB");
         return result;
+    }
+    // A document in UTF-16 or UTF-32 is read as UTF-8, so that every place in it is known by line and column.
+    if (const WideEncoding wide = wideEncodingOf(bytes); wide != WideEncoding::None) {
+        std::string text;
+        if (wideToUtf8(bytes, wide, text))
+            bytes = std::move(text);
     }
     midnam::warnReferences(bytes, result.warnings);
     const midnam::Source source(std::move(bytes));

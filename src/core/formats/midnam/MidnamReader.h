@@ -30,13 +30,19 @@
 
 namespace quorvix {
 
-/// True when `head` (the first bytes of a file, up to 64 KiB are looked at) is the start of an XML document
-/// whose root element is MIDINameDocument: after an optional byte-order mark, XML declaration, comments,
-/// processing instructions and DOCTYPE, the first element is <MIDINameDocument>. The head may end anywhere
-/// after that element's start tag.
-bool looksLikeMidnam(std::string_view head);
+/// True when the bytes (a whole file, or its first bytes) are an XML document whose root element is
+/// MIDINameDocument: after an optional byte-order mark, XML declaration, comments, processing instructions
+/// and DOCTYPE (its internal subset of any length), the first element is <MIDINameDocument>. Text before it
+/// is no markup: the answer is false. UTF-16 and UTF-32 documents (with a byte-order mark or an XML
+/// declaration) are recognised too. Only the bytes up to the first element's name are looked at.
+bool looksLikeMidnam(std::string_view bytes);
 
-/// Reads a whole MIDNAM document into an InstrumentSet (encoding Utf8). Fails when the bytes are no
+/// True when the bytes end before the first element's name: the first bytes of a longer file may then still
+/// be a MIDNAM document (see looksLikeMidnam).
+bool endsInXmlProlog(std::string_view head);
+
+/// Reads a whole MIDNAM document into an InstrumentSet (encoding Utf8); a UTF-16 or UTF-32 document is read
+/// as its UTF-8 text. Fails when the bytes are no
 /// well-formed XML (the error has pugixml's description, line and column), when the root element is not
 /// MIDINameDocument, or when the document holds no device (only ExtendingDeviceNames, lists for devices of
 /// other files). A document that breaks the DTD is read as far as it makes sense.
