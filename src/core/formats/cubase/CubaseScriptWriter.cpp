@@ -1,6 +1,7 @@
 #include "formats/cubase/CubaseScriptWriter.h"
 
 #include "base/Encoding.h"
+#include "base/FileNames.h"
 #include "base/LineWriter.h"
 
 #include <array>
@@ -277,16 +278,7 @@ std::vector<ScriptVoice> ScriptVoices(const InstrumentSet& set, const Instrument
 
 std::string DefaultScriptFileName(std::string_view instrumentName)
 {
-    std::string name;
-    name.reserve(instrumentName.size() + 4);
-    for (const char c : instrumentName) {
-        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                          c == ' ' || c == '_';
-        if (keep && name.size() < kScriptFileStemLimit)
-            name += c;
-    }
-    name += ".txt";
-    return name;
+    return fileStemFrom(instrumentName, kUnnamedFileStem, kScriptFileStemLimit) + ".txt";
 }
 
 } // namespace quorvix

@@ -154,8 +154,9 @@ std::vector<std::int32_t> WriteCubaseScript(std::span<const ScriptVoice> voices,
 /// within the 255 bytes file systems allow for one name.
 inline constexpr std::size_t kScriptFileStemLimit = 251;
 
-/// The file name "Save Script" proposes for an instrument: its ASCII letters, digits, spaces and
-/// underscores (the first 251 of them), then ".txt". An empty result stem gives ".txt".
+/// The file name "Save Script" proposes for an instrument: its letters, digits, spaces and underscores
+/// (the first 251 bytes of them, as fileStemFrom keeps them), then ".txt". A name with nothing
+/// visible left gives "Unnamed.txt".
 std::string DefaultScriptFileName(std::string_view instrumentName);
 
 } // namespace quorvix
