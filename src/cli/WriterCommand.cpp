@@ -113,6 +113,8 @@ OutputFolder checkOutputFolder(const std::string& path)
     const fs::file_status status = fs::status(pathFromText(path), ec);
     if (status.type() == fs::file_type::not_found)
         return {path, true};
+    if (ec)
+        fail(kExitFailure, path, "the folder cannot be opened", ec.message());
     if (!fs::is_directory(status))
         fail(kExitFailure, path, "is not a folder");
     return {path, false};

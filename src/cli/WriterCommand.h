@@ -43,7 +43,8 @@ struct OutputFolder
     bool missing = false; ///< nothing is there yet: makeOutputFolder makes it
 };
 
-/// Checks the folder: ends the command with "PATH: is not a folder" when something else is there.
+/// Checks the folder: ends the command with "PATH: is not a folder" when something else is there, and with
+/// "PATH: the folder cannot be opened: REASON" when the system cannot tell.
 OutputFolder checkOutputFolder(const std::string& path);
 
 /// Makes a missing folder with its parents and says so ("created folder PATH"); ends the command with
