@@ -1,7 +1,6 @@
 #include "WriterCommand.h"
 
 #include "base/PathText.h"
-#include "formats/cubase/CubaseScriptWriter.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,10 +2,12 @@
 
 // Saving a file whole or not at all. A regular file (or a new one) is written to a temporary file in the
 // target's folder, which is then renamed over the target; on any failure the old file is untouched and the
-// temporary file removed. A symbolic link to an existing file is followed and kept; a dangling one is never
-// written through. The replaced file keeps its permissions and, where the system allows, its owner (on
-// Windows its hidden, system and archive attributes). A device, FIFO or socket is written in place; a folder
-// is refused. On Windows a file marked read-only, or held open by another program, is not replaced.
+// temporary file removed. A file that was not there when the save began and that another program made before
+// it ended is left as that program wrote it (unless the caller allows replacing it). A symbolic link to an
+// existing file is followed and kept; a dangling one is never written through. The replaced file keeps its
+// permissions and, where the system allows, its owner (on Windows its hidden, system and archive attributes).
+// A device, FIFO or socket is written in place; a folder is refused. On Windows a file marked read-only, or
+// held open by another program, is not replaced.
 //
 // Error texts say what failed and why ("the folder "/x" cannot be written: Permission denied"). They do not
 // repeat the path that was asked for: callers put it before them.
