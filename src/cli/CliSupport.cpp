@@ -1,6 +1,7 @@
 #include "CliSupport.h"
 
 #include "app/Messages.h"
+#include "base/FileNames.h"
 #include "base/FileWriter.h"
 #include "base/InputFile.h"
 #include "base/LargePages.h"
@@ -17,6 +18,8 @@
 #include <limits>
 #include <map>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace quorvix::cli {
 
@@ -24,6 +27,7 @@ namespace {
 
 constexpr std::string_view kProgram = "quorvix-convert";
 constexpr std::time_t kLastSourceDateEpoch = 253402300799; // 9999-12-31 23:59:59 UTC
+constexpr std::string_view kAlreadyExists = "already exists and is not empty; use --force to replace it";
 
 void printLine(std::string_view text)
 {
@@ -115,6 +119,11 @@ void printDiagnostics(std::string_view path, const Diagnostics& diagnostics)
 void printWarning(std::string_view path, std::string_view message)
 {
     printLine(shownPath(path) + ": warning: " + std::string(message));
+}
+
+void printNote(std::string_view text)
+{
+    printLine(std::string(kProgram) + ": note: " + std::string(text));
 }
 
 std::string inQuotes(std::string_view text)
@@ -273,7 +282,7 @@ OutputTarget resolveOutput(const OutputOptions& options, const std::string& defa
         usageError("-o needs a path (or - for standard output), not an empty text");
     if (options.output == "-")
         return {true, {}};
-    return {false, given ? options.output : defaultPath};
+    return {false, given ? options.output : defaultPath, options.force};
 }
 
 bool mayReplace(const std::string& path, bool force)
@@ -293,7 +302,7 @@ bool mayReplace(const std::string& path, bool force)
     const auto size = fs::file_size(pathFromText(path), error);
     if (error || size == 0)
         return true;
-    printError(shownPath(path) + ": already exists and is not empty; use --force to replace it");
+    printError(shownPath(path) + ": " + std::string(kAlreadyExists));
     return false;
 }
 
@@ -306,10 +315,15 @@ std::string writeOutputQuietly(const OutputTarget& target, const std::function<v
             return std::string("standard output: cannot be written: ") + std::strerror(out.error());
         return {};
     }
-    const WriteResult result = writeAtomically(target.path, [&](OutputSink& out) {
-        produce(out);
-        return true;
-    });
+    const WriteResult result = writeAtomically(
+        target.path,
+        [&](OutputSink& out) {
+            produce(out);
+            return true;
+        },
+        target.force);
+    if (result.targetAppeared)
+        return shownPath(target.path) + ": " + std::string(kAlreadyExists);
     if (!result.ok)
         return shownPath(target.path) + ": cannot be written: " + result.error;
     return {};
@@ -340,15 +354,26 @@ void writeLines(OutputSink& out, const TextLines& lines)
 
 std::vector<std::string> uniqueFileNames(const std::vector<std::string>& names, std::string_view extension)
 {
-    std::map<std::string, int> seen;
-    std::vector<std::string> files;
-    for (const std::string& name : names) {
-        std::string key = name;
-        std::transform(key.begin(), key.end(), key.begin(),
+    const auto folded = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
                        [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-        const int n = ++seen[key];
-        files.push_back(n == 1 ? name + std::string(extension)
-                               : name + " (" + std::to_string(n) + ")" + std::string(extension));
+        return text;
+    };
+    // Every name is checked against those taken, since a name cut to fit or a given "X (2)" can meet
+    // another; the next number to try is kept per name, so that many equal names cost no more than others.
+    std::unordered_set<std::string> taken;
+    std::unordered_map<std::string, int> nextNumber;
+    std::vector<std::string> files;
+    files.reserve(names.size());
+    for (const std::string& name : names) {
+        std::string file = fittedFileName(name, {}, extension);
+        if (!taken.insert(folded(file)).second) {
+            int& n = nextNumber.try_emplace(folded(name), 2).first->second;
+            do
+                file = fittedFileName(name, " (" + std::to_string(n++) + ")", extension);
+            while (!taken.insert(folded(file)).second);
+        }
+        files.push_back(std::move(file));
     }
     return files;
 }

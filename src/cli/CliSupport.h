@@ -40,6 +40,8 @@ std::string diagnosticLines(std::string_view path, const Diagnostics& diagnostic
 std::string errorLine(std::string_view text);
 /// Prints "PATH: warning: MESSAGE".
 void printWarning(std::string_view path, std::string_view message);
+/// Prints "quorvix-convert: note: TEXT": something done that the user did not name.
+void printNote(std::string_view text);
 
 /// The text in double quotes, bytes as they are.
 std::string inQuotes(std::string_view text);
@@ -105,9 +107,11 @@ struct OutputTarget
 {
     bool toStdout = false; ///< "-o -": standard output
     std::string path;      ///< the file otherwise
+    bool force = false;    ///< --force: a file that another program makes meanwhile is replaced too
 };
 
-/// "-o -" is standard output, "-o PATH" that path, no -o `defaultPath`. "-o ''" is a usage error.
+/// "-o -" is standard output, "-o PATH" that path, no -o `defaultPath`, with --force. "-o ''" is a usage
+/// error.
 OutputTarget resolveOutput(const OutputOptions& options, const std::string& defaultPath);
 
 /// True when the file may be written: nothing is there, or an empty file, or `force` is set. Otherwise prints
@@ -118,8 +122,9 @@ bool mayReplace(const std::string& path, bool force);
 /// at all. On failure prints "quorvix-convert: error: PATH: cannot be written: REASON" and returns false.
 bool writeOutput(const OutputTarget& target, const std::function<void(OutputSink&)>& produce);
 
-/// Same without printing: the message writeOutput would print ("PATH: cannot be written: REASON"), empty on
-/// success. `produce` is not called when the file cannot be opened.
+/// Same without printing: the message writeOutput would print ("PATH: cannot be written: REASON"; the one
+/// of mayReplace when another program made the file meanwhile), empty on success. `produce` is not called
+/// when the file cannot be opened.
 std::string writeOutputQuietly(const OutputTarget& target, const std::function<void(OutputSink&)>& produce);
 
 /// A sink that throws the bytes away.
@@ -132,8 +137,9 @@ public:
 /// Writes the lines, each followed by CR LF.
 void writeLines(OutputSink& out, const TextLines& lines);
 
-/// File names for one file per instrument: the default name of each (`extension` with its dot), " (2)",
-/// " (3)", ... for names repeated (letter case ignored, as many file systems ignore it).
+/// File names for one file per instrument: each stem with `extension` (with its dot), " (2)", " (3)", ...
+/// for names repeated (letter case ignored, as many file systems ignore it), each within the length a file
+/// name may have (fittedFileName).
 std::vector<std::string> uniqueFileNames(const std::vector<std::string>& names, std::string_view extension);
 
 /// Reads a SOURCE_DATE_EPOCH value: decimal digits only, 0 to 253402300799 (the end of year 9999);

@@ -23,53 +23,63 @@ std::string sourceName(const std::string& path)
     return textFromPath(pathFromText(path).filename());
 }
 
-/// One note-name file per distinct note list of the chosen instruments, named after the lists.
-void writeNoteFiles(const ToReabankOptions& options, const Input& input, const InstrumentSet& set,
-                    const std::vector<std::size_t>& chosen, const ReaperOptions& reaper)
+/// The note-name files: one per distinct note list of the chosen instruments, named after the lists.
+struct NotePlan
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (!fs::is_directory(pathFromText(options.notes), ec))
-        fail(kExitFailure, options.notes, "is not a folder");
     struct NoteFile
     {
         std::size_t instrument;
         std::int32_t list;
+        std::string path;
     };
+    OutputFolder folder;
     std::vector<NoteFile> files;
+};
+
+/// Plans the note-name files and ends the command when one of them may not be written.
+NotePlan planNoteFiles(const ToReabankOptions& options, const InstrumentSet& set,
+                       const std::vector<std::size_t>& chosen)
+{
+    NotePlan plan;
+    plan.folder = checkOutputFolder(options.notes);
     std::vector<std::string> stems;
     std::vector<bool> seen(set.noteLists.size(), false);
     for (const std::size_t index : chosen) {
         for (const NoteListUse& use : noteListsOf(set, set.instruments[index])) {
+            const auto list = static_cast<std::size_t>(use.noteList);
             // A list without names (a placeholder for the built-in numbers) gives no file.
-            if (seen[static_cast<std::size_t>(use.noteList)] ||
-                set.noteLists[static_cast<std::size_t>(use.noteList)].notes.empty())
+            if (seen[list] || set.noteLists[list].notes.empty())
                 continue;
-            seen[static_cast<std::size_t>(use.noteList)] = true;
-            files.push_back({index, use.noteList});
-            std::string stem =
-                fileStemOf(set.utf8(set.noteLists[static_cast<std::size_t>(use.noteList)].name));
-            stems.push_back(stem.empty() ? "Notes" : stem);
+            seen[list] = true;
+            plan.files.push_back({index, use.noteList, {}});
+            stems.push_back(fileStemOf(set.utf8(set.noteLists[list].name), "Notes"));
         }
     }
-    std::vector<std::string> paths;
+    const std::vector<std::string> names = uniqueFileNames(stems, ".txt");
     bool mayWriteAll = true;
-    for (const std::string& file : uniqueFileNames(stems, ".txt")) {
-        paths.push_back(textFromPath(pathFromText(options.notes) / pathFromText(file)));
-        mayWriteAll = mayReplace(paths.back(), options.writer.output.force) && mayWriteAll;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        plan.files[i].path = textFromPath(pathFromText(options.notes) / pathFromText(names[i]));
+        mayWriteAll = mayReplace(plan.files[i].path, options.writer.output.force) && mayWriteAll;
     }
     if (!mayWriteAll)
         throw CommandExit{kExitFailure};
+    return plan;
+}
+
+void writeNoteFiles(const NotePlan& plan, const ToReabankOptions& options, const Input& input,
+                    const InstrumentSet& set, const ReaperOptions& reaper)
+{
     bool ok = true;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const Instrument& instrument = set.instruments[files[i].instrument];
-        ok = writeOutput({false, paths[i]},
-                         [&](OutputSink& out) {
-                             writeReaperNoteNames(set, instrument, files[i].list, reaper, out);
-                         }) &&
+    if (!plan.files.empty())
+        makeOutputFolder(plan.folder);
+    for (const NotePlan::NoteFile& file : plan.files) {
+        const Instrument& instrument = set.instruments[file.instrument];
+        ok = writeOutput(
+                 {false, file.path, options.writer.output.force},
+                 [&](OutputSink& out) { writeReaperNoteNames(set, instrument, file.list, reaper, out); }) &&
              ok;
     }
-    if (files.empty())
+    if (plan.files.empty())
         printWarning(input.path, "holds no drum-note names: no note-name file written");
     if (!ok)
         throw CommandExit{kExitFailure};
@@ -78,7 +88,8 @@ void writeNoteFiles(const ToReabankOptions& options, const Input& input, const I
 void runToReabank(const ToReabankOptions& options)
 {
     checkWriterOptions(options.writer);
-    if (options.notesOption->count() > 0 && options.notes.empty())
+    const bool withNotes = options.notesOption->count() > 0;
+    if (withNotes && options.notes.empty())
         usageError("--notes needs a folder, not an empty text");
     Input input = readInput(options.writer.file, messages::kOpenInsFailed);
     ReadResult read = readModel(input);
@@ -93,9 +104,12 @@ void runToReabank(const ToReabankOptions& options)
     };
     writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out,
                        Diagnostics& warnings) { writeReabank(set, instrument, reaper, out, warnings); };
-    const std::vector<std::size_t> chosen = runWriterCommand(options.writer, writer, input, read);
-    if (options.notesOption->count() > 0)
-        writeNoteFiles(options, input, read.set, chosen, reaper);
+    // Every output is checked before any is written, so that a refused one leaves nothing half done.
+    const WriterPlan plan = planWriterOutputs(options.writer, writer, read.set);
+    const NotePlan notes = withNotes ? planNoteFiles(options, read.set, plan.chosen) : NotePlan{};
+    writePlannedOutputs(plan, writer, input, read.set);
+    if (withNotes)
+        writeNoteFiles(notes, options, input, read.set, reaper);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "WriterCommand.h"
 
 #include "base/PathText.h"
-#include "formats/cubase/CubaseScriptWriter.h"
 
 #include <algorithm>
 #include <atomic>
@@ -93,10 +92,9 @@ void addWriterOptions(CLI::App& command, WriterOptions& options, const std::stri
     addOutputOptions(command, options.output, outputHelp);
 }
 
-std::string fileStemOf(std::string_view name)
+std::string fileStemOf(std::string_view name, std::string_view fallback)
 {
-    const std::string file = DefaultScriptFileName(name);
-    return file.substr(0, file.size() - 4); // without ".txt"
+    return fileStemFrom(name, fallback);
 }
 
 void checkWriterOptions(const WriterOptions& options)
@@ -105,10 +103,43 @@ void checkWriterOptions(const WriterOptions& options)
         usageError("--all writes one file per definition: -o must name a folder, not standard output");
 }
 
-std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer,
-                                          Input& input, ReadResult& read)
+OutputFolder checkOutputFolder(const std::string& path)
 {
-    const InstrumentSet& set = read.set;
+    if (path.empty())
+        return {path, false};
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(pathFromText(path), ec);
+    if (status.type() == fs::file_type::not_found)
+        return {path, true};
+    if (ec)
+        fail(kExitFailure, path, "the folder cannot be opened", ec.message());
+    if (!fs::is_directory(status))
+        fail(kExitFailure, path, "is not a folder");
+    return {path, false};
+}
+
+void makeOutputFolder(const OutputFolder& folder)
+{
+    if (!folder.missing)
+        return;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(pathFromText(folder.path), ec);
+    // Success is judged by the result: a path ending in a separator may report no creation though it made it.
+    std::error_code ignored;
+    if (!fs::is_directory(pathFromText(folder.path), ignored))
+        fail(kExitFailure, folder.path, "the folder cannot be made",
+             (ec ? ec : std::make_error_code(std::errc::not_a_directory)).message());
+    printNote("created folder " + folder.path);
+}
+
+namespace {
+
+/// The chosen instruments, one for each file: of instruments that go into one file, the one whose file it is.
+std::vector<std::size_t> chooseFiles(const WriterOptions& options, const InstrumentWriter& writer,
+                                     const InstrumentSet& set)
+{
     // Instruments that all go into one file need no choosing.
     bool oneFile = writer.fileOf && !set.instruments.empty();
     for (std::size_t i = 1; oneFile && i < set.instruments.size(); ++i)
@@ -125,57 +156,77 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
         }
         chosen = std::move(files);
     }
+    return chosen;
+}
+
+} // namespace
+
+WriterPlan planWriterOutputs(const WriterOptions& options, const InstrumentWriter& writer,
+                             const InstrumentSet& set)
+{
+    WriterPlan plan;
+    plan.chosen = chooseFiles(options, writer, set);
+    if (!options.selection.all) {
+        const Instrument& instrument = set.instruments[plan.chosen.front()];
+        const std::string file =
+            fittedFileName(fileStemOf(writer.fileStemName(set, instrument)), {}, writer.extension);
+        plan.targets.push_back(resolveOutput(options.output, file));
+        if (!plan.targets.back().toStdout && !mayReplace(plan.targets.back().path, options.output.force))
+            throw CommandExit{kExitFailure};
+        return plan;
+    }
+
+    checkWriterOptions(options);
+    plan.folder = checkOutputFolder(resolveOutput(options.output, {}).path);
+    std::vector<std::string> stems;
+    for (const std::size_t index : plan.chosen)
+        stems.push_back(fileStemOf(writer.fileStemName(set, set.instruments[index])));
+    bool mayWriteAll = true;
+    for (const std::string& file : uniqueFileNames(stems, writer.extension)) {
+        const std::string& folder = plan.folder.path;
+        plan.targets.push_back(
+            {false, folder.empty() ? file : textFromPath(pathFromText(folder) / pathFromText(file)),
+             options.output.force});
+        mayWriteAll = mayReplace(plan.targets.back().path, options.output.force) && mayWriteAll;
+    }
+    if (!mayWriteAll)
+        throw CommandExit{kExitFailure};
+    return plan;
+}
+
+void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer, const Input& input,
+                         const InstrumentSet& set)
+{
+    makeOutputFolder(plan.folder);
     // Writes one instrument; what it has to say (a failure first, then the warnings) goes to `messages`.
-    const auto writeOne = [&](const Instrument& instrument, const OutputTarget& target,
-                              std::string& messages) {
+    const auto writeOne = [&](std::size_t i, std::string& messages) {
+        const Instrument& instrument = set.instruments[plan.chosen[i]];
         Diagnostics warnings;
         const std::string error = writeOutputQuietly(
-            target, [&](OutputSink& out) { writer.write(set, instrument, out, warnings); });
+            plan.targets[i], [&](OutputSink& out) { writer.write(set, instrument, out, warnings); });
         if (!error.empty())
             messages += errorLine(error);
         messages += diagnosticLines(input.path, warnings);
         return error.empty();
     };
-
-    if (!options.selection.all) {
-        const Instrument& instrument = set.instruments[chosen.front()];
-        const OutputTarget target = resolveOutput(
-            options.output, fileStemOf(writer.fileStemName(set, instrument)) + writer.extension);
-        if (!target.toStdout && !mayReplace(target.path, options.output.force))
-            throw CommandExit{kExitFailure};
+    bool ok = true;
+    if (plan.chosen.size() == 1) {
         std::string messages;
-        const bool ok = writeOne(instrument, target, messages);
+        ok = writeOne(0, messages);
         std::fwrite(messages.data(), 1, messages.size(), stderr);
-        if (!ok)
-            throw CommandExit{kExitFailure};
-        return chosen;
+    } else {
+        ok = writeEachInOrder(plan.chosen.size(), writeOne);
     }
-
-    namespace fs = std::filesystem;
-    checkWriterOptions(options);
-    const OutputTarget folder = resolveOutput(options.output, {});
-    std::error_code ec;
-    if (!folder.path.empty() && !fs::is_directory(pathFromText(folder.path), ec))
-        fail(kExitFailure, folder.path, "is not a folder");
-
-    std::vector<std::string> stems;
-    for (const std::size_t index : chosen)
-        stems.push_back(fileStemOf(writer.fileStemName(set, set.instruments[index])));
-    std::vector<std::string> paths;
-    bool mayWriteAll = true;
-    for (const std::string& file : uniqueFileNames(stems, writer.extension)) {
-        paths.push_back(folder.path.empty() ? file
-                                            : textFromPath(pathFromText(folder.path) / pathFromText(file)));
-        mayWriteAll = mayReplace(paths.back(), options.output.force) && mayWriteAll;
-    }
-    if (!mayWriteAll)
-        throw CommandExit{kExitFailure};
-    const bool ok = writeEachInOrder(chosen.size(), [&](std::size_t i, std::string& messages) {
-        return writeOne(set.instruments[chosen[i]], {false, paths[i]}, messages);
-    });
     if (!ok)
         throw CommandExit{kExitFailure};
-    return chosen;
+}
+
+std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer,
+                                          Input& input, ReadResult& read)
+{
+    const WriterPlan plan = planWriterOutputs(options, writer, read.set);
+    writePlannedOutputs(plan, writer, input, read.set);
+    return plan.chosen;
 }
 
 } // namespace quorvix::cli

@@ -4,6 +4,7 @@
 // read the input once, choose instruments, write each whole, --all into a folder with unique file names.
 
 #include "CliSupport.h"
+#include "base/FileNames.h"
 
 #include <functional>
 #include <string>
@@ -38,12 +39,45 @@ struct InstrumentWriter
 /// Ends the command with a usage error for options that do not fit together (--all with -o -).
 void checkWriterOptions(const WriterOptions& options);
 
-/// Runs the command: every chosen instrument to its file (one file: -o PATH, -o - or the default name in the
-/// current folder; --all: one file each in the -o folder). Returns the chosen instruments' indexes.
+/// A folder that files are to be written into, checked before any is written.
+struct OutputFolder
+{
+    std::string path;     ///< as given; empty for the current folder
+    bool missing = false; ///< nothing is there yet: makeOutputFolder makes it
+};
+
+/// Checks the folder: ends the command with "PATH: is not a folder" when something else is there, and with
+/// "PATH: the folder cannot be opened: REASON" when the system cannot tell.
+OutputFolder checkOutputFolder(const std::string& path);
+
+/// Makes a missing folder with its parents and says so ("created folder PATH"); ends the command with
+/// "PATH: the folder cannot be made: REASON" when it cannot.
+void makeOutputFolder(const OutputFolder& folder);
+
+/// Where the chosen instruments go (one file: -o PATH, -o - or the default name in the current folder; --all:
+/// one file each in the -o folder), checked before anything is written.
+struct WriterPlan
+{
+    std::vector<std::size_t> chosen;   ///< the chosen instruments' indexes
+    std::vector<OutputTarget> targets; ///< one for each
+    OutputFolder folder;               ///< with --all, the folder
+};
+
+/// Chooses the instruments and their files; ends the command when one of the files may not be written
+/// (mayReplace) or the folder is something else.
+WriterPlan planWriterOutputs(const WriterOptions& options, const InstrumentWriter& writer,
+                             const InstrumentSet& set);
+
+/// Makes the plan's folder when missing and writes every instrument to its file; ends the command when one
+/// failed.
+void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer, const Input& input,
+                         const InstrumentSet& set);
+
+/// Plans, then writes. Returns the chosen instruments' indexes.
 std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer,
                                           Input& input, ReadResult& read);
 
-/// The default file name's stem for a name: its ASCII letters, digits, spaces and underscores.
-std::string fileStemOf(std::string_view name);
+/// The default file name's stem for a name (fileStemFrom; `fallback` when nothing visible is left).
+std::string fileStemOf(std::string_view name, std::string_view fallback = kUnnamedFileStem);
 
 } // namespace quorvix::cli

@@ -280,9 +280,16 @@ TEST_F(ToCubase, AllWritesOneScriptPerDefinitionAndNumbersRepeatedNames)
     EXPECT_EQ(readFile(dir / "Beta (2).txt"), windowScript(kSeveral, 4, 42));
     EXPECT_TRUE(fs::exists(dir / "alpha (3).txt"));
 
+    // A missing folder is made; only something else in its place is refused.
     const auto noFolder = runConvert({"to-cubase", kSeveral, "--all", "-o", (dir / "missing").string()});
-    EXPECT_EQ(noFolder.status, 1);
-    EXPECT_EQ(noFolder.err, "quorvix-convert: error: " + (dir / "missing").string() + ": is not a folder\n");
+    EXPECT_EQ(noFolder.status, 0) << noFolder.err;
+    EXPECT_EQ(noFolder.err, "quorvix-convert: note: created folder " + (dir / "missing").string() + "\n");
+    EXPECT_TRUE(fs::exists(dir / "missing" / "Alpha.txt"));
+    const auto fileInTheWay =
+        runConvert({"to-cubase", kSeveral, "--all", "-o", (dir / "Alpha.txt").string()});
+    EXPECT_EQ(fileInTheWay.status, 1);
+    EXPECT_EQ(fileInTheWay.err,
+              "quorvix-convert: error: " + (dir / "Alpha.txt").string() + ": is not a folder\n");
 }
 
 TEST_F(ToCubase, ExistingNonEmptyFileIsReplacedOnlyWithForce)

@@ -420,6 +420,8 @@ TEST(CakewalkDefinition, DefaultFileNameReplacesOnlyTheFileNamesExtension)
         {"Synth", "Synth.ins"},
         {"/x/.hidden", "/x/.hidden.ins"},
         {"Synth.", "Synth.ins"},
+        {"/x/CON.txt", "/x/CON_.ins"},
+        {"/x/" + std::string(253, 'a') + ".x", "/x/" + std::string(251, 'a') + ".ins"},
     };
     for (const auto& [script, ins] : cases)
         EXPECT_EQ(DefaultDefinitionFileName(script), ins) << script;

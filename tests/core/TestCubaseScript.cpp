@@ -273,11 +273,13 @@ TEST(CubaseScript, DefaultFileNameKeepsLettersDigitsSpacesAndUnderscores)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"Synth-X 1.2 (Bank A)", "SynthX 12 Bank A.txt"},
-        {"", ".txt"},
+        {"", "Unnamed.txt"},
         {"My_Synth 2", "My_Synth 2.txt"},
         {"Caf\xE9 \xC3\xA9/..\\x:*?", "Caf x.txt"},
         {"../../etc/passwd", "etcpasswd.txt"},
-        {"\t\r\n", ".txt"},
+        {"\t\r\n", "Unnamed.txt"},
+        {"Con", "Con_.txt"},
+        {"\xE3\x83\xA4\xE3\x83\x9E\xE3\x83\x8F", "Unnamed.txt"},
         {std::string(300, 'a'), std::string(251, 'a') + ".txt"},
     };
     for (const auto& [name, expected] : cases)

@@ -6,6 +6,7 @@
 #include "base/PathText.h"
 #include "base/Platform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -16,6 +17,14 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <chrono>
+#include <csignal>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#endif
 
 using namespace quorvix;
 using quorvix::test::readFile;
@@ -160,6 +169,69 @@ TEST(Platform, NewFilesAreNeverOpenedTwiceAndReplaceInOneStep)
     platform::removeFile(fresh);
     EXPECT_FALSE(fs::exists(pathFromText(fresh)));
 }
+
+TEST(Platform, ANewNameIsNeverTakenFromAFileThatAppearedMeanwhile)
+{
+    // Another program writes the target after the save looked and found nothing there: the save is refused
+    // and tells why, unless the caller allows replacing any file.
+    TempDir dir;
+    for (const bool replaceAppeared : {false, true}) {
+        SCOPED_TRACE(replaceAppeared ? "replacing what appeared" : "keeping what appeared");
+        const std::string path = textFromPath(dir / (replaceAppeared ? "forced.ins" : "kept.ins"));
+        AtomicFile file;
+        ASSERT_TRUE(file.open(path, replaceAppeared)) << file.error();
+        file.write("ours");
+        writeFile(pathFromText(path), "theirs");
+        EXPECT_EQ(file.commit(), replaceAppeared);
+        EXPECT_EQ(file.targetAppeared(), !replaceAppeared);
+        EXPECT_EQ(file.error(), replaceAppeared ? ""
+                                                : "another program made the file meanwhile; it was not "
+                                                  "replaced: File exists");
+        EXPECT_EQ(readFile(pathFromText(path)), replaceAppeared ? "ours" : "theirs");
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        names.push_back(textFromPath(entry.path().filename()));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"forced.ins", "kept.ins"})) << "no temporary file is left";
+}
+
+#if !defined(_WIN32)
+TEST(Platform, NoTemporaryFileOutlivesAnInterruptionWhileThreadsKeepSaving)
+{
+    // Windows holds every save while its handler runs; on POSIX systems the others go on, so the race is run
+    // a number of times: a child saves on four threads and is sent SIGTERM.
+    for (int round = 0; round < 20; ++round) {
+        TempDir dir;
+        const std::string folder = textFromPath(dir.path());
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            removeTemporaryFilesOnSignals();
+            std::vector<std::thread> savers;
+            for (int t = 0; t < 4; ++t)
+                savers.emplace_back([&folder] {
+                    for (;;) {
+                        TemporaryFile temporary;
+                        std::error_code error;
+                        temporary.create(folder, error);
+                    }
+                });
+            std::this_thread::sleep_for(std::chrono::milliseconds(2 + round % 5));
+            ::kill(::getpid(), SIGTERM);
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            std::_Exit(3);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            left.push_back(entry.path().filename().string());
+        ASSERT_EQ(left, std::vector<std::string>{}) << "round " << round;
+    }
+}
+#endif
 
 TEST(Platform, ReadOnlyAndOpenFilesAreReplacedOnlyWhereTheSystemAllows)
 {

@@ -74,6 +74,8 @@ struct AtomicFile::Impl
     bool open = false;
     bool inPlace = false;   // a device or FIFO, written directly
     bool replacing = false; // an old file is there
+    bool replaceAppeared = false;
+    bool appeared = false; // another program made the target meanwhile
     platform::KeptAttributes kept;
     std::string buffer;
     std::string error;
@@ -107,11 +109,13 @@ AtomicFile::~AtomicFile()
     discard();
 }
 
-bool AtomicFile::open(const std::string& path)
+bool AtomicFile::open(const std::string& path, bool replaceAppeared)
 {
     discard();
     Impl& s = *m_impl;
     s.error.clear();
+    s.appeared = false;
+    s.replaceAppeared = replaceAppeared;
     if (path.empty())
         return s.fail("no file name given");
 
@@ -199,8 +203,15 @@ bool AtomicFile::commit()
         ok = s.fail(because("the data cannot be flushed to the disk", reason));
     if (ok && !s.temporary.close(reason))
         ok = s.fail(because("writing the data failed", reason));
-    if (ok && !s.temporary.renameTo(s.target, s.replacing, reason))
-        ok = s.fail(renameFailure(s.replacing, s.folder, reason));
+    // Looking whether the target is free and taking its name are two steps; without leave to replace, the
+    // rename itself refuses a file that another program made in between.
+    const bool mayReplace = s.replacing || s.replaceAppeared;
+    if (ok && !s.temporary.renameTo(s.target, mayReplace, reason)) {
+        s.appeared = !mayReplace && reason == std::errc::file_exists;
+        ok = s.fail(s.appeared
+                        ? because("another program made the file meanwhile; it was not replaced", reason)
+                        : renameFailure(s.replacing, s.folder, reason));
+    }
     discard();
     return ok;
 }
@@ -227,17 +238,23 @@ const std::string& AtomicFile::error() const
     return m_impl->error;
 }
 
-WriteResult writeAtomically(const std::string& path, const std::function<bool(OutputSink&)>& produce)
+bool AtomicFile::targetAppeared() const
+{
+    return m_impl->appeared;
+}
+
+WriteResult writeAtomically(const std::string& path, const std::function<bool(OutputSink&)>& produce,
+                            bool replaceAppeared)
 {
     AtomicFile file;
-    if (!file.open(path))
+    if (!file.open(path, replaceAppeared))
         return {false, file.error()};
     if (!produce(file)) {
         file.discard();
         return {false, file.error().empty() ? "writing was stopped before the end" : file.error()};
     }
     if (!file.commit())
-        return {false, file.error()};
+        return {false, file.error(), file.targetAppeared()};
     return {true, {}};
 }
 

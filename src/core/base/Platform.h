@@ -70,7 +70,8 @@ bool applyKeptAttributes(int fd, const KeptAttributes& kept, std::error_code& er
 bool isMarkedReadOnly(const std::string& path);
 /// Puts the closed file `from` in the place of `to`, in one step (rename; MoveFileExW with
 /// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH on Windows): `to` is either the old file or the new
-/// one, never missing or half written. `replacing` tells that `to` exists. On failure both files are as
+/// one, never missing or half written. With `replacing` false, a file at `to` is never replaced: when one
+/// appeared there (another program wrote it meanwhile), fails with file_exists. On failure both files are as
 /// they were.
 bool replaceFile(const std::string& from, const std::string& to, bool replacing, std::error_code& error);
 
@@ -84,6 +85,9 @@ bool isHeldOpenElsewhere(const std::error_code& error);
 /// already handled is left as it was. `cleanup` may run in a signal handler: it may only read memory
 /// updated with lock-free atomics and call removeFileNow.
 void onInterrupt(void (*cleanup)());
+/// True once an interruption has come: from then on nothing may make a file that `cleanup` would have to
+/// remove, since it may already have run.
+bool interrupted();
 /// Removes a file from inside `cleanup`: async-signal-safe on POSIX systems, and it works on Windows while
 /// the file is still open (createNew allows it).
 void removeFileNow(const char* path);

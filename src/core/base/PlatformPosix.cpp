@@ -4,12 +4,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace quorvix::platform {
@@ -39,8 +41,13 @@ std::atomic<int> g_holds{0};
 std::atomic<int> g_heldSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only use lock-free atomics");
 
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler may only use lock-free atomics");
+
 void cleanUpAndRaise(int signal)
 {
+    // Before the holds are looked at: a thread that takes a hold after this sees it and makes no new file.
+    g_interrupted.store(true);
     if (g_holds.load() > 0) {
         g_heldSignal.store(signal);
         // The last hold may have ended since the count was read: then nobody else will run it.
@@ -188,9 +195,55 @@ bool isMarkedReadOnly(const std::string&)
     return false;
 }
 
-bool replaceFile(const std::string& from, const std::string& to, bool, std::error_code& error)
+namespace {
+
+/// Whether the system refused a way of renaming without replacing because this system or file system lacks
+/// it (rather than because of the files).
+bool unsupported(int code)
 {
-    if (::rename(from.c_str(), to.c_str()) == 0)
+    return code == EINVAL || code == ENOSYS || code == ENOTSUP || code == EOPNOTSUPP || code == EPERM;
+}
+
+/// Gives `from` the name `to` unless something is there, in one step where the system can: -1 with errno
+/// set otherwise (EEXIST when `to` exists).
+int renameWithoutReplacing(const char* from, const char* to)
+{
+#if defined(__linux__) && defined(SYS_renameat2)
+    constexpr unsigned kNoReplace = 1; // RENAME_NOREPLACE, which older C libraries do not declare
+    if (::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, kNoReplace) == 0)
+        return 0;
+    if (!unsupported(errno))
+        return -1;
+#elif defined(__APPLE__)
+    if (::renamex_np(from, to, RENAME_EXCL) == 0)
+        return 0;
+    if (!unsupported(errno))
+        return -1;
+#endif
+    // A second link fails when the name is taken, so no file another program wrote meanwhile is lost.
+    if (::link(from, to) == 0) {
+        ::unlink(from);
+        return 0;
+    }
+    if (!unsupported(errno))
+        return -1;
+    // A file system without links (FAT, some network shares) leaves only looking first: the gap between
+    // the look and the rename stays there.
+    struct stat status = {};
+    if (::lstat(to, &status) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from, to);
+}
+
+} // namespace
+
+bool replaceFile(const std::string& from, const std::string& to, bool replacing, std::error_code& error)
+{
+    const int result =
+        replacing ? ::rename(from.c_str(), to.c_str()) : renameWithoutReplacing(from.c_str(), to.c_str());
+    if (result == 0)
         return true;
     error = lastError();
     return false;
@@ -219,6 +272,11 @@ void onInterrupt(void (*cleanup)())
             current.sa_handler == SIG_DFL)
             ::sigaction(signal, &action, nullptr);
     }
+}
+
+bool interrupted()
+{
+    return g_interrupted.load();
 }
 
 void removeFileNow(const char* path)

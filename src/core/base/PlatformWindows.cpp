@@ -9,6 +9,7 @@
 // clang-format on
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -209,6 +210,7 @@ HANDLE handleOf(int fd)
 // The console control handler runs in a thread of its own: it takes this lock for good before cleaning up, so
 // that it never finds a file half registered, and the program ends while it holds it.
 std::mutex g_held;
+std::atomic<bool> g_interrupted{false};
 void (*g_cleanup)() = nullptr;
 
 BOOL WINAPI cleanUpAndEnd(DWORD event)
@@ -219,6 +221,7 @@ BOOL WINAPI cleanUpAndEnd(DWORD event)
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
+        g_interrupted.store(true);
         g_held.lock();
         g_cleanup();
         return FALSE; // the next handler, the system's, ends the program
@@ -359,8 +362,10 @@ bool isMarkedReadOnly(const std::string& path)
 bool replaceFile(const std::string& from, const std::string& to, bool replacing, std::error_code& error)
 {
     const std::wstring target = systemPath(to);
-    if (MoveFileExW(systemPath(from).c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when a file appeared at the target meanwhile.
+    const DWORD flags =
+        replacing ? MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH : MOVEFILE_WRITE_THROUGH;
+    if (MoveFileExW(systemPath(from).c_str(), target.c_str(), flags))
         return true;
     DWORD code = GetLastError();
     // A file another program holds open refuses to be replaced with "access denied"; asking for the right to
@@ -394,6 +399,11 @@ void onInterrupt(void (*cleanup)())
         g_cleanup = cleanup;
         SetConsoleCtrlHandler(cleanUpAndEnd, TRUE);
     });
+}
+
+bool interrupted()
+{
+    return g_interrupted.load();
 }
 
 void removeFileNow(const char* path)

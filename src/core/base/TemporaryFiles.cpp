@@ -113,6 +113,11 @@ bool TemporaryFile::create(const std::string& folder, std::error_code& error)
         const std::string name = temporaryName();
         const std::string path = textFromPath(dir / name);
         platform::InterruptsHeld held;
+        // The cleanup may have run already; a file made now would outlive the program.
+        if (platform::interrupted()) {
+            error = std::make_error_code(std::errc::interrupted);
+            return false;
+        }
         std::error_code reason;
         const int fd = platform::createNew(path, reason);
         if (fd >= 0) {

@@ -25,8 +25,9 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    /// Creates the file in `folder` (empty: the current folder); never opens an existing file. A file this
-    /// object still held is removed first. On failure returns false with the system's reason in `error`.
+    /// Creates the file in `folder` (empty: the current folder); never opens an existing file, and makes
+    /// none once an interruption has come (`error` is then interrupted). A file this object still held is
+    /// removed first. On failure returns false with the system's reason in `error`.
     bool create(const std::string& folder, std::error_code& error);
     /// The open file's descriptor; -1 when there is none.
     int descriptor() const { return m_fd; }
@@ -34,8 +35,8 @@ public:
     const std::string& path() const { return m_path; }
     /// Closes the descriptor (the file stays); false with `error` when the system reports a failed write.
     bool close(std::error_code& error);
-    /// Closes the file and renames it to `target`, which it replaces (`replacing`: `target` exists). On
-    /// failure the file is removed.
+    /// Closes the file and renames it to `target`. Only with `replacing` is a file there replaced; else a
+    /// file that appeared there meanwhile makes it fail with file_exists. On failure the file is removed.
     bool renameTo(const std::string& target, bool replacing, std::error_code& error);
     /// Closes and removes the file, if there is one.
     void remove();

@@ -1,5 +1,6 @@
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 
+#include "base/FileNames.h"
 #include "base/InputFile.h"
 #include "base/LineWriter.h"
 #include "base/Text.h"
@@ -434,9 +435,10 @@ std::string DefaultDefinitionFileName(std::string_view scriptPath)
     // A name that is only dots, or whose only dot leads it (".profile"), has no extension.
     if (dot == 0 || name == "..")
         dot = std::string_view::npos;
-    std::string result(
-        scriptPath.substr(0, dot == std::string_view::npos ? scriptPath.size() : nameStart + dot));
-    result += ".ins";
+    // A name that was long enough before may not be with the longer extension, and one that only Linux
+    // allows (CON.txt) would not be written on Windows.
+    std::string result(scriptPath.substr(0, nameStart));
+    result += fittedFileName(name.substr(0, dot), {}, ".ins");
     return result;
 }
 

@@ -106,7 +106,8 @@ std::string CombineBank(std::string_view msbText, std::string_view lsbText);
 void SplitBank(std::string_view bankText, std::string& msbText, std::string& lsbText);
 
 /// The file name "Save Insfile" proposes for a script path: the script's own extension replaced by ".ins"
-/// (".ins" appended when the file name has none); folders are never cut.
+/// (".ins" appended when the file name has none); folders are never cut. The name is cut and kept clear of
+/// Windows device names as fittedFileName does.
 std::string DefaultDefinitionFileName(std::string_view scriptPath);
 
 } // namespace quorvix

@@ -1,9 +1,11 @@
 #include "formats/cubase/CubaseScriptWriter.h"
 
 #include "base/Encoding.h"
+#include "base/FileNames.h"
 #include "base/LineWriter.h"
 
 #include <array>
+#include <cctype>
 #include <initializer_list>
 #include <utility>
 
@@ -277,16 +279,14 @@ std::vector<ScriptVoice> ScriptVoices(const InstrumentSet& set, const Instrument
 
 std::string DefaultScriptFileName(std::string_view instrumentName)
 {
-    std::string name;
-    name.reserve(instrumentName.size() + 4);
+    // The window proposes the name's ASCII letters, digits, spaces and underscores only, as it always has.
+    std::string kept;
     for (const char c : instrumentName) {
-        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                          c == ' ' || c == '_';
-        if (keep && name.size() < kScriptFileStemLimit)
-            name += c;
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80 && (std::isalnum(byte) || c == ' ' || c == '_'))
+            kept += c;
     }
-    name += ".txt";
-    return name;
+    return fileStemFrom(kept, kUnnamedFileStem, kScriptFileStemLimit) + ".txt";
 }
 
 } // namespace quorvix

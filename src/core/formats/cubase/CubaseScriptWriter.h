@@ -155,7 +155,8 @@ std::vector<std::int32_t> WriteCubaseScript(std::span<const ScriptVoice> voices,
 inline constexpr std::size_t kScriptFileStemLimit = 251;
 
 /// The file name "Save Script" proposes for an instrument: its ASCII letters, digits, spaces and
-/// underscores (the first 251 of them), then ".txt". An empty result stem gives ".txt".
+/// underscores (the first 251 bytes of them), then ".txt". A name with none of them gives "Unnamed.txt",
+/// and a name Windows takes for a device gets "_" ("Con_.txt").
 std::string DefaultScriptFileName(std::string_view instrumentName);
 
 } // namespace quorvix
