@@ -275,7 +275,7 @@ void ConverterDialog::SaveLines(SaveKind kind)
 
     FileDialogRequest request;
     if (script) {
-        request = {messages::kScriptSaveFilter, "txt", DefaultScriptFileName(m_instrumentName)};
+        request = {scriptSaveFilter(), "txt", DefaultScriptFileName(m_instrumentName)};
     } else {
         m_insFileName = DefaultDefinitionFileName(m_scriptPath);
         request = {messages::kInsSaveFilter, "ins", m_insFileName};
@@ -286,8 +286,7 @@ void ConverterDialog::SaveLines(SaveKind kind)
         return;
     }
     const std::string& path = chosen->path;
-    const ScriptSaveFormat format =
-        script ? scriptSaveFormat(path, chosen->fileType) : ScriptSaveFormat::CubaseScript;
+    const FormatRow* format = script ? scriptSaveFormat(path, chosen->fileType) : nullptr;
 
     if (existingFileSize(path) > 0 &&
         !m_host.askYesNo(replacePlaceholder(messages::kUseExistingFile, path))) {
@@ -301,9 +300,8 @@ void ConverterDialog::SaveLines(SaveKind kind)
     }
 
     Diagnostics warnings;
-    const WriteResult written = format == ScriptSaveFormat::CubaseScript
-                                    ? writeLinesAtomically(path, m_lines)
-                                    : writeChosenDefinition(format, path, warnings);
+    const WriteResult written = format == nullptr ? writeLinesAtomically(path, m_lines)
+                                                  : writeChosenDefinition(*format, path, warnings);
     if (!written.ok) {
         m_host.error("Cannot save \"" + path + "\": " + written.error);
         endQuietly();
@@ -342,7 +340,7 @@ void ConverterDialog::loadScript(const std::string* given, InputFile* read)
     clearAllFields();
 
     const auto path = given != nullptr ? std::optional<std::string>(*given)
-                                       : m_host.openFile({messages::kScriptOpenFilter, "txt", {}});
+                                       : m_host.openFile({scriptOpenFilter(), "txt", {}});
     if (!path) {
         ResetButtons();
         return;
@@ -365,19 +363,19 @@ void ConverterDialog::ConvertToCakewalkDefinition()
         return;
     enable(Button::ConvertToDefinition, false);
 
-    // The file is read once, whole; its content tells a MIDNAM document or REAPER bank file, which go through
-    // the instrument model, from a script, whose conversion then works on the same bytes.
+    // The file is read once, whole; its content tells a file of another format, which goes through the
+    // instrument model, from a script, whose conversion then works on the same bytes.
     // A pipe was read when it was opened, and reads no more.
     InputFile script = m_scriptInput ? std::move(*m_scriptInput) : readWindowInput(m_scriptPath);
     m_scriptInput.reset();
     if (script.ok()) {
         const FileFormat format = detectFormat(script.bytes);
-        if (format == FileFormat::Midnam || format == FileFormat::Reabank) {
+        if (throughModel(format)) {
             convertDocument(std::move(script.bytes), format);
             return;
         }
         if (!script.wideText.empty()) {
-            // Only a MIDNAM document may be wide text.
+            // A script is never wide text.
             script.error = std::move(script.wideText);
             script.notText = true;
         }

@@ -62,10 +62,10 @@ public:
     void OnInitDialog();
 
     /// The load command a file goes to, judged by its first bytes (all of them when they end inside an XML
-    /// prolog): an instrument definition file to LoadDefinition; a Cubase script, MIDNAM document or REAPER
-    /// bank file to LoadScript. A file of no known format, one that cannot be read, and a pipe or device
-    /// (which reads only once: openFile() reads it) go by name: "*.ins" to LoadDefinition (whose load then
-    /// says why it fails), anything else to LoadScript, which takes any file, as from its file dialog.
+    /// prolog): an instrument definition file to LoadDefinition; a Cubase script or a file of any other
+    /// format of the table to LoadScript. A file of no known format, one that cannot be read, and a pipe or
+    /// device (which reads only once: openFile() reads it) go by name: "*.ins" to LoadDefinition (whose load
+    /// then says why it fails), anything else to LoadScript, which takes any file, as from its file dialog.
     static Button loadCommandFor(const std::string& path);
     /// True when the load command of the file (loadCommandFor) is enabled.
     bool canOpen(const std::string& path) const;
@@ -118,10 +118,10 @@ private:
     /// read already.
     void loadDefinition(const std::string* given, InputFile* read = nullptr);
     void loadScript(const std::string* given, InputFile* read = nullptr);
-    /// Writes the chosen definition of the loaded .ins file as MIDNAM or REAPER bank file.
-    WriteResult writeChosenDefinition(ScriptSaveFormat format, const std::string& path,
+    /// Writes the chosen definition of the loaded .ins file in the format.
+    WriteResult writeChosenDefinition(const FormatRow& format, const std::string& path,
                                       Diagnostics& warnings);
-    /// ConvertToCakewalkDefinition for a MIDNAM document or a REAPER bank file: through the instrument model.
+    /// ConvertToCakewalkDefinition for a file of a format read through the instrument model.
     void convertDocument(std::string bytes, FileFormat format);
 
     DialogHost& m_host;
