@@ -32,7 +32,7 @@ void ConverterDialog::convertDocument(std::string bytes, FileFormat format)
     m_lines = definitionLinesOf(document, nameDialog.m_enteredName,
                                 InsWriteOptions{sourceName, localTimeStamp(m_clock())}, warnings);
     m_host.message(withWarnings(messages::kDefinitionConverted, sourceName, warnings));
-    enable(Button::SaveDefinition, true);
+    setState(State::DefinitionConverted);
 }
 
 namespace {
