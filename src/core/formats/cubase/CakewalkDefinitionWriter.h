@@ -6,7 +6,6 @@
 #include "base/TimeStamp.h"
 
 #include <cstdint>
-#include <istream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,7 +25,6 @@ struct DefinitionConversion
     enum class Status
     {
         Ok,
-        CannotOpen,   ///< the script cannot be opened for reading
         LineTooLong,  ///< a line holds more than 256 characters ("Error: No Windows Patchname Script")
         TooManyBanks, ///< an entry would open the 1001st distinct bank
         ReadError,    ///< reading failed in the middle of the file
@@ -78,15 +76,6 @@ private:
 /// Reads the script's bytes (lines end at LF or CR LF) and produces the Cakewalk instrument definition text
 /// for `instrumentName`.
 DefinitionConversion ConvertToCakewalkDefinition(std::string_view script, std::string_view instrumentName,
-                                                 const TimeStamp& stamp);
-
-/// Same for the script file at `path`, read once, whole (CannotOpen, with the reason in `detail`, when it
-/// cannot be read).
-DefinitionConversion ConvertToCakewalkDefinitionFile(const std::string& path, std::string_view instrumentName,
-                                                     const TimeStamp& stamp);
-
-/// Same from an open stream, read to its end first.
-DefinitionConversion ConvertToCakewalkDefinition(std::istream& script, std::string_view instrumentName,
                                                  const TimeStamp& stamp);
 
 /// The value of the script's first "[device name]" line, without the blanks around it; empty when the header

@@ -16,6 +16,8 @@
 
 namespace quorvix {
 
+struct ScriptLine;
+
 /// The texts of one entry line that the definition keeps.
 struct EntryText
 {
@@ -49,7 +51,7 @@ public:
     std::vector<std::uint32_t> lineNumbers(const std::vector<std::uint32_t>& offsets) const;
 
 private:
-    bool handleLine(std::string_view line, DefinitionConversion& result);
+    bool handleLine(const ScriptLine& line, DefinitionConversion& result);
     bool fileEntry(std::string_view text, DefinitionConversion& result);
     /// The text from `offset` to the end of its line: a CR before the LF and what follows a NUL cut off.
     std::string_view restOfLine(std::uint32_t offset) const;
