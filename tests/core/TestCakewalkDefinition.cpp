@@ -323,16 +323,18 @@ TEST(CakewalkDefinition, BankNumberHelpers)
     for (const auto& [text, value] : values)
         EXPECT_EQ(DecimalValue(text), value) << text;
 
+    // Three numbers: the bank text is MSB * 128 + LSB, made without overflow.
     const std::vector<std::tuple<std::string, std::string, std::string>> combined = {
         {"1", "2", "130"},
-        {"", "", "0"},
         {"200", "5", "25605"},
         {"0001", "0002", "130"},
         {"16777215", "127", "2147483647"},
         {"16777216", "0", "2147483648"},
         {repeated(30, '9'), repeated(30, '9'), "277025390463"}};
     for (const auto& [msb, lsb, bank] : combined)
-        EXPECT_EQ(CombineBank(msb, lsb), bank) << msb << " " << lsb;
+        EXPECT_EQ(banksOf(convert("[p3, 0, " + msb + ", " + lsb + "] X\n")).lines,
+                  std::vector<std::string>{"Patch[" + bank + "]=Bank" + bank})
+            << msb << " " << lsb;
 
     const std::vector<std::tuple<std::string, std::string, std::string>> split = {
         {"130", "1", "2"},

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "base/OutputSink.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
+#include "formats/cubase/ScriptLines.h"
 #include "formats/cubase/ScriptReader.h"
 #include "formats/ins/InsReader.h"
 #include "formats/ins/InsWriter.h"
@@ -14,8 +15,10 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 using namespace quorvix;
+using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
@@ -98,6 +101,58 @@ TEST(ScriptPaths, FixtureAndCorpusScriptsGiveBothPathsTheSamePatches)
             scripts.push_back(entry.path());
     for (const fs::path& script : scripts)
         expectSamePatches(test::readFile(script), script.filename().string());
+}
+
+TEST(ScriptLines, EveryReaderTellsTheSameKindsOfLine)
+{
+    using Kind = ScriptLineKind;
+    const ScriptLineOptions window{256, true, false};
+    const ScriptLineOptions model{256, false, true};
+    const struct
+    {
+        const char* what;
+        std::string script;
+        ScriptLineOptions options;
+        std::vector<std::pair<Kind, std::string>> lines;
+        std::vector<bool> tooLong;
+    } cases[] = {
+        {"entries after spaces, not after a tab or with a capital P",
+         "  [p2, 1, 0] A \n\t [p2, 2, 0] B\n[P2, 3, 0] C\n",
+         window,
+         {{Kind::Entry, "[p2, 1, 0] A "},
+          {Kind::TabIndentedEntry, "[p2, 2, 0] B"},
+          {Kind::Other, "[P2, 3, 0] C"}},
+         {false, false, false}},
+        {"CR LF ends a line, a lone CR at the very end stays",
+         "[g1] One\r\n\r\n[p1, 5] X\r",
+         model,
+         {{Kind::Other, "[g1] One"}, {Kind::Other, ""}, {Kind::Entry, "[p1, 5] X\r"}},
+         {false, false, false}},
+        {"a byte-order mark only where asked",
+         "\xEF\xBB\xBF[p2, 1, 0] A",
+         model,
+         {{Kind::Entry, "[p2, 1, 0] A"}},
+         {false}},
+        {"the window cuts at a NUL", "[p2, 1, 0] A\0B\n"s, window, {{Kind::Entry, "[p2, 1, 0] A"}}, {false}},
+        {"the model keeps a NUL", "[p2, 1, 0] A\0B"s, model, {{Kind::Entry, "[p2, 1, 0] A\0B"s}}, {false}},
+        {"256 characters are read, 257 are too long",
+         std::string(256, 'x') + "\n" + std::string(257, 'x'),
+         window,
+         {{Kind::Other, std::string(256, 'x')}, {Kind::Other, std::string(257, 'x')}},
+         {false, true}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::pair<Kind, std::string>> lines;
+        std::vector<bool> tooLong;
+        forEachScriptLine(c.script, c.options, [&](const ScriptLine& line) {
+            EXPECT_EQ(line.number, lines.size() + 1) << c.what;
+            lines.emplace_back(line.kind, std::string(line.text));
+            tooLong.push_back(line.tooLong);
+            return true;
+        });
+        EXPECT_EQ(lines, c.lines) << c.what;
+        EXPECT_EQ(tooLong, c.tooLong) << c.what;
+    }
 }
 
 } // namespace

@@ -87,10 +87,6 @@ std::string ScriptDeviceName(std::string_view script);
 /// empty text. A value beyond the signed 32-bit range counts as the nearest 32-bit limit (no overflow).
 std::int32_t DecimalValue(std::string_view text);
 
-/// The bank text of an MSB text and an LSB text: DecimalValue(msb) * 128 + DecimalValue(lsb) in plain
-/// decimal, computed without overflow (the text may exceed the 32-bit range).
-std::string CombineBank(std::string_view msbText, std::string_view lsbText);
-
 /// MSB and LSB texts of a bank text: DecimalValue(bank) / 128 and DecimalValue(bank) % 128 in decimal.
 void SplitBank(std::string_view bankText, std::string& msbText, std::string& lsbText);
 

@@ -293,12 +293,6 @@ std::int32_t DecimalValue(std::string_view text)
     return static_cast<std::int32_t>(value);
 }
 
-std::string CombineBank(std::string_view msbText, std::string_view lsbText)
-{
-    char buffer[24];
-    return std::string(formatInteger(combinedBankValue(msbText, lsbText), buffer));
-}
-
 void SplitBank(std::string_view bankText, std::string& msbText, std::string& lsbText)
 {
     const std::int32_t value = DecimalValue(bankText);
