@@ -27,7 +27,7 @@ struct DefinitionConversion
         Ok,
         LineTooLong,  ///< a line holds more than 256 characters ("Error: No Windows Patchname Script")
         TooManyBanks, ///< an entry would open the 1001st distinct bank
-        ReadError,    ///< reading failed in the middle of the file
+        ReadError,    ///< the script is too large to read (over 4 GiB)
         NoEntries,    ///< no entry line at all: the text is no script ("Error: No Windows Patchname Script")
     };
     Status status = Status::Ok;
