@@ -249,7 +249,10 @@ private:
                 m_script.entryOf(m_entries[p], m_digits[p % 2]); // m_previous keeps the other
             const std::string_view name = writeEntry(p, entry);
             m_previous = entry;
-            checkReadBack(p, entry, name, bank, bankReason);
+            if (p == m_runEnd)
+                m_survivor = survivorOf(p);
+            if (!bankReason.empty() || ReadBack::programIsLost(entry.programText) || name != m_survivor)
+                warnLost(m_entries[p].offset, entry, bank, bankReason);
         }
     }
 
@@ -283,16 +286,11 @@ private:
             .text;
     }
 
-    /// Counts and warns about entry `p` when a reader of the definition will not get it back.
-    void checkReadBack(std::size_t p, const EntryText& entry, std::string_view name, const BankRecord& bank,
-                       const std::string& bankReason)
+    /// Counts an entry that a reader of the definition will not get back (its bank is lost for
+    /// `bankReason`, its program is out of range, or its program is named again later) and warns about it.
+    void warnLost(std::uint32_t offset, const EntryText& entry, const BankRecord& bank,
+                  const std::string& bankReason)
     {
-        if (p == m_runEnd)
-            m_survivor = survivorOf(p);
-        const bool programLost = bankReason.empty() && ReadBack::programIsLost(entry.programText);
-        const bool renamed = bankReason.empty() && !programLost && name != m_survivor;
-        if (bankReason.empty() && !programLost && !renamed)
-            return;
         ++m_result.entriesNotReadBack;
         if (!m_warnings.wanted()) {
             m_warnings.drop();
@@ -300,12 +298,12 @@ private:
         }
         const std::string reason =
             !bankReason.empty() ? bankReason
-            : programLost       ? ReadBack::whyProgramIsLost(entry.programText)
-                                : joined({"program ", entry.programText,
-                                          " of this bank is named again later; a reader keeps only the last name"});
-        m_warnings.add(m_entries[p].offset,
-                       joined({"\"", entry.patchName, "\" (program ", entry.programText, ", bank ",
-                               bank.bankText, ") will not read back from the definition: ", reason}));
+            : ReadBack::programIsLost(entry.programText)
+                ? ReadBack::whyProgramIsLost(entry.programText)
+                : joined({"program ", entry.programText,
+                          " of this bank is named again later; a reader keeps only the last name"});
+        m_warnings.add(offset, joined({"\"", entry.patchName, "\" (program ", entry.programText, ", bank ",
+                                       bank.bankText, ") will not read back from the definition: ", reason}));
     }
 
     ScriptBanks& m_script;
