@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "WriterCommand.h"
 #include "app/Messages.h"
+#include "base/Text.h"
 #include "formats/cubase/CubaseScriptWriter.h"
 #include "model/SpareLists.h"
 #include "model/VoiceRecord.h"

@@ -1,6 +1,7 @@
 #include "Commands.h"
 #include "WriterCommand.h"
 #include "app/Messages.h"
+#include "base/PathText.h"
 #include "formats/midnam/MidnamWriter.h"
 
 #include <filesystem>
@@ -21,9 +22,8 @@ void runToMidnam(const ToMidnamOptions& options)
     checkWriterOptions(options.writer);
     Input input = readInput(options.writer.file, messages::kOpenInsFailed);
     ReadResult read = readModel(input);
-    const MidnamOptions midnam{options.manufacturer,
-                               std::filesystem::path(options.writer.file).filename().string(),
-                               commandTimeStamp()};
+    const MidnamOptions midnam{
+        options.manufacturer, textFromPath(pathFromText(options.writer.file).filename()), commandTimeStamp()};
 
     InstrumentWriter writer;
     writer.extension = ".midnam";

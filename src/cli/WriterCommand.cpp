@@ -1,6 +1,7 @@
 #include "WriterCommand.h"
 
 #include "base/PathText.h"
+#include "base/UniqueNames.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,7 @@
 #include "formats/midnam/MidnamLists.h"
 
 #include "base/Encoding.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <array>
@@ -62,7 +63,7 @@ void Lists::indexDocument()
                     continue;
                 auto& definitions = m_definitions[kind][name];
                 if (!definitions.empty() && definitions.back().owner == owner)
-                    warn(node, std::string(kListNouns[kind]) + " " + quoted(name) +
+                    warn(node, std::string(kListNouns[kind]) + " " + inQuotes(name) +
                                    " is defined twice; the later one counts");
                 definitions.push_back({node, owner});
             }
@@ -85,7 +86,7 @@ pugi::xml_node Lists::resolve(ListKind kind, pugi::xml_node uses)
     const auto found = m_definitions[k].find(name);
     if (found == m_definitions[k].end()) {
         warn(uses,
-             std::string(kListNouns[k]) + " " + quoted(name) +
+             std::string(kListNouns[k]) + " " + inQuotes(name) +
                  " is not in this file (lists of devices defined in other files are not read); left out");
         return {};
     }
@@ -103,7 +104,7 @@ std::int32_t Lists::noteList(pugi::xml_node list)
         return found->second;
     const std::string_view listName = attributeText(list, "Name");
     if (m_result.set.noteLists.size() >= kMostNoteLists) {
-        warn(list, "note name list " + quoted(listName) + " is left out: a document may use at most " +
+        warn(list, "note name list " + inQuotes(listName) + " is left out: a document may use at most " +
                        std::to_string(kMostNoteLists) + " note name lists");
         m_noteLists.emplace(key(list), kNoList);
         return kNoList;
@@ -117,16 +118,16 @@ std::int32_t Lists::noteList(pugi::xml_node list)
         const pugi::xml_attribute number = note.attribute("Number");
         const auto value = attributeNumber(number);
         if (!value || *value < 0 || *value > 127) {
-            warn(note, "note " + quoted(name) + ": number " + quoted(number.value()) +
+            warn(note, "note " + inQuotes(name) + ": number " + inQuotes(number.value()) +
                            " is not from 0 to 127; skipped");
             return;
         }
         std::int16_t& at = slot[static_cast<std::size_t>(*value)];
         if (at >= 0) {
             warn(note, "note " + std::to_string(*value) + " is named twice in note name list " +
-                           quoted(listName) + " (" +
-                           quoted(m_result.set.text(notes.notes[static_cast<std::size_t>(at)].name)) +
-                           ", then " + quoted(name) + "); the first is kept");
+                           inQuotes(listName) + " (" +
+                           inQuotes(m_result.set.text(notes.notes[static_cast<std::size_t>(at)].name)) +
+                           ", then " + inQuotes(name) + "); the first is kept");
             return;
         }
         at = static_cast<std::int16_t>(notes.notes.size());
@@ -162,15 +163,15 @@ ControlLists Lists::controlLists(pugi::xml_node list)
         const auto* t = std::find_if(kControlTypes.begin(), kControlTypes.end(),
                                      [&](const ControlType& candidate) { return candidate.name == type; });
         if (t == kControlTypes.end()) {
-            warn(control, "control " + quoted(name) + ": type " + quoted(type) +
+            warn(control, "control " + inQuotes(name) + ": type " + inQuotes(type) +
                               " is none of 7bit, 14bit, RPN and NRPN; skipped");
             continue;
         }
         const pugi::xml_attribute number = control.attribute("Number");
         const auto value = attributeNumber(number);
         if (!value || *value < 0 || *value > t->limit) {
-            warn(control, "control " + quoted(name) + ": " + std::string(type) + " number " +
-                              quoted(number.value()) + " is not from 0 to " + std::to_string(t->limit) +
+            warn(control, "control " + inQuotes(name) + ": " + std::string(type) + " number " +
+                              inQuotes(number.value()) + " is not from 0 to " + std::to_string(t->limit) +
                               "; skipped");
             continue;
         }
@@ -187,9 +188,9 @@ ControlLists Lists::controlLists(pugi::xml_node list)
             if (it != controls.begin() && it->entry.number == (kept - 1)->entry.number) {
                 warn(it->node, std::string(kControlTypes[t].name) + " control " +
                                    std::to_string(it->entry.number) +
-                                   " is named twice in control name list " + quoted(listName) + " (" +
-                                   quoted(m_result.set.text((kept - 1)->entry.name)) + ", then " +
-                                   quoted(m_result.set.text(it->entry.name)) + "); the first is kept");
+                                   " is named twice in control name list " + inQuotes(listName) + " (" +
+                                   inQuotes(m_result.set.text((kept - 1)->entry.name)) + ", then " +
+                                   inQuotes(m_result.set.text(it->entry.name)) + "); the first is kept");
                 continue;
             }
             *kept++ = *it;
@@ -254,7 +255,7 @@ Commands Lists::commands(pugi::xml_node element, std::string_view owner)
                 const pugi::xml_attribute value = message.attribute("Value");
                 const auto number = attributeNumber(value);
                 if (!number || *number < 0 || *number > 127) {
-                    warn(message, std::string(owner) + ": bank select value " + quoted(value.value()) +
+                    warn(message, std::string(owner) + ": bank select value " + inQuotes(value.value()) +
                                       " is not from 0 to 127; ignored");
                     continue;
                 }
