@@ -112,11 +112,6 @@ std::string_view InsFile::definitionName(std::size_t index) const
     return m_set.text(m_set.instruments[index].name);
 }
 
-std::size_t InsFile::voiceCount(std::size_t index) const
-{
-    return index < definitionCount() ? m_set.voiceCount(m_set.instruments[index]) : 0;
-}
-
 std::vector<Voice> InsFile::voices(std::size_t index) const
 {
     std::vector<Voice> result;

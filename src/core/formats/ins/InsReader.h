@@ -56,8 +56,6 @@ public:
     std::size_t definitionCount() const { return m_set.instruments.size(); }
     /// Name of the definition at `index` (bytes as read, trimmed).
     std::string_view definitionName(std::size_t index) const;
-    /// Number of voices of the definition at `index`.
-    std::size_t voiceCount(std::size_t index) const;
     /// Voices of the definition at `index`: its banks in order, in each the programs ascending. The names
     /// are the bytes as read, trimmed, valid as long as the InsFile lives and is not reloaded.
     std::vector<Voice> voices(std::size_t index) const;

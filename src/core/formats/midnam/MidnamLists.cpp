@@ -19,17 +19,11 @@ struct ControlType
     ControlKind kind;
     std::int32_t limit;
 };
-constexpr std::array<ControlType, 4> kControlTypes = {{{"7bit", ControlKind::Controller, 127},
-                                                       {"14bit", ControlKind::Controller14, 31},
-                                                       {"RPN", ControlKind::Rpn, 16383},
-                                                       {"NRPN", ControlKind::Nrpn, 16383}}};
-
-/// A control as read, with its element for warnings.
-struct ReadControl
-{
-    NameEntry entry;
-    pugi::xml_node node;
-};
+constexpr std::array<ControlType, kControlTypeCount> kControlTypes = {
+    {{"7bit", ControlKind::Controller, 127},
+     {"14bit", ControlKind::Controller14, 31},
+     {"RPN", ControlKind::Rpn, 16383},
+     {"NRPN", ControlKind::Nrpn, 16383}}};
 
 bool named(pugi::xml_node node, std::string_view name)
 {
@@ -155,7 +149,19 @@ ControlLists Lists::controlLists(pugi::xml_node list)
     if (const auto found = m_controlLists.find(key(list)); found != m_controlLists.end())
         return found->second;
     const std::string_view listName = attributeText(list, "Name");
-    std::array<std::vector<ReadControl>, kControlTypes.size()> byType;
+    ControlsByType byType = readControls(list, listName);
+    const ControlKind controllerKind = mergeControllers(byType);
+    ControlLists made;
+    made.controllers = makeControlList(list, listName, byType[0], controllerKind, {});
+    made.rpns = makeControlList(list, listName, byType[2], ControlKind::Rpn, "RPN");
+    made.nrpns = makeControlList(list, listName, byType[3], ControlKind::Nrpn, "NRPN");
+    m_controlLists.emplace(key(list), made);
+    return made;
+}
+
+Lists::ControlsByType Lists::readControls(pugi::xml_node list, std::string_view listName)
+{
+    ControlsByType byType;
     for (pugi::xml_node control : list.children("Control")) {
         const std::string_view name = attributeText(control, "Name");
         const pugi::xml_attribute typeAttribute = control.attribute("Type");
@@ -197,14 +203,17 @@ ControlLists Lists::controlLists(pugi::xml_node list)
         }
         controls.erase(kept, controls.end());
     }
+    return byType;
+}
 
+ControlKind Lists::mergeControllers(ControlsByType& byType)
+{
     // The model gives an instrument one controller list: 14-bit controllers stand in it on their own, or,
     // beside 7-bit ones, as the 7-bit controller that carries their MSB.
     auto& controllers = byType[0];
-    ControlKind controllerKind = ControlKind::Controller;
     if (controllers.empty()) {
         controllers.swap(byType[1]);
-        controllerKind = ControlKind::Controller14;
+        return ControlKind::Controller14;
     }
     for (const ReadControl& control : byType[1]) {
         const std::string number = std::to_string(control.entry.number);
@@ -218,27 +227,24 @@ ControlLists Lists::controlLists(pugi::xml_node list)
                                " (its MSB), beside the list's 7-bit controllers");
         controllers.insert(same, control);
     }
+    return ControlKind::Controller;
+}
 
-    auto make = [&](const std::vector<ReadControl>& controls, ControlKind kind, std::string_view suffix) {
-        if (controls.empty())
-            return kNoList;
-        ControlList made;
-        made.kind = kind;
-        made.name =
-            keepName(list, suffix.empty()     ? std::string(listName)
-                           : listName.empty() ? std::string(suffix)
-                                              : std::string(listName) + " (" + std::string(suffix) + ")");
-        for (const ReadControl& control : controls)
-            made.controls.push_back(control.entry);
-        m_result.set.controlLists.push_back(std::move(made));
-        return static_cast<std::int32_t>(m_result.set.controlLists.size() - 1);
-    };
-    ControlLists made;
-    made.controllers = make(controllers, controllerKind, {});
-    made.rpns = make(byType[2], ControlKind::Rpn, "RPN");
-    made.nrpns = make(byType[3], ControlKind::Nrpn, "NRPN");
-    m_controlLists.emplace(key(list), made);
-    return made;
+std::int32_t Lists::makeControlList(pugi::xml_node list, std::string_view listName,
+                                    const std::vector<ReadControl>& controls, ControlKind kind,
+                                    std::string_view suffix)
+{
+    if (controls.empty())
+        return kNoList;
+    ControlList made;
+    made.kind = kind;
+    made.name = keepName(list, suffix.empty()     ? std::string(listName)
+                               : listName.empty() ? std::string(suffix)
+                                                  : std::string(listName) + " (" + std::string(suffix) + ")");
+    for (const ReadControl& control : controls)
+        made.controls.push_back(control.entry);
+    m_result.set.controlLists.push_back(std::move(made));
+    return static_cast<std::int32_t>(m_result.set.controlLists.size() - 1);
 }
 
 Commands Lists::commands(pugi::xml_node element, std::string_view owner)
