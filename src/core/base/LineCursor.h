@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace quorvix {
@@ -15,13 +16,30 @@ class LineCursor
 public:
     explicit LineCursor(std::string_view text) : m_text(text) {}
 
-    /// The next line, without its line end; false after the last one.
-    bool next(std::string_view& line);
+    /// The next line, without its line end; false after the last one. Inline: readers call it per line.
+    bool next(std::string_view& line)
+    {
+        if (m_at >= m_text.size())
+            return false;
+        if (m_number == 0 || m_nextLf < m_at)
+            m_nextLf = find('\n');
+        if (m_number == 0 || m_nextCr < m_at)
+            m_nextCr = find('\r');
+        const std::size_t end = m_nextLf < m_nextCr ? m_nextLf : m_nextCr;
+        line = m_text.substr(m_at, end - m_at);
+        m_at = end == m_nextCr && m_nextLf == end + 1 ? end + 2 : end + 1;
+        ++m_number;
+        return true;
+    }
     /// The number of the line next() gave last.
     std::uint32_t number() const { return m_number; }
 
 private:
-    std::size_t find(char c) const;
+    std::size_t find(char c) const
+    {
+        const void* hit = std::memchr(m_text.data() + m_at, c, m_text.size() - m_at);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - m_text.data()) : m_text.size();
+    }
 
     std::string_view m_text;
     std::size_t m_at = 0;

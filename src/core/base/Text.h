@@ -59,11 +59,10 @@ inline std::optional<std::uint64_t> decimalDigits(std::string_view text, std::ui
         if (!isDigit(c))
             return std::nullopt;
         value = value * 10 + static_cast<std::uint64_t>(c - '0'); // value <= highest: never wraps
-        if (value > highest) {
-            if (tooLarge == TooLarge::Fails)
-                return std::nullopt;
-            value = highest;
-        }
+        if (tooLarge == TooLarge::Highest)
+            value = value < highest ? value : highest;
+        else if (value > highest)
+            return std::nullopt;
     }
     return value;
 }
