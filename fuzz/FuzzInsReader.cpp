@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < file.definitionCount(); ++i) {
         ZT_cwdef def;
         quorvix::copyNameField(def.name, sizeof def.name, file.definitionName(i));
-        const std::size_t count = file.voiceCount(i);
+        const std::size_t count = file.set().voiceCount(file.set().instruments[i]);
         const auto voices = file.voices(i);
         check(voices.size() == count);
         for (const auto& voice : voices) {

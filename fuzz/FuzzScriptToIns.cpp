@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(file.parse(text));
     check(file.definitionCount() == 1 && file.definitionName(0) == "Fuzz Synth");
     const auto voices = file.voices(0);
-    check(voices.size() == file.voiceCount(0));
+    check(voices.size() == file.set().voiceCount(file.set().instruments[0]));
     for (const auto& voice : voices) {
         check(voice.program >= 0 && voice.program <= 127);
         check(banks.count(voice.bank) == 1);

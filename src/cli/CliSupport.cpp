@@ -7,6 +7,7 @@
 #include "base/LargePages.h"
 #include "base/PathText.h"
 #include "base/Platform.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,10 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <map>
 #include <system_error>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace quorvix::cli {
 
@@ -124,16 +122,6 @@ void printWarning(std::string_view path, std::string_view message)
 void printNote(std::string_view text)
 {
     printLine(std::string(kProgram) + ": note: " + std::string(text));
-}
-
-std::string inQuotes(std::string_view text)
-{
-    std::string result;
-    result.reserve(text.size() + 2);
-    result += '"';
-    result += text;
-    result += '"';
-    return result;
 }
 
 Input readInput(const std::string& path, std::string_view message, std::string_view notTextMessage)
@@ -362,47 +350,15 @@ void writeLines(OutputSink& out, const TextLines& lines)
     out.write(block);
 }
 
-std::vector<std::string> uniqueFileNames(const std::vector<std::string>& names, std::string_view extension)
-{
-    const auto folded = [](std::string text) {
-        std::transform(text.begin(), text.end(), text.begin(),
-                       [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-        return text;
-    };
-    // Every name is checked against those taken, since a name cut to fit or a given "X (2)" can meet
-    // another; the next number to try is kept per name, so that many equal names cost no more than others.
-    std::unordered_set<std::string> taken;
-    std::unordered_map<std::string, int> nextNumber;
-    std::vector<std::string> files;
-    files.reserve(names.size());
-    for (const std::string& name : names) {
-        std::string file = fittedFileName(name, {}, extension);
-        if (!taken.insert(folded(file)).second) {
-            int& n = nextNumber.try_emplace(folded(name), 2).first->second;
-            do
-                file = fittedFileName(name, " (" + std::to_string(n++) + ")", extension);
-            while (!taken.insert(folded(file)).second);
-        }
-        files.push_back(std::move(file));
-    }
-    return files;
-}
-
 std::optional<std::time_t> parseSourceDateEpoch(std::string_view value)
 {
-    if (value.empty() || value.size() > 20)
+    if (value.size() > 20)
         return std::nullopt;
-    unsigned long long seconds = 0;
-    for (const char c : value) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        seconds = seconds * 10 + static_cast<unsigned long long>(c - '0'); // stops at the limit: never wraps
-        if (seconds > static_cast<unsigned long long>(kLastSourceDateEpoch))
-            return std::nullopt;
-    }
-    if (seconds > static_cast<unsigned long long>(std::numeric_limits<std::time_t>::max()))
+    const auto seconds =
+        decimalDigits(value, static_cast<std::uint64_t>(kLastSourceDateEpoch), TooLarge::Fails);
+    if (!seconds || *seconds > static_cast<unsigned long long>(std::numeric_limits<std::time_t>::max()))
         return std::nullopt;
-    return static_cast<std::time_t>(seconds);
+    return static_cast<std::time_t>(*seconds);
 }
 
 std::time_t stampMoment(const Clock& clock)

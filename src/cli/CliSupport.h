@@ -43,9 +43,6 @@ void printWarning(std::string_view path, std::string_view message);
 /// Prints "quorvix-convert: note: TEXT": something done that the user did not name.
 void printNote(std::string_view text);
 
-/// The text in double quotes, bytes as they are.
-std::string inQuotes(std::string_view text);
-
 /// An input file read once, with its format.
 struct Input
 {
@@ -140,11 +137,6 @@ public:
 
 /// Writes the lines, each followed by CR LF.
 void writeLines(OutputSink& out, const TextLines& lines);
-
-/// File names for one file per instrument: each stem with `extension` (with its dot), " (2)", " (3)", ...
-/// for names repeated (letter case ignored, as many file systems ignore it), each within the length a file
-/// name may have (fittedFileName).
-std::vector<std::string> uniqueFileNames(const std::vector<std::string>& names, std::string_view extension);
 
 /// Reads a SOURCE_DATE_EPOCH value: decimal digits only, 0 to 253402300799 (the end of year 9999);
 /// nullopt for anything else, the empty text included.

@@ -2,6 +2,7 @@
 #include "WriterCommand.h"
 #include "app/Messages.h"
 #include "base/PathText.h"
+#include "base/UniqueNames.h"
 #include "formats/reaper/ReabankWriter.h"
 
 #include <filesystem>

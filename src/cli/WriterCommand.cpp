@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "base/PathText.h"
+#include "base/UniqueNames.h"
 
 #include <algorithm>
 #include <atomic>

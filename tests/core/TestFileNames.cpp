@@ -1,8 +1,9 @@
 // File names made from definition and list names: never a Windows device, never longer than a file system
-// allows, never hidden.
+// allows, never hidden, and never one name twice.
 
 #include "base/Encoding.h"
 #include "base/FileNames.h"
+#include "base/UniqueNames.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -98,4 +99,31 @@ TEST(FileNames, NamesWithoutAsciiLettersKeepTheirCharactersAndNeverHideTheFile)
     };
     for (const Case& c : cases)
         EXPECT_EQ(fileStemFrom(c.name, "Unnamed"), c.stem) << c.name;
+}
+
+TEST(FileNames, NamesGivenTwiceGetTheNextFreeNumber)
+{
+    const std::string longStem(300, 'x');
+    struct Case
+    {
+        const char* what;
+        std::vector<std::string> stems;
+        std::vector<std::string> files;
+    };
+    const std::vector<Case> cases = {
+        {"letter case ignored, numbers go on per name, a given \"(2)\" kept apart",
+         {"Piano", "piano", "Piano", "Piano (2)"},
+         {"Piano.txt", "piano (2).txt", "Piano (3).txt", "Piano (2) (2).txt"}},
+        {"a name cut to fit meets another",
+         {longStem, longStem},
+         {std::string(251, 'x') + ".txt", std::string(247, 'x') + " (2).txt"}},
+        {"a device name", {"CON", "con"}, {"CON_.txt", "con (2).txt"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(uniqueFileNames(c.stems, ".txt"), c.files) << c.what;
+
+    UniqueNames names; // list and definition names: letter case counts
+    const std::vector<std::string> made = {names.make("A"), names.make("a"), names.make("A"),
+                                           names.make("A")};
+    EXPECT_EQ(made, (std::vector<std::string>{"A", "a", "A (2)", "A (3)"}));
 }

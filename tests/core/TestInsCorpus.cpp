@@ -113,7 +113,7 @@ TEST(InsCorpus, DefinitionsVoicesAndWarningsMatchTheFiles)
         std::vector<std::size_t> counts;
         for (std::size_t i = 0; i < file.definitionCount(); ++i) {
             names.emplace_back(file.definitionName(i));
-            counts.push_back(file.voiceCount(i));
+            counts.push_back(file.voices(i).size());
         }
         EXPECT_EQ(names, c.names);
         EXPECT_EQ(counts, c.counts);
@@ -151,7 +151,7 @@ TEST(InsCorpus, EveryFileLoadsThroughTheLibraryWithSoundVoices)
             long voiceCount = 0;
             char text[] = "";
             ASSERT_EQ(ZT_CWInsGetBankVoiceList(library, text, &voices, &voiceCount), 0u);
-            EXPECT_EQ(static_cast<std::size_t>(voiceCount), file.voiceCount(static_cast<std::size_t>(d)));
+            EXPECT_EQ(static_cast<std::size_t>(voiceCount), file.voices(static_cast<std::size_t>(d)).size());
             for (long v = 0; v < voiceCount; ++v) {
                 EXPECT_TRUE(voices[v].bank >= 0 && voices[v].bank <= 16383) << voices[v].bank;
                 EXPECT_TRUE(voices[v].program >= 0 && voices[v].program <= 127) << voices[v].program;

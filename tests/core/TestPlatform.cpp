@@ -263,7 +263,10 @@ TEST(Platform, ReadOnlyAndOpenFilesAreReplacedOnlyWhereTheSystemAllows)
         writeFile(file, "precious\r\n");
         std::shared_ptr<void> holder = c.hold(file);
         EXPECT_EQ(platform::isMarkedReadOnly(textFromPath(file)), kWindows && holder == nullptr);
-        const WriteResult result = writeFileAtomically(textFromPath(file), "new\r\n");
+        const WriteResult result = writeAtomically(textFromPath(file), [](OutputSink& sink) {
+            sink.write("new\r\n");
+            return true;
+        });
         holder.reset();
         EXPECT_EQ(result.error, kWindows ? c.windowsError : "");
         EXPECT_EQ(readFile(file), kWindows ? "precious\r\n" : "new\r\n");

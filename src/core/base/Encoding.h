@@ -16,6 +16,21 @@ enum class TextEncoding : unsigned char
     Windows1252,
 };
 
+/// The byte-order mark a UTF-8 file may start with.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+/// True when the text starts with a UTF-8 byte-order mark.
+inline bool startsWithByteOrderMark(std::string_view text)
+{
+    return text.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark;
+}
+
+/// The text without the UTF-8 byte-order mark it may start with.
+inline std::string_view withoutByteOrderMark(std::string_view text)
+{
+    return startsWithByteOrderMark(text) ? text.substr(kUtf8ByteOrderMark.size()) : text;
+}
+
 /// True when the bytes are well-formed UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
 bool isValidUtf8(std::string_view bytes);
 

@@ -228,11 +228,6 @@ void AtomicFile::discard()
     s.buffer = std::string();
 }
 
-bool AtomicFile::isOpen() const
-{
-    return m_impl->open;
-}
-
 const std::string& AtomicFile::error() const
 {
     return m_impl->error;
@@ -265,14 +260,6 @@ WriteResult writeLinesAtomically(const std::string& path, const TextLines& lines
             sink.write(line);
             sink.write("\r\n");
         }
-        return true;
-    });
-}
-
-WriteResult writeFileAtomically(const std::string& path, std::string_view bytes)
-{
-    return writeAtomically(path, [&](OutputSink& sink) {
-        sink.write(bytes);
         return true;
     });
 }

@@ -59,8 +59,6 @@ public:
     /// Drops what was written; the old file stays as it was. Nothing happens when no file is open.
     void discard();
 
-    /// Between a successful open() and commit() or discard().
-    bool isOpen() const;
     /// Why the last open, write or commit failed; empty when nothing failed.
     const std::string& error() const;
     /// The last commit() failed because another program made the file meanwhile.
@@ -79,8 +77,5 @@ WriteResult writeAtomically(const std::string& path, const std::function<bool(Ou
 
 /// Writes every line followed by CR LF, and nothing else.
 WriteResult writeLinesAtomically(const std::string& path, const TextLines& lines);
-
-/// Writes text that is already complete (bytes written as they are).
-WriteResult writeFileAtomically(const std::string& path, std::string_view bytes);
 
 } // namespace quorvix

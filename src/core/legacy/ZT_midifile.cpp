@@ -138,7 +138,7 @@ std::uint32_t ZT_CWInsGetBankVoiceList(MIDIFile* file, char* /*text*/, ZT_cwbank
     if (file == nullptr || !file->loaded || !file->hasChoice || voices == nullptr || count == nullptr)
         return 1;
     try {
-        const std::vector<quorvix::InsVoice> list = file->ins.voices(file->chosen);
+        const std::vector<quorvix::Voice> list = file->ins.voices(file->chosen);
         // The caller keeps the count in a signed 32-bit field.
         if (list.size() > static_cast<std::size_t>(INT32_MAX))
             return 1;

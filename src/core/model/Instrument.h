@@ -162,8 +162,8 @@ struct Instrument
 /// One voice of an instrument: a named program of one of its banks.
 struct Voice
 {
-    std::int32_t bank = 0;
-    std::int32_t program = 0;
+    std::int32_t bank = 0;    ///< the number of its bank (Bank::number)
+    std::int32_t program = 0; ///< 0..127
     std::string_view name;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <span>
 #include <unordered_map>
 #include <utility>
@@ -92,7 +93,24 @@ private:
     std::int32_t modelPatchList(std::int32_t list);
     /// The set's list of raw list `index` (a code of findList() gives none).
     std::int32_t modelNameList(Section section, std::int32_t index);
+    /// The note lists an instrument's Key lines give: the most specific line wins, Key[b,p], then Key[b,*],
+    /// then Key[*,p] (only for a bank without Key lines of its own), then Key[*,*] (the instrument's own
+    /// list); of equal lines the last.
+    struct KeyLists
+    {
+        std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t> exact;
+        std::map<std::int32_t, std::int32_t> byBank;
+        std::map<std::int32_t, std::int32_t> byProgram;
+        std::vector<std::int32_t> banksWithKeys; ///< ascending
+        /// The list a Key line gives one patch of a bank, if any.
+        std::optional<std::int32_t> find(std::int32_t bank, std::int32_t program, bool ownKeys) const;
+    };
+
     void buildInstrument(const RawInstrument& raw);
+    void addBanks(const RawInstrument& raw, Instrument& instrument);
+    void assignControlLists(const RawInstrument& raw, Instrument& instrument);
+    /// Reads the Key lines; a Key[*,*] line sets the instrument's own note list.
+    KeyLists keyLists(const RawInstrument& raw, Instrument& instrument);
     void assignNoteLists(const RawInstrument& raw, Instrument& instrument);
     std::int32_t bankNumber(const RawInstrument& raw, std::uint32_t written, std::uint32_t line, bool warn);
     void warn(std::uint32_t line, std::string message) { m_warnings.warn(line, std::move(message)); }
@@ -147,7 +165,7 @@ void ModelBuilder::registerLists()
         if (!inserted) {
             RawList& earlier = m_raw.lists[static_cast<std::size_t>(it->second)];
             earlier.live = false;
-            warn(list.line, listKind(list.section) + " " + quoted(list.name) + " of line " +
+            warn(list.line, listKind(list.section) + " " + inQuotes(list.name) + " of line " +
                                 std::to_string(earlier.line) + " is defined again; this one replaces it");
             it->second = static_cast<std::int32_t>(i);
         }
@@ -193,8 +211,8 @@ void ModelBuilder::resolveBases()
             continue;
         list.base = findList(list.section, list.baseName);
         if (list.base == kUndefined)
-            warn(list.baseLine, listKind(list.section) + " " + quoted(list.name) + " is based on " +
-                                    quoted(list.baseName) + ", which is not defined");
+            warn(list.baseLine, listKind(list.section) + " " + inQuotes(list.name) + " is based on " +
+                                    inQuotes(list.baseName) + ", which is not defined");
         else if (list.base == kBuiltinOther)
             list.base = kUndefined;
     }
@@ -218,8 +236,8 @@ void ModelBuilder::resolveBases()
         }
         if (at >= 0 && state[static_cast<std::size_t>(at)] == kOnPath) {
             RawList& closing = m_raw.lists[static_cast<std::size_t>(path.back())];
-            warn(closing.baseLine, listKind(closing.section) + " " + quoted(closing.name) + " is based on " +
-                                       quoted(closing.baseName) +
+            warn(closing.baseLine, listKind(closing.section) + " " + inQuotes(closing.name) +
+                                       " is based on " + inQuotes(closing.baseName) +
                                        ", which leads back to it; this BasedOn is ignored");
             closing.base = kUndefined;
         }
@@ -319,7 +337,8 @@ std::int32_t ModelBuilder::modelPatchList(std::int32_t index)
             made = static_cast<std::int32_t>(m_set.patchLists.size());
             m_set.patchLists.push_back(
                 PatchList{m_set.refer(m_builtinNames.substr(index == kBuiltin0To127 ? 0 : 6, 6)),
-                          std::vector<Patch>(patches.begin(), patches.end()), {}});
+                          std::vector<Patch>(patches.begin(), patches.end()),
+                          {}});
         }
         return made;
     }
@@ -396,7 +415,14 @@ void ModelBuilder::buildInstrument(const RawInstrument& raw)
     Instrument instrument;
     instrument.name = m_set.refer(raw.name);
     instrument.method = raw.method;
+    addBanks(raw, instrument);
+    assignControlLists(raw, instrument);
+    assignNoteLists(raw, instrument);
+    m_set.instruments.push_back(std::move(instrument));
+}
 
+void ModelBuilder::addBanks(const RawInstrument& raw, Instrument& instrument)
+{
     struct Planned
     {
         std::int32_t bank;
@@ -409,7 +435,8 @@ void ModelBuilder::buildInstrument(const RawInstrument& raw)
         const std::int32_t bank = patch.star ? 0 : bankNumber(raw, patch.bank, patch.line, true);
         const std::int32_t list = findList(kPatchNames, patch.ref);
         if (list == kUndefined)
-            warn(patch.line, "patch list " + quoted(patch.ref) + " of Patch[" + written + "] is not defined");
+            warn(patch.line,
+                 "patch list " + inQuotes(patch.ref) + " of Patch[" + written + "] is not defined");
         // A bank given twice: the later list at the earlier place.
         std::int32_t& place = patch.star ? starPlace : m_placeOfBank[static_cast<std::size_t>(bank)];
         if (place >= 0) {
@@ -438,79 +465,81 @@ void ModelBuilder::buildInstrument(const RawInstrument& raw)
         instrument.banks.push_back(bank);
     }
     m_placeOfBank[0] = -1;
+}
 
+void ModelBuilder::assignControlLists(const RawInstrument& raw, Instrument& instrument)
+{
     for (const Section section : {kControllerNames, kRpnNames, kNrpnNames}) {
         const ListRef& ref = raw.refs[section];
         if (ref.line == 0)
             continue;
         const std::int32_t found = findList(section, ref.ref);
         if (found == kUndefined)
-            warn(ref.line, listKind(section) + " " + quoted(ref.ref) + " is not defined");
+            warn(ref.line, listKind(section) + " " + inQuotes(ref.ref) + " is not defined");
         const std::int32_t list = modelNameList(section, found);
         (section == kControllerNames ? instrument.controllers
          : section == kRpnNames      ? instrument.rpns
                                      : instrument.nrpns) = list;
     }
-    assignNoteLists(raw, instrument);
-    m_set.instruments.push_back(std::move(instrument));
+}
+
+ModelBuilder::KeyLists ModelBuilder::keyLists(const RawInstrument& raw, Instrument& instrument)
+{
+    KeyLists keys;
+    for (const KeyLine& key : raw.keys) {
+        const std::int32_t defined = findList(kNoteNames, key.ref);
+        if (defined == kUndefined)
+            warn(key.line, "note list " + inQuotes(key.ref) + " is not defined");
+        const std::int32_t list = modelNameList(kNoteNames, defined);
+        if (list == kNoList && defined >= 0)
+            warn(key.line, "note list " + inQuotes(key.ref) + " is left out: a file may use at most " +
+                               std::to_string(kMostNoteLists) + " note lists");
+        const std::int32_t bank =
+            key.bank < 0 ? -1 : bankNumber(raw, static_cast<std::uint32_t>(key.bank), key.line, false);
+        if (bank >= 0)
+            keys.banksWithKeys.push_back(bank);
+        if (bank >= 0 && key.program >= 0)
+            keys.exact[{bank, key.program}] = list;
+        else if (bank >= 0)
+            keys.byBank[bank] = list;
+        else if (key.program >= 0)
+            keys.byProgram[key.program] = list;
+        else
+            instrument.noteList = list;
+    }
+    std::sort(keys.banksWithKeys.begin(), keys.banksWithKeys.end());
+    return keys;
+}
+
+std::optional<std::int32_t> ModelBuilder::KeyLists::find(std::int32_t bank, std::int32_t program,
+                                                         bool ownKeys) const
+{
+    if (const auto it = exact.find({bank, program}); it != exact.end())
+        return it->second;
+    if (const auto it = byBank.find(bank); it != byBank.end())
+        return it->second;
+    if (!ownKeys) {
+        if (const auto it = byProgram.find(program); it != byProgram.end())
+            return it->second;
+    }
+    return std::nullopt;
 }
 
 void ModelBuilder::assignNoteLists(const RawInstrument& raw, Instrument& instrument)
 {
     if (raw.keys.empty())
         return;
-    // The most specific line wins: Key[b,p], then Key[b,*], then Key[*,p] (only for a bank without Key
-    // lines of its own), then Key[*,*]; of equal lines the last.
-    std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t> exact;
-    std::map<std::int32_t, std::int32_t> byBank;
-    std::map<std::int32_t, std::int32_t> byProgram;
-    std::vector<std::int32_t> banksWithKeys;
-    for (const KeyLine& key : raw.keys) {
-        const std::int32_t defined = findList(kNoteNames, key.ref);
-        if (defined == kUndefined)
-            warn(key.line, "note list " + quoted(key.ref) + " is not defined");
-        const std::int32_t list = modelNameList(kNoteNames, defined);
-        if (list == kNoList && defined >= 0)
-            warn(key.line, "note list " + quoted(key.ref) + " is left out: a file may use at most " +
-                               std::to_string(kMostNoteLists) + " note lists");
-        const std::int32_t bank =
-            key.bank < 0 ? -1 : bankNumber(raw, static_cast<std::uint32_t>(key.bank), key.line, false);
-        if (bank >= 0)
-            banksWithKeys.push_back(bank);
-        if (bank >= 0 && key.program >= 0)
-            exact[{bank, key.program}] = list;
-        else if (bank >= 0)
-            byBank[bank] = list;
-        else if (key.program >= 0)
-            byProgram[key.program] = list;
-        else
-            instrument.noteList = list;
-    }
-    std::sort(banksWithKeys.begin(), banksWithKeys.end());
-
+    const KeyLists keys = keyLists(raw, instrument);
     for (Bank& bank : instrument.banks) {
-        const bool ownKeys = std::binary_search(banksWithKeys.begin(), banksWithKeys.end(), bank.number);
-        if (!ownKeys && byProgram.empty())
+        const bool ownKeys =
+            std::binary_search(keys.banksWithKeys.begin(), keys.banksWithKeys.end(), bank.number);
+        if (!ownKeys && keys.byProgram.empty())
             continue;
-        const auto bankList = byBank.find(bank.number);
         std::vector<std::int32_t> lists;
         bool any = false;
         for (const Patch& patch : m_set.patchLists[static_cast<std::size_t>(bank.patchList)].patches) {
-            std::int32_t list = kNoList;
-            bool found = false;
-            if (const auto it = exact.find({bank.number, patch.program}); it != exact.end()) {
-                list = it->second;
-                found = true;
-            } else if (bankList != byBank.end()) {
-                list = bankList->second;
-                found = true;
-            } else if (!ownKeys) {
-                if (const auto it = byProgram.find(patch.program); it != byProgram.end()) {
-                    list = it->second;
-                    found = true;
-                }
-            }
-            if (!found || list == instrument.noteList)
+            std::int32_t list = keys.find(bank.number, patch.program, ownKeys).value_or(kNoList);
+            if (list == instrument.noteList)
                 list = kNoList;
             any = any || list != kNoList;
             lists.push_back(list);

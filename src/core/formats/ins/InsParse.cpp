@@ -1,9 +1,10 @@
 #include "formats/ins/InsParse.h"
 
+#include "base/Encoding.h"
+#include "base/LineCursor.h"
 #include "base/Text.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace quorvix::ins {
 
@@ -14,16 +15,10 @@ constexpr std::uint32_t kNumberTooLarge = 1'000'000'000; // any parsed number ab
 /// Decimal digits only (leading zeros allowed); values above kNumberTooLarge are saturated to it.
 bool parseNumber(std::string_view s, std::uint32_t& value)
 {
-    if (s.empty())
-        return false;
-    std::uint64_t v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9')
-            return false;
-        v = std::min<std::uint64_t>(v * 10 + static_cast<std::uint64_t>(c - '0'), kNumberTooLarge);
-    }
-    value = static_cast<std::uint32_t>(v);
-    return true;
+    const auto number = decimalDigits(s, kNumberTooLarge, TooLarge::Highest);
+    if (number)
+        value = static_cast<std::uint32_t>(*number);
+    return number.has_value();
 }
 
 /// A "number=name" line, as nearly every line of a list is: the number as written, its value and the name, as
@@ -56,7 +51,24 @@ public:
 private:
     void handleLine(std::string_view line, std::uint32_t lineNumber);
     void handleListLine(std::string_view line, std::uint32_t lineNumber);
+    /// A "key=value" line of an instrument, with its line number.
+    struct KeyValue
+    {
+        std::uint32_t line;
+        std::string_view key;
+        std::string_view value;
+    };
+
     void handleInstrumentLine(std::string_view line, std::uint32_t lineNumber);
+    void openInstrument(std::string_view line, std::uint32_t lineNumber);
+    /// True for a key "PREFIX...]"; `inner` receives what stands between, trimmed.
+    static bool bracketed(std::string_view key, std::string_view prefix, std::string_view& inner);
+    /// True when the line names a list; false, with a warning, for an empty value.
+    bool namesList(const KeyValue& entry);
+    void readPatchLine(RawInstrument& instrument, const KeyValue& entry, std::string_view bank);
+    void readKeyLine(RawInstrument& instrument, const KeyValue& entry, std::string_view inner);
+    void readListLine(RawInstrument& instrument, const KeyValue& entry, Section target);
+    void readMethodLine(RawInstrument& instrument, const KeyValue& entry);
     void openList(std::string_view name, std::uint32_t lineNumber);
     /// The key and value of a "key=value" line inside an open list or instrument; false, with a warning, for
     /// any other line.
@@ -82,34 +94,10 @@ private:
 
 void LineParser::run()
 {
-    const char* const bytes = m_text.data();
-    const std::size_t size = m_text.size();
-    std::size_t pos = 0;
-    if (size >= 3 && m_text.substr(0, 3) == "\xEF\xBB\xBF")
-        pos = 3;
-
-    // Next LF and next CR at or after pos; searched again only once passed, so that a file with only one kind
-    // of line end is still read in one pass.
-    auto find = [&](char c, std::size_t from) {
-        const void* hit = std::memchr(bytes + from, c, size - from);
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - bytes) : size;
-    };
-    std::size_t nextLf = find('\n', pos);
-    std::size_t nextCr = find('\r', pos);
-    std::uint32_t lineNumber = 0;
-    while (pos < size) {
-        ++lineNumber;
-        if (nextLf < pos)
-            nextLf = find('\n', pos);
-        if (nextCr < pos)
-            nextCr = find('\r', pos);
-        const std::size_t end = std::min(nextLf, nextCr);
-        std::size_t next = end + 1;
-        if (end == nextCr && nextLf == end + 1)
-            next = end + 2;
-        handleLine(std::string_view(bytes + pos, end - pos), lineNumber);
-        pos = next;
-    }
+    LineCursor lines(withoutByteOrderMark(m_text));
+    std::string_view line;
+    while (lines.next(line))
+        handleLine(line, lines.number());
     closeList();
 }
 
@@ -141,7 +129,7 @@ void LineParser::handleLine(std::string_view line, std::uint32_t lineNumber)
             }
         }
         if (m_section == kUnknownSection)
-            warn(lineNumber, "unknown section " + quoted(line) + "; its lines are ignored");
+            warn(lineNumber, "unknown section " + inQuotes(line) + "; its lines are ignored");
         return;
     }
 
@@ -248,7 +236,7 @@ void LineParser::handleListLine(std::string_view line, std::uint32_t lineNumber)
             return;
         }
         if (!parseNumber(key, number)) {
-            warn(lineNumber, quoted(key) + " is not a number; line ignored");
+            warn(lineNumber, inQuotes(key) + " is not a number; line ignored");
             return;
         }
     }
@@ -263,7 +251,7 @@ void LineParser::handleListLine(std::string_view line, std::uint32_t lineNumber)
     const auto listTag = static_cast<std::uint32_t>(m_list) + 1;
     if (m_seenIn[number] == listTag) {
         warn(lineNumber, "number " + std::to_string(number) + " of " + std::string(kListKinds[m_section]) +
-                             " " + quoted(list.name) + " is given again (first at line " +
+                             " " + inQuotes(list.name) + " is given again (first at line " +
                              std::to_string(m_firstLine[number]) + "); the later name is used");
     } else {
         m_seenIn[number] = listTag;
@@ -280,107 +268,121 @@ void LineParser::handleListLine(std::string_view line, std::uint32_t lineNumber)
 void LineParser::handleInstrumentLine(std::string_view line, std::uint32_t lineNumber)
 {
     if (line.front() == '[') {
-        m_instrument = -1;
-        if (line.back() != ']' || line.size() < 2) {
-            warn(lineNumber, "instrument header without closing \"]\" ignored, and the lines under it");
-            return;
-        }
-        RawInstrument instrument;
-        instrument.name = trimBlanks(line.substr(1, line.size() - 2));
-        instrument.line = lineNumber;
-        m_instrument = static_cast<std::int32_t>(m_raw.instruments.size());
-        m_raw.instruments.push_back(std::move(instrument));
+        openInstrument(line, lineNumber);
         return;
     }
-    std::string_view key;
-    std::string_view value;
-    if (!splitKeyLine(line, lineNumber, m_instrument >= 0, "instrument", key, value))
+    KeyValue entry{lineNumber, {}, {}};
+    if (!splitKeyLine(line, lineNumber, m_instrument >= 0, "instrument", entry.key, entry.value))
         return;
     RawInstrument& instrument = m_raw.instruments[static_cast<std::size_t>(m_instrument)];
-
-    auto bracketed = [&](std::string_view prefix, std::string_view& inner) {
-        if (key.size() < prefix.size() + 1 || key.substr(0, prefix.size()) != prefix || key.back() != ']')
-            return false;
-        inner = trimBlanks(key.substr(prefix.size(), key.size() - prefix.size() - 1));
-        return true;
-    };
-    auto namesList = [&] {
-        if (value.empty())
-            warn(lineNumber, std::string(key) + " names no list; line ignored");
-        return !value.empty();
-    };
-    auto reference = [&](Section target) {
-        if (namesList())
-            instrument.refs[target] = ListRef{lineNumber, value};
-    };
-
     std::string_view inner;
-    if (bracketed("Patch[", inner)) {
-        PatchLine patch{lineNumber, 0, inner == "*", value};
-        if (!patch.star && (!parseNumber(inner, patch.bank) || patch.bank > kHighestBank)) {
-            warn(lineNumber, "bank " + quoted(inner) + " of " + std::string(key) +
-                                 " is not a number from 0 to 16383; line ignored");
-            return;
-        }
-        if (namesList())
-            instrument.patches.push_back(patch);
-    } else if (bracketed("Key[", inner)) {
-        const auto comma = inner.find(',');
-        const std::string_view bankText = trimBlanks(inner.substr(0, comma));
-        const std::string_view programText =
-            comma == std::string_view::npos ? std::string_view() : trimBlanks(inner.substr(comma + 1));
-        KeyLine keyLine{lineNumber, -1, -1, value};
-        std::uint32_t number = 0;
-        if (bankText != "*") {
-            if (!parseNumber(bankText, number) || number > kHighestBank) {
-                warn(lineNumber, "bank " + quoted(bankText) + " of " + std::string(key) +
-                                     " is not a number from 0 to 16383 or *; line ignored");
-                return;
-            }
-            keyLine.bank = static_cast<std::int32_t>(number);
-        }
-        if (programText != "*") {
-            if (!parseNumber(programText, number) || number > 127) {
-                warn(lineNumber, "program " + quoted(programText) + " of " + std::string(key) +
-                                     " is not a number from 0 to 127 or *; line ignored");
-                return;
-            }
-            keyLine.program = static_cast<std::int32_t>(number);
-        }
-        if (namesList())
-            instrument.keys.push_back(keyLine);
-    } else if (bracketed("Drum[", inner)) {
+    if (bracketed(entry.key, "Patch[", inner)) {
+        readPatchLine(instrument, entry, inner);
+    } else if (bracketed(entry.key, "Key[", inner)) {
+        readKeyLine(instrument, entry, inner);
+    } else if (bracketed(entry.key, "Drum[", inner)) {
         // Drum flags change neither names nor banks.
-    } else if (key == "Control") {
-        reference(kControllerNames);
-    } else if (key == "RPN") {
-        reference(kRpnNames);
-    } else if (key == "NRPN") {
-        reference(kNrpnNames);
-    } else if (key == "BankSelMethod") {
-        if (value.size() == 1 && value[0] >= '0' && value[0] <= '3')
-            instrument.method = static_cast<BankSelectMethod>(value[0] - '0');
-        else
-            warn(lineNumber, "BankSelMethod " + quoted(value) + " is not 0, 1, 2 or 3; line ignored");
-    } else if (key == "UsesNotesAsControllers" || key == "UseNotesAsControllers" ||
-               key == "NoControllerReset") {
+    } else if (entry.key == "Control") {
+        readListLine(instrument, entry, kControllerNames);
+    } else if (entry.key == "RPN") {
+        readListLine(instrument, entry, kRpnNames);
+    } else if (entry.key == "NRPN") {
+        readListLine(instrument, entry, kNrpnNames);
+    } else if (entry.key == "BankSelMethod") {
+        readMethodLine(instrument, entry);
+    } else if (entry.key == "UsesNotesAsControllers" || entry.key == "UseNotesAsControllers" ||
+               entry.key == "NoControllerReset") {
         // Playback settings: nothing to convert.
     } else {
-        warn(lineNumber, "unknown key " + quoted(key) + " ignored");
+        warn(lineNumber, "unknown key " + inQuotes(entry.key) + " ignored");
     }
+}
+
+void LineParser::openInstrument(std::string_view line, std::uint32_t lineNumber)
+{
+    m_instrument = -1;
+    if (line.back() != ']' || line.size() < 2) {
+        warn(lineNumber, "instrument header without closing \"]\" ignored, and the lines under it");
+        return;
+    }
+    RawInstrument instrument;
+    instrument.name = trimBlanks(line.substr(1, line.size() - 2));
+    instrument.line = lineNumber;
+    m_instrument = static_cast<std::int32_t>(m_raw.instruments.size());
+    m_raw.instruments.push_back(std::move(instrument));
+}
+
+bool LineParser::bracketed(std::string_view key, std::string_view prefix, std::string_view& inner)
+{
+    if (key.size() < prefix.size() + 1 || key.substr(0, prefix.size()) != prefix || key.back() != ']')
+        return false;
+    inner = trimBlanks(key.substr(prefix.size(), key.size() - prefix.size() - 1));
+    return true;
+}
+
+bool LineParser::namesList(const KeyValue& entry)
+{
+    if (entry.value.empty())
+        warn(entry.line, std::string(entry.key) + " names no list; line ignored");
+    return !entry.value.empty();
+}
+
+void LineParser::readPatchLine(RawInstrument& instrument, const KeyValue& entry, std::string_view bank)
+{
+    PatchLine patch{entry.line, 0, bank == "*", entry.value};
+    if (!patch.star && (!parseNumber(bank, patch.bank) || patch.bank > kHighestBank)) {
+        warn(entry.line, "bank " + inQuotes(bank) + " of " + std::string(entry.key) +
+                             " is not a number from 0 to 16383; line ignored");
+        return;
+    }
+    if (namesList(entry))
+        instrument.patches.push_back(patch);
+}
+
+void LineParser::readKeyLine(RawInstrument& instrument, const KeyValue& entry, std::string_view inner)
+{
+    const auto comma = inner.find(',');
+    const std::string_view bankText = trimBlanks(inner.substr(0, comma));
+    const std::string_view programText =
+        comma == std::string_view::npos ? std::string_view() : trimBlanks(inner.substr(comma + 1));
+    KeyLine key{entry.line, -1, -1, entry.value};
+    std::uint32_t number = 0;
+    if (bankText != "*") {
+        if (!parseNumber(bankText, number) || number > kHighestBank) {
+            warn(entry.line, "bank " + inQuotes(bankText) + " of " + std::string(entry.key) +
+                                 " is not a number from 0 to 16383 or *; line ignored");
+            return;
+        }
+        key.bank = static_cast<std::int32_t>(number);
+    }
+    if (programText != "*") {
+        if (!parseNumber(programText, number) || number > 127) {
+            warn(entry.line, "program " + inQuotes(programText) + " of " + std::string(entry.key) +
+                                 " is not a number from 0 to 127 or *; line ignored");
+            return;
+        }
+        key.program = static_cast<std::int32_t>(number);
+    }
+    if (namesList(entry))
+        instrument.keys.push_back(key);
+}
+
+void LineParser::readListLine(RawInstrument& instrument, const KeyValue& entry, Section target)
+{
+    if (namesList(entry))
+        instrument.refs[target] = ListRef{entry.line, entry.value};
+}
+
+void LineParser::readMethodLine(RawInstrument& instrument, const KeyValue& entry)
+{
+    const std::string_view value = entry.value;
+    if (value.size() == 1 && value[0] >= '0' && value[0] <= '3')
+        instrument.method = static_cast<BankSelectMethod>(value[0] - '0');
+    else
+        warn(entry.line, "BankSelMethod " + inQuotes(value) + " is not 0, 1, 2 or 3; line ignored");
 }
 
 } // namespace
-
-std::string quoted(std::string_view s)
-{
-    std::string out;
-    out.reserve(s.size() + 2);
-    out += '"';
-    out += s;
-    out += '"';
-    return out;
-}
 
 void parseInsLines(std::string_view text, RawFile& raw, Diagnostics& warnings)
 {

@@ -114,7 +114,4 @@ std::string builtinNameText();
 /// builtinNameText() inside the set's text.
 void buildInsModel(RawFile& raw, std::string_view builtinNames, InstrumentSet& set, Diagnostics& warnings);
 
-/// "\"text\"".
-std::string quoted(std::string_view s);
-
 } // namespace quorvix::ins

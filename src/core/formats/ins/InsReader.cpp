@@ -1,6 +1,8 @@
 #include "formats/ins/InsReader.h"
 
+#include "base/Encoding.h"
 #include "base/InputFile.h"
+#include "base/LineCursor.h"
 #include "formats/ins/InsParse.h"
 
 #include <algorithm>
@@ -28,21 +30,15 @@ std::string builtinNameText()
 
 bool looksLikeIns(std::string_view text)
 {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        if (pos == 0 && line.substr(0, 3) == "\xEF\xBB\xBF")
-            line.remove_prefix(3);
+    LineCursor lines(withoutByteOrderMark(text));
+    std::string_view line;
+    while (lines.next(line)) {
         if (const auto semicolon = line.find(';'); semicolon != std::string_view::npos)
             line = line.substr(0, semicolon);
         line = trimBlanks(line);
         if (!line.empty() && line.front() == '.' &&
             std::find(ins::kSectionLines.begin(), ins::kSectionLines.end(), line) != ins::kSectionLines.end())
             return true;
-        pos = end + 1;
     }
     return false;
 }
@@ -116,21 +112,14 @@ std::string_view InsFile::definitionName(std::size_t index) const
     return m_set.text(m_set.instruments[index].name);
 }
 
-std::size_t InsFile::voiceCount(std::size_t index) const
+std::vector<Voice> InsFile::voices(std::size_t index) const
 {
-    return index < definitionCount() ? m_set.voiceCount(m_set.instruments[index]) : 0;
-}
-
-std::vector<InsVoice> InsFile::voices(std::size_t index) const
-{
-    std::vector<InsVoice> result;
+    std::vector<Voice> result;
     if (index >= definitionCount())
         return result;
     const Instrument& instrument = m_set.instruments[index];
     result.reserve(m_set.voiceCount(instrument));
-    m_set.forEachVoice(instrument, [&](const Voice& voice) {
-        result.push_back(InsVoice{voice.bank, voice.program, voice.name});
-    });
+    m_set.forEachVoice(instrument, [&](const Voice& voice) { result.push_back(voice); });
     return result;
 }
 

@@ -37,14 +37,6 @@ struct InsWarning
     std::string message;
 };
 
-/// One named program of an instrument definition.
-struct InsVoice
-{
-    std::int32_t bank = 0;    ///< bank select MSB * 128 + LSB
-    std::int32_t program = 0; ///< 0..127
-    std::string_view name; ///< bytes as read, trimmed; valid as long as the InsFile lives and is not reloaded
-};
-
 /// A parsed .ins file, by definition index.
 class InsFile
 {
@@ -64,10 +56,9 @@ public:
     std::size_t definitionCount() const { return m_set.instruments.size(); }
     /// Name of the definition at `index` (bytes as read, trimmed).
     std::string_view definitionName(std::size_t index) const;
-    /// Number of voices of the definition at `index`.
-    std::size_t voiceCount(std::size_t index) const;
-    /// Voices of the definition at `index`: its banks in order, in each the programs ascending.
-    std::vector<InsVoice> voices(std::size_t index) const;
+    /// Voices of the definition at `index`: its banks in order, in each the programs ascending. The names
+    /// are the bytes as read, trimmed, valid as long as the InsFile lives and is not reloaded.
+    std::vector<Voice> voices(std::size_t index) const;
 
     /// Everything the file describes.
     const InstrumentSet& set() const { return m_set; }

@@ -57,7 +57,7 @@ std::size_t pastDoctype(std::string_view text, std::size_t from)
 
 FirstElement firstElement(std::string_view text)
 {
-    std::size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    std::size_t i = startsWithByteOrderMark(text) ? kUtf8ByteOrderMark.size() : 0;
     for (;;) {
         while (i < text.size() && isXmlSpace(text[i]))
             ++i;

@@ -1,6 +1,7 @@
 #include "formats/midnam/MidnamLists.h"
 
 #include "base/Encoding.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <array>
@@ -18,17 +19,11 @@ struct ControlType
     ControlKind kind;
     std::int32_t limit;
 };
-constexpr std::array<ControlType, 4> kControlTypes = {{{"7bit", ControlKind::Controller, 127},
-                                                       {"14bit", ControlKind::Controller14, 31},
-                                                       {"RPN", ControlKind::Rpn, 16383},
-                                                       {"NRPN", ControlKind::Nrpn, 16383}}};
-
-/// A control as read, with its element for warnings.
-struct ReadControl
-{
-    NameEntry entry;
-    pugi::xml_node node;
-};
+constexpr std::array<ControlType, kControlTypeCount> kControlTypes = {
+    {{"7bit", ControlKind::Controller, 127},
+     {"14bit", ControlKind::Controller14, 31},
+     {"RPN", ControlKind::Rpn, 16383},
+     {"NRPN", ControlKind::Nrpn, 16383}}};
 
 bool named(pugi::xml_node node, std::string_view name)
 {
@@ -62,7 +57,7 @@ void Lists::indexDocument()
                     continue;
                 auto& definitions = m_definitions[kind][name];
                 if (!definitions.empty() && definitions.back().owner == owner)
-                    warn(node, std::string(kListNouns[kind]) + " " + quoted(name) +
+                    warn(node, std::string(kListNouns[kind]) + " " + inQuotes(name) +
                                    " is defined twice; the later one counts");
                 definitions.push_back({node, owner});
             }
@@ -85,7 +80,7 @@ pugi::xml_node Lists::resolve(ListKind kind, pugi::xml_node uses)
     const auto found = m_definitions[k].find(name);
     if (found == m_definitions[k].end()) {
         warn(uses,
-             std::string(kListNouns[k]) + " " + quoted(name) +
+             std::string(kListNouns[k]) + " " + inQuotes(name) +
                  " is not in this file (lists of devices defined in other files are not read); left out");
         return {};
     }
@@ -103,7 +98,7 @@ std::int32_t Lists::noteList(pugi::xml_node list)
         return found->second;
     const std::string_view listName = attributeText(list, "Name");
     if (m_result.set.noteLists.size() >= kMostNoteLists) {
-        warn(list, "note name list " + quoted(listName) + " is left out: a document may use at most " +
+        warn(list, "note name list " + inQuotes(listName) + " is left out: a document may use at most " +
                        std::to_string(kMostNoteLists) + " note name lists");
         m_noteLists.emplace(key(list), kNoList);
         return kNoList;
@@ -117,16 +112,16 @@ std::int32_t Lists::noteList(pugi::xml_node list)
         const pugi::xml_attribute number = note.attribute("Number");
         const auto value = attributeNumber(number);
         if (!value || *value < 0 || *value > 127) {
-            warn(note, "note " + quoted(name) + ": number " + quoted(number.value()) +
+            warn(note, "note " + inQuotes(name) + ": number " + inQuotes(number.value()) +
                            " is not from 0 to 127; skipped");
             return;
         }
         std::int16_t& at = slot[static_cast<std::size_t>(*value)];
         if (at >= 0) {
             warn(note, "note " + std::to_string(*value) + " is named twice in note name list " +
-                           quoted(listName) + " (" +
-                           quoted(m_result.set.text(notes.notes[static_cast<std::size_t>(at)].name)) +
-                           ", then " + quoted(name) + "); the first is kept");
+                           inQuotes(listName) + " (" +
+                           inQuotes(m_result.set.text(notes.notes[static_cast<std::size_t>(at)].name)) +
+                           ", then " + inQuotes(name) + "); the first is kept");
             return;
         }
         at = static_cast<std::int16_t>(notes.notes.size());
@@ -154,7 +149,19 @@ ControlLists Lists::controlLists(pugi::xml_node list)
     if (const auto found = m_controlLists.find(key(list)); found != m_controlLists.end())
         return found->second;
     const std::string_view listName = attributeText(list, "Name");
-    std::array<std::vector<ReadControl>, kControlTypes.size()> byType;
+    ControlsByType byType = readControls(list, listName);
+    const ControlKind controllerKind = mergeControllers(byType);
+    ControlLists made;
+    made.controllers = makeControlList(list, listName, byType[0], controllerKind, {});
+    made.rpns = makeControlList(list, listName, byType[2], ControlKind::Rpn, "RPN");
+    made.nrpns = makeControlList(list, listName, byType[3], ControlKind::Nrpn, "NRPN");
+    m_controlLists.emplace(key(list), made);
+    return made;
+}
+
+Lists::ControlsByType Lists::readControls(pugi::xml_node list, std::string_view listName)
+{
+    ControlsByType byType;
     for (pugi::xml_node control : list.children("Control")) {
         const std::string_view name = attributeText(control, "Name");
         const pugi::xml_attribute typeAttribute = control.attribute("Type");
@@ -162,15 +169,15 @@ ControlLists Lists::controlLists(pugi::xml_node list)
         const auto* t = std::find_if(kControlTypes.begin(), kControlTypes.end(),
                                      [&](const ControlType& candidate) { return candidate.name == type; });
         if (t == kControlTypes.end()) {
-            warn(control, "control " + quoted(name) + ": type " + quoted(type) +
+            warn(control, "control " + inQuotes(name) + ": type " + inQuotes(type) +
                               " is none of 7bit, 14bit, RPN and NRPN; skipped");
             continue;
         }
         const pugi::xml_attribute number = control.attribute("Number");
         const auto value = attributeNumber(number);
         if (!value || *value < 0 || *value > t->limit) {
-            warn(control, "control " + quoted(name) + ": " + std::string(type) + " number " +
-                              quoted(number.value()) + " is not from 0 to " + std::to_string(t->limit) +
+            warn(control, "control " + inQuotes(name) + ": " + std::string(type) + " number " +
+                              inQuotes(number.value()) + " is not from 0 to " + std::to_string(t->limit) +
                               "; skipped");
             continue;
         }
@@ -187,23 +194,26 @@ ControlLists Lists::controlLists(pugi::xml_node list)
             if (it != controls.begin() && it->entry.number == (kept - 1)->entry.number) {
                 warn(it->node, std::string(kControlTypes[t].name) + " control " +
                                    std::to_string(it->entry.number) +
-                                   " is named twice in control name list " + quoted(listName) + " (" +
-                                   quoted(m_result.set.text((kept - 1)->entry.name)) + ", then " +
-                                   quoted(m_result.set.text(it->entry.name)) + "); the first is kept");
+                                   " is named twice in control name list " + inQuotes(listName) + " (" +
+                                   inQuotes(m_result.set.text((kept - 1)->entry.name)) + ", then " +
+                                   inQuotes(m_result.set.text(it->entry.name)) + "); the first is kept");
                 continue;
             }
             *kept++ = *it;
         }
         controls.erase(kept, controls.end());
     }
+    return byType;
+}
 
+ControlKind Lists::mergeControllers(ControlsByType& byType)
+{
     // The model gives an instrument one controller list: 14-bit controllers stand in it on their own, or,
     // beside 7-bit ones, as the 7-bit controller that carries their MSB.
     auto& controllers = byType[0];
-    ControlKind controllerKind = ControlKind::Controller;
     if (controllers.empty()) {
         controllers.swap(byType[1]);
-        controllerKind = ControlKind::Controller14;
+        return ControlKind::Controller14;
     }
     for (const ReadControl& control : byType[1]) {
         const std::string number = std::to_string(control.entry.number);
@@ -217,27 +227,24 @@ ControlLists Lists::controlLists(pugi::xml_node list)
                                " (its MSB), beside the list's 7-bit controllers");
         controllers.insert(same, control);
     }
+    return ControlKind::Controller;
+}
 
-    auto make = [&](const std::vector<ReadControl>& controls, ControlKind kind, std::string_view suffix) {
-        if (controls.empty())
-            return kNoList;
-        ControlList made;
-        made.kind = kind;
-        made.name =
-            keepName(list, suffix.empty()     ? std::string(listName)
-                           : listName.empty() ? std::string(suffix)
-                                              : std::string(listName) + " (" + std::string(suffix) + ")");
-        for (const ReadControl& control : controls)
-            made.controls.push_back(control.entry);
-        m_result.set.controlLists.push_back(std::move(made));
-        return static_cast<std::int32_t>(m_result.set.controlLists.size() - 1);
-    };
-    ControlLists made;
-    made.controllers = make(controllers, controllerKind, {});
-    made.rpns = make(byType[2], ControlKind::Rpn, "RPN");
-    made.nrpns = make(byType[3], ControlKind::Nrpn, "NRPN");
-    m_controlLists.emplace(key(list), made);
-    return made;
+std::int32_t Lists::makeControlList(pugi::xml_node list, std::string_view listName,
+                                    const std::vector<ReadControl>& controls, ControlKind kind,
+                                    std::string_view suffix)
+{
+    if (controls.empty())
+        return kNoList;
+    ControlList made;
+    made.kind = kind;
+    made.name = keepName(list, suffix.empty()     ? std::string(listName)
+                               : listName.empty() ? std::string(suffix)
+                                                  : std::string(listName) + " (" + std::string(suffix) + ")");
+    for (const ReadControl& control : controls)
+        made.controls.push_back(control.entry);
+    m_result.set.controlLists.push_back(std::move(made));
+    return static_cast<std::int32_t>(m_result.set.controlLists.size() - 1);
 }
 
 Commands Lists::commands(pugi::xml_node element, std::string_view owner)
@@ -254,7 +261,7 @@ Commands Lists::commands(pugi::xml_node element, std::string_view owner)
                 const pugi::xml_attribute value = message.attribute("Value");
                 const auto number = attributeNumber(value);
                 if (!number || *number < 0 || *number > 127) {
-                    warn(message, std::string(owner) + ": bank select value " + quoted(value.value()) +
+                    warn(message, std::string(owner) + ": bank select value " + inQuotes(value.value()) +
                                       " is not from 0 to 127; ignored");
                     continue;
                 }

@@ -16,6 +16,8 @@
 #include "formats/midnam/MidnamSource.h"
 #include "model/ReadResult.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -60,6 +62,16 @@ struct ParsedPatch
     pugi::xml_node node;
     TextRef label; ///< its Number, the label the device shows
 };
+
+/// One Control of a ControlNameList as read, with its element for warnings.
+struct ReadControl
+{
+    NameEntry entry;
+    pugi::xml_node node;
+};
+
+/// The control types of a ControlNameList: 7bit, 14bit, RPN and NRPN.
+inline constexpr std::size_t kControlTypeCount = 4;
 
 class Lists
 {
@@ -123,7 +135,17 @@ private:
         std::vector<MadeList> made;            ///< the set's patch lists made from it
     };
 
+    using ControlsByType = std::array<std::vector<ReadControl>, kControlTypeCount>;
+
     void indexDocument();
+    /// The controls of a ControlNameList by type, each type's by number, of a number named twice the first.
+    ControlsByType readControls(pugi::xml_node list, std::string_view listName);
+    /// Moves the 14-bit controllers into the controller list; the kind of that list.
+    ControlKind mergeControllers(ControlsByType& byType);
+    /// The set's control list of the controls, named after the list and `suffix`; kNoList for none.
+    std::int32_t makeControlList(pugi::xml_node list, std::string_view listName,
+                                 const std::vector<ReadControl>& controls, ControlKind kind,
+                                 std::string_view suffix);
     ParsedList& parsed(pugi::xml_node list);
 
     const Source& m_source;

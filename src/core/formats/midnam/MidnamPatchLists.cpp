@@ -3,6 +3,8 @@
 // The patch lists of the lists: which banks the patches of a PatchNameList select, and the set's patch lists
 // made from them.
 
+#include "base/Text.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -32,7 +34,7 @@ Lists::ParsedList& Lists::parsed(pugi::xml_node list)
     parsed.name = keepName(list, attributeText(list, "Name"));
     for (pugi::xml_node patch : list.children("Patch")) {
         const std::string_view name = attributeText(patch, "Name");
-        const std::string owner = "patch " + quoted(name);
+        const std::string owner = "patch " + inQuotes(name);
         const Commands own = commands(patch.child("PatchMIDICommands"), owner);
         const pugi::xml_attribute attribute = patch.attribute("ProgramChange");
         std::optional<std::int32_t> program = attribute ? attributeNumber(attribute) : own.program;
@@ -43,7 +45,7 @@ Lists::ParsedList& Lists::parsed(pugi::xml_node list)
         if (!program || *program < 0 || *program > 127) {
             const std::string text =
                 attribute ? attribute.value() : own.programAt.attribute("Number").value();
-            warn(patch, owner + ": program change " + quoted(text) + " is not from 0 to 127; skipped");
+            warn(patch, owner + ": program change " + inQuotes(text) + " is not from 0 to 127; skipped");
             continue;
         }
         if (!patch.attribute("Name"))
@@ -128,9 +130,9 @@ std::int32_t Lists::patchList(pugi::xml_node list, const BankSelect& select, boo
         const ParsedPatch& patch = from.patches[index];
         const Patch kept{patch.name, patch.program, patch.noteList};
         if (!made.patches.empty() && made.patches.back().program == patch.program) {
-            warn(patch.node, "bank " + quoted(bankName) + ": program " + std::to_string(patch.program) +
-                                 " is named twice (" + quoted(m_result.set.text(made.patches.back().name)) +
-                                 ", then " + quoted(m_result.set.text(patch.name)) + "); the last is kept");
+            warn(patch.node, "bank " + inQuotes(bankName) + ": program " + std::to_string(patch.program) +
+                                 " is named twice (" + inQuotes(m_result.set.text(made.patches.back().name)) +
+                                 ", then " + inQuotes(m_result.set.text(patch.name)) + "); the last is kept");
             made.patches.back() = kept;
             made.labels.back() = patch.label;
         } else {

@@ -1,6 +1,7 @@
 #include "formats/midnam/MidnamReader.h"
 
 #include "base/Encoding.h"
+#include "base/Text.h"
 #include "formats/midnam/MidnamLists.h"
 #include "formats/midnam/MidnamReferences.h"
 #include "formats/midnam/MidnamSource.h"
@@ -15,7 +16,6 @@ namespace {
 
 using midnam::attributeText;
 using midnam::ListKind;
-using midnam::quoted;
 using midnam::trimmed;
 
 std::string_view elementText(pugi::xml_node element)
@@ -82,7 +82,8 @@ private:
             if (master.child("PatchNameList"))
                 readBareLists(master, model, deviceIndex);
             else
-                m_lists.warn(master, "device " + quoted(model) + " has no ChannelNameSet, so no instrument");
+                m_lists.warn(master,
+                             "device " + inQuotes(model) + " has no ChannelNameSet, so no instrument");
         }
         const std::size_t firstInstrument = set.instruments.size();
         readNameSets(master, model, deviceIndex);
@@ -112,13 +113,13 @@ private:
                 if (name.empty() || known(name))
                     continue;
                 channels += (channels.empty() ? "" : ", ") + std::to_string(channel + 1);
-                if (names.find(quoted(set.text(name))) == std::string::npos)
-                    names += (names.empty() ? "" : ", ") + quoted(set.text(name));
+                if (names.find(inQuotes(set.text(name))) == std::string::npos)
+                    names += (names.empty() ? "" : ", ") + inQuotes(set.text(name));
                 name = {};
                 ++count;
             }
             if (count > 0)
-                m_lists.warn(node, "device mode " + quoted(set.text(mode.name)) +
+                m_lists.warn(node, "device mode " + inQuotes(set.text(mode.name)) +
                                        (count == 1 ? ": channel " + channels + " is assigned to "
                                                    : ": channels " + channels + " are assigned to ") +
                                        "a name set the device does not have (" + names + "); left out");
@@ -173,7 +174,7 @@ private:
     /// one instrument, so that its names are not lost.
     void readBareLists(pugi::xml_node master, std::string_view model, std::int32_t deviceIndex)
     {
-        m_lists.warn(master, "device " + quoted(model) +
+        m_lists.warn(master, "device " + inQuotes(model) +
                                  " has no ChannelNameSet; its patch name lists are read as the banks of one "
                                  "instrument");
         Instrument instrument;
@@ -221,7 +222,7 @@ private:
             const std::optional<std::int32_t> channel = midnam::attributeNumber(assign.attribute("Channel"));
             if (!channel || *channel < 1 || *channel > kMidiChannels) {
                 m_lists.warn(assign, "a channel name set assignment to channel " +
-                                         quoted(assign.attribute("Channel").value()) +
+                                         inQuotes(assign.attribute("Channel").value()) +
                                          " (not from 1 to 16) is left out");
                 continue;
             }
@@ -277,18 +278,18 @@ private:
         const std::string_view bankName = attributeText(bank, "Name");
         const TextRef name = m_lists.keepName(bank, bankName);
         const midnam::Commands commands =
-            m_lists.commands(bank.child("MIDICommands"), "bank " + quoted(bankName));
+            m_lists.commands(bank.child("MIDICommands"), "bank " + inQuotes(bankName));
         BankSelect select{commands.msb, commands.lsb, -1};
         if (commands.programAt) {
             if (commands.program && *commands.program >= 0 && *commands.program <= 127)
                 select.program = static_cast<std::int16_t>(*commands.program);
             else
-                m_lists.warn(commands.programAt, "bank " + quoted(bankName) +
+                m_lists.warn(commands.programAt, "bank " + inQuotes(bankName) +
                                                      ": its program change is not from 0 to 127; ignored");
         }
         const pugi::xml_node list = listOrReference(bank, ListKind::Patch, "PatchNameList");
         if (!list && !bank.child("UsesPatchNameList"))
-            m_lists.warn(bank, "bank " + quoted(bankName) + " has no patch name list");
+            m_lists.warn(bank, "bank " + inQuotes(bankName) + " has no patch name list");
 
         const std::vector<BankSelect> selects = list ? m_lists.selectsOf(list, select) : std::vector{select};
         for (const BankSelect& selected : selects) {
@@ -308,7 +309,7 @@ private:
                 continue;
             if (!methodOf(bank.select, sent) || (method && *method != sent)) {
                 m_lists.warn(nameSet,
-                             "instrument " + quoted(name) +
+                             "instrument " + inQuotes(name) +
                                  ": its banks select banks in different ways; bank select method Normal "
                                  "(CC0 and CC32) assumed");
                 return BankSelectMethod::Normal;

@@ -1,5 +1,7 @@
 #include "formats/midnam/MidnamReferences.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 #include <iterator>
 #include <string>
@@ -62,7 +64,7 @@ void warnReferences(std::string_view bytes, Diagnostics& warnings)
         if (end == std::string_view::npos || end - from > 40)
             continue;
         const std::string_view name = bytes.substr(from + 1, end - from - 1);
-        const std::string reference = "\"" + std::string(bytes.substr(from, end - from + 1)) + "\"";
+        const std::string reference = inQuotes(bytes.substr(from, end - from + 1));
         if (!name.empty() && name.front() == '#') {
             const bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
             const std::string_view digits = name.substr(hex ? 2 : 1);

@@ -1,7 +1,9 @@
 #include "formats/midnam/MidnamSource.h"
 
+#include "base/Encoding.h"
+#include "base/Text.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <limits>
 
@@ -66,8 +68,8 @@ SourcePos Source::atOffset(std::size_t offset) const
     const auto next = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), offset);
     std::size_t lineStart = next == m_lineStarts.begin() ? 0 : *(next - 1);
     // Editors do not show a byte-order mark, so the first line's columns count from after it.
-    if (lineStart == 0 && offset >= 3 && m_bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        lineStart = 3;
+    if (lineStart == 0 && offset >= kUtf8ByteOrderMark.size() && startsWithByteOrderMark(m_bytes))
+        lineStart = kUtf8ByteOrderMark.size();
     return SourcePos{static_cast<std::uint32_t>(next - m_lineStarts.begin() + 1),
                      static_cast<std::uint32_t>(offset - lineStart + 1)};
 }
@@ -81,15 +83,11 @@ std::optional<std::int32_t> attributeNumber(pugi::xml_attribute attribute)
 {
     if (!attribute)
         return std::nullopt;
-    std::string_view text = trimmed(attribute.value());
-    if (text.size() > 1 && text.front() == '+' && text[1] != '-')
-        text.remove_prefix(1);
-    std::int64_t value = 0;
-    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || status != std::errc() || end != text.data() + text.size() ||
-        value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+    const auto value = signedDecimal(trimmed(attribute.value()), std::numeric_limits<std::int32_t>::min(),
+                                     std::numeric_limits<std::int32_t>::max());
+    if (!value)
         return std::nullopt;
-    return static_cast<std::int32_t>(value);
+    return static_cast<std::int32_t>(*value);
 }
 
 } // namespace quorvix::midnam

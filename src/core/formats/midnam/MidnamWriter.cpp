@@ -1,5 +1,6 @@
 #include "formats/midnam/MidnamWriter.h"
 
+#include "base/Text.h"
 #include "formats/midnam/MidnamPlan.h"
 #include "formats/midnam/XmlStream.h"
 
@@ -13,7 +14,6 @@ namespace {
 
 using midnam::cleanName;
 using midnam::listAt;
-using midnam::quoted;
 using midnam::XmlStream;
 
 constexpr std::string_view kProlog =
@@ -191,7 +191,7 @@ private:
             m_out << "/>\n";
         }
         if (instrument.banks.empty()) {
-            warn("instrument " + quoted(m_plan.nameSetNames[index]) +
+            warn("instrument " + inQuotes(m_plan.nameSetNames[index]) +
                  " has no banks; an empty one is written, as MIDNAM needs one");
             m_out << "      <PatchBank Name=\"Bank 0\">\n        <PatchNameList/>\n      </PatchBank>\n";
         }
@@ -230,7 +230,7 @@ private:
             if (value < 0)
                 return false;
             if (value > 127) {
-                warn("bank " + quoted(name) + ": " + what + " " + std::to_string(value) +
+                warn("bank " + inQuotes(name) + ": " + what + " " + std::to_string(value) +
                      " is not from 0 to 127; left out");
                 return false;
             }
@@ -272,7 +272,7 @@ private:
         for (std::size_t i = 0; i < list->patches.size(); ++i) {
             const Patch& patch = list->patches[i];
             if (patch.program > 127) {
-                warn("patch " + quoted(m_set.utf8(patch.name)) + ": program " +
+                warn("patch " + inQuotes(m_set.utf8(patch.name)) + ": program " +
                      std::to_string(patch.program) + " is not from 0 to 127; left out");
                 continue;
             }

@@ -75,11 +75,6 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, text.find_last_not_of(kBlank) - first + 1);
 }
 
-std::string quoted(std::string_view text)
-{
-    return "\"" + std::string(text) + "\"";
-}
-
 bool appendXml(std::string& out, std::string_view text, XmlEscape escape)
 {
     // Printable ASCII that no escape touches is taken in runs.

@@ -22,9 +22,6 @@ enum class XmlEscape : unsigned char
 /// The text with XML white space (space, tab, CR, LF) trimmed off both ends.
 std::string_view trimmed(std::string_view text);
 
-/// `"text"`, for messages.
-std::string quoted(std::string_view text);
-
 /// Appends UTF-8 `text` to `out`, escaped as `escape` says, leaving out the characters XML 1.0 cannot hold
 /// (controls other than tab, LF and CR, U+FFFE, U+FFFF) and bytes that are not UTF-8. True when it left out
 /// any.

@@ -1,6 +1,8 @@
 #include "formats/reaper/ReabankReader.h"
 
 #include "base/Encoding.h"
+#include "base/LineCursor.h"
+#include "base/Text.h"
 #include "formats/reaper/ReaperText.h"
 
 #include <algorithm>
@@ -18,15 +20,8 @@ constexpr std::int32_t kTooLarge = std::numeric_limits<std::int32_t>::max();
 /// The value of a field of decimal digits (kTooLarge when it does not fit), or kNotNumber.
 std::int32_t decimalValue(std::string_view field)
 {
-    if (field.empty())
-        return kNotNumber;
-    std::int64_t value = 0;
-    for (const char c : field) {
-        if (c < '0' || c > '9')
-            return kNotNumber;
-        value = std::min<std::int64_t>(value * 10 + (c - '0'), kTooLarge);
-    }
-    return static_cast<std::int32_t>(value);
+    const auto value = decimalDigits(field, kTooLarge, TooLarge::Highest);
+    return value ? static_cast<std::int32_t>(*value) : kNotNumber;
 }
 
 /// An MSB or LSB field: 0..127, or -1 for "*"; false for anything else.
@@ -55,7 +50,7 @@ std::string quotedField(std::string_view field)
     if (field.size() > 16 ||
         std::any_of(field.begin(), field.end(), [](char c) { return c < ' ' || c > '~'; }))
         return {};
-    return "\"" + std::string(field) + "\" ";
+    return inQuotes(field) + " ";
 }
 
 /// The name a "// Instrument: NAME" comment gives, or nothing.
@@ -267,9 +262,7 @@ bool looksLikeReabank(std::string_view head)
     head = head.substr(0, kReabankSniffSize);
     if (head.find('\0') != std::string_view::npos)
         return false;
-    if (head.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark)
-        head.remove_prefix(kUtf8ByteOrderMark.size());
-    LineCursor lines(head);
+    LineCursor lines(withoutByteOrderMark(head));
     std::string_view line;
     while (lines.next(line)) {
         line = trimBlanks(line);
@@ -301,9 +294,7 @@ ReadResult readReabank(std::string bytes, std::string_view fileStem)
     }
     const TextEncoding encoding = guessEncoding(bytes);
     result.set = InstrumentSet(std::move(bytes), encoding);
-    std::string_view text = result.set.source();
-    if (text.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark)
-        text.remove_prefix(kUtf8ByteOrderMark.size());
+    const std::string_view text = withoutByteOrderMark(result.set.source());
 
     ReabankParser parser(result);
     LineCursor lines(text);

@@ -1,5 +1,6 @@
 #include "formats/reaper/ReabankWriter.h"
 
+#include "base/Text.h"
 #include "formats/reaper/ReaperText.h"
 #include "model/SpareLists.h"
 
@@ -132,7 +133,7 @@ void writeBank(const InstrumentSet& set, const Instrument& instrument, const Ban
         line.name(set.text(patch->name), set.encoding);
         if (line.mark() == nameStart) {
             const std::string patchName = "Program " + std::to_string(patch->program);
-            warnings.warn(0, where(*patch) + " has no name; written as \"" + patchName + "\"");
+            warnings.warn(0, where(*patch) + " has no name; written as " + inQuotes(patchName));
             line << patchName;
         }
         line.end();
@@ -181,7 +182,7 @@ void warnSameNumbers(const InstrumentSet& set, const Instrument& instrument, Dia
         std::string names;
         std::string silent;
         for (std::size_t i = 0; i < number.banks.size(); ++i) {
-            const std::string name = "\"" + bankName(set, *number.banks[i]) + "\"";
+            const std::string name = inQuotes(bankName(set, *number.banks[i]));
             names += (i == 0 ? "" : i + 1 == number.banks.size() ? " and " : ", ") + name;
             if (number.banks[i]->select == BankSelect{})
                 silent += (silent.empty() ? "" : ", ") + name;

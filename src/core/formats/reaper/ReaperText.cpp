@@ -28,32 +28,6 @@ bool equalsNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
-bool LineCursor::next(std::string_view& line)
-{
-    if (m_at >= m_text.size())
-        return false;
-    std::size_t end = m_at;
-    while (end < m_text.size() && m_text[end] != '\n' && m_text[end] != '\r')
-        ++end;
-    line = m_text.substr(m_at, end - m_at);
-    if (end < m_text.size() && m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n')
-        ++end;
-    m_at = end + 1;
-    ++m_number;
-    return true;
-}
-
-std::uint32_t lineNumberAt(std::string_view text, std::size_t offset)
-{
-    LineCursor lines(text.substr(0, offset));
-    std::string_view line;
-    while (lines.next(line)) {
-    }
-    // A line end right before `offset` means the byte opens the next line.
-    const bool atLineStart = offset == 0 || text[offset - 1] == '\n' || text[offset - 1] == '\r';
-    return lines.number() + (atLineStart ? 1 : 0);
-}
-
 std::string oneLine(std::string_view name, TextEncoding encoding)
 {
     std::string line;
