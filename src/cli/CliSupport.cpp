@@ -335,21 +335,6 @@ bool writeOutput(const OutputTarget& target, const std::function<void(OutputSink
     return error.empty();
 }
 
-void writeLines(OutputSink& out, const TextLines& lines)
-{
-    std::string block;
-    block.reserve(1 << 16);
-    for (const std::string& line : lines) {
-        block += line;
-        block += "\r\n";
-        if (block.size() >= (1 << 16)) {
-            out.write(block);
-            block.clear();
-        }
-    }
-    out.write(block);
-}
-
 std::optional<std::time_t> parseSourceDateEpoch(std::string_view value)
 {
     if (value.size() > 20)

@@ -135,9 +135,6 @@ public:
     void write(std::string_view) override {}
 };
 
-/// Writes the lines, each followed by CR LF.
-void writeLines(OutputSink& out, const TextLines& lines);
-
 /// Reads a SOURCE_DATE_EPOCH value: decimal digits only, 0 to 253402300799 (the end of year 9999);
 /// nullopt for anything else, the empty text included.
 std::optional<std::time_t> parseSourceDateEpoch(std::string_view value);

@@ -25,12 +25,6 @@ bool detectionNeedsMore(std::string_view head)
     return false;
 }
 
-std::string_view formatName(FileFormat format)
-{
-    const FormatRow* row = formatRow(format);
-    return row != nullptr ? row->name : std::string_view("file of unknown format");
-}
-
 std::string unknownFormatReason(std::string_view bytes)
 {
     if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos)

@@ -21,9 +21,6 @@ FileFormat detectFormat(std::string_view bytes);
 /// inside an XML prolog, say).
 bool detectionNeedsMore(std::string_view head);
 
-/// The format's name: "instrument definition file", "MIDNAM document", ...
-std::string_view formatName(FileFormat format);
-
 /// Why no reader takes the bytes of a file of no known format: "is empty", or "is none of the files
 /// Quorvix reads: ..." naming every format of the table.
 std::string unknownFormatReason(std::string_view bytes);

@@ -1,4 +1,5 @@
 #include "base/Encoding.h"
+#include "base/Text.h"
 #include "formats/FormatTable.h"
 #include "formats/cubase/CubaseScriptWriter.h"
 #include "formats/cubase/ScriptReader.h"
@@ -35,7 +36,7 @@ void write(const InstrumentSet& set, std::size_t index, const WriteSettings& set
                              "out: a Cubase patchname script holds patch names only");
     for (const std::int32_t i : WriteCubaseScript(voices, name, settings.stamp, out)) {
         const ScriptVoice& voice = voices[static_cast<std::size_t>(i)];
-        warnings.warn(0, "\"" + std::string(voice.name) + "\" Bank " + std::to_string(voice.bank) +
+        warnings.warn(0, inQuotes(voice.name) + " Bank " + std::to_string(voice.bank) +
                              " fits no group and is left out");
     }
 }

@@ -146,11 +146,9 @@ void ScriptModelReader::entry(const ScriptLine& line)
     }
     if (program > 127 || msb > 127 || lsb > 127) {
         m_result.warnings.warn(
-            number,
-            "entry " +
-                std::string(fields.name.empty() ? "without a name" : "\"" + std::string(fields.name) + "\"") +
-                " left out: program " + std::to_string(program) + ", " + bankText(msb, lsb) +
-                " cannot be sent (programs and bank selects go from 0 to 127)");
+            number, "entry " + std::string(fields.name.empty() ? "without a name" : inQuotes(fields.name)) +
+                        " left out: program " + std::to_string(program) + ", " + bankText(msb, lsb) +
+                        " cannot be sent (programs and bank selects go from 0 to 127)");
         return;
     }
     ++m_entries;

@@ -1,5 +1,6 @@
 // How the .ins writer lays out what it writes: the definitions, their banks and the names of their lists.
 
+#include "base/Text.h"
 #include "formats/ins/InsTextWriter.h"
 
 #include <algorithm>
@@ -49,8 +50,8 @@ void InsTextWriter::warnSilentBanks(const std::string& name)
             shown += (n == 0 ? "" : ", ") + banks[n];
         if (banks.size() > 5)
             shown += " and " + std::to_string(banks.size() - 5) + " more";
-        m_warnings.warn(SourcePos{}, "\"" + name + "\": " + (banks.size() == 1 ? "bank " : "banks ") + shown +
-                                         (banks.size() == 1 ? " sends" : " send") +
+        m_warnings.warn(SourcePos{}, inQuotes(name) + ": " + (banks.size() == 1 ? "bank " : "banks ") +
+                                         shown + (banks.size() == 1 ? " sends" : " send") +
                                          " no bank select; the definition will send " + sent +
                                          (banks.size() == 1 ? " for it" : " for them"));
     }
@@ -66,7 +67,7 @@ InsTextWriter::planBanks(const Instrument& instrument, const std::string& name, 
         const Bank& bank = instrument.banks[b];
         const BankSelect sent = bankSelectFor(instrument.method, bank.number);
         if (bank.select == BankSelect{} && !(sent == BankSelect{}))
-            m_silentBanks[bankSelectText(sent)].push_back("\"" + bankTitle(m_set, bank) + "\"");
+            m_silentBanks[bankSelectText(sent)].push_back(inQuotes(bankTitle(m_set, bank)));
         else if (!(bank.select == sent))
             m_warnings.warn(SourcePos{}, "\"" + name + "\": bank " + std::to_string(bank.number) +
                                              " is selected differently from the other banks; the "
