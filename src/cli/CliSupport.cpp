@@ -140,8 +140,9 @@ Input readInput(const std::string& path, std::string_view message, std::string_v
 {
     InputFile file = quorvix::readInput(path, InputRules{"text file", true});
     FileFormat format = file.ok() ? detectFormat(file.bytes) : FileFormat::Unknown;
-    if (file.ok() && !file.wideText.empty() && format != FileFormat::Midnam) {
-        // Of the formats Quorvix reads, only a MIDNAM document may be UTF-16 or UTF-32 text.
+    // Only some formats may be UTF-16 or UTF-32 text.
+    if (const FormatRow* row = formatRow(format);
+        file.ok() && !file.wideText.empty() && (row == nullptr || !row->wideText)) {
         file.error = std::move(file.wideText);
         file.notText = true;
     }
@@ -169,34 +170,43 @@ FileFormat guessedFormat(const std::string& path, FileFormat detected)
 {
     if (detected != FileFormat::Unknown)
         return detected;
-    std::string extension = textFromPath(pathFromText(path).extension());
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-    if (extension == ".ins")
-        return FileFormat::Ins;
-    if (extension == ".txt")
-        return FileFormat::CubaseScript;
-    if (extension == ".midnam")
-        return FileFormat::Midnam;
-    if (extension == ".reabank")
-        return FileFormat::Reabank;
-    return FileFormat::Unknown;
+    const FormatRow* row = formatOfExtension(path);
+    return row != nullptr ? row->format : FileFormat::Unknown;
 }
 
 std::string_view failureMessage(FileFormat format)
 {
-    switch (format) {
-    case FileFormat::CubaseScript:
-        return messages::kNoWindowsScript;
-    case FileFormat::Midnam:
-    case FileFormat::Reabank:
-        return messages::kConvertFailed;
-    case FileFormat::Ins:
+    const FormatRow* row = formatRow(format);
+    if (row == nullptr)
+        return {};
+    switch (row->failure) {
+    case InputFailure::OpenInsFailed:
         return messages::kOpenInsFailed;
-    case FileFormat::Unknown:
-        break;
+    case InputFailure::NoWindowsScript:
+        return messages::kNoWindowsScript;
+    case InputFailure::ConvertFailed:
+        return messages::kConvertFailed;
     }
     return {};
+}
+
+std::string inputHelp(const FormatRow* last)
+{
+    std::vector<std::string_view> names;
+    for (const FormatRow& row : formatTable())
+        if (row.read != nullptr && &row != last)
+            names.push_back(row.helpName);
+    if (last != nullptr)
+        names.push_back(last->helpName);
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
 }
 
 ReadResult readModel(Input& input)

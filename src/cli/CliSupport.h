@@ -61,12 +61,16 @@ struct Input
 /// either way; then the command ends.
 Input readInput(const std::string& path, std::string_view message, std::string_view notTextMessage = {});
 
-/// The format a failure of the input is named after: the detected one, else the one its name suggests
-/// (.ins, .txt, .midnam, .reabank); Unknown when neither says.
+/// The format a failure of the input is named after: the detected one, else the one its extension suggests;
+/// Unknown when neither says.
 FileFormat guessedFormat(const std::string& path, FileFormat detected);
 
 /// The window's message for an input of this format that cannot be used; empty for Unknown.
 std::string_view failureMessage(FileFormat format);
+
+/// The help of an INPUT argument: every format the table reads, "An .ins file, a Cubase script, ...", with
+/// `last` (when given) named last.
+std::string inputHelp(const FormatRow* last = nullptr);
 
 /// Reads the instruments of the input (its bytes are moved out), prints its warnings, and ends the command
 /// when it cannot be read or holds no instrument.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/FormatTable.h"
+
 #include <CLI/CLI.hpp>
 
 // Each sub-command registers its options and its action on the application.
@@ -18,9 +20,10 @@ struct CommandExit
 };
 
 void setupListCommand(CLI::App& app);
-void setupToCubaseCommand(CLI::App& app);
-void setupToCakewalkCommand(CLI::App& app);
-void setupToMidnamCommand(CLI::App& app);
-void setupToReabankCommand(CLI::App& app);
+/// The sub-command that writes the row's format: the one every writer shares, or the format's own where it
+/// does more (to-cakewalk converts scripts as the window does; to-reabank also writes note-name files).
+void setupWriterCommand(CLI::App& app, const FormatRow& row);
+void setupToCakewalkCommand(CLI::App& app, const FormatRow& row);
+void setupToReabankCommand(CLI::App& app, const FormatRow& row);
 
 } // namespace quorvix::cli

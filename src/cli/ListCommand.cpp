@@ -32,9 +32,7 @@ void setupListCommand(CLI::App& app)
     auto* command = app.add_subcommand("list", "List the instrument definitions of a file: index, name and "
                                                "number of voices, separated by tabs");
     auto file = std::make_shared<std::string>();
-    command
-        ->add_option("FILE", *file, "An .ins file, a Cubase script, a MIDNAM document or a REAPER bank file")
-        ->required();
+    command->add_option("FILE", *file, inputHelp())->required();
     command->callback([file] { runList(*file); });
 }
 

@@ -105,34 +105,18 @@ void runToCakewalk(const ToCakewalkOptions& options)
 
 } // namespace
 
-void setupToCakewalkCommand(CLI::App& app)
+void setupToCakewalkCommand(CLI::App& app, const FormatRow& row)
 {
-    auto* command =
-        app.add_subcommand("to-cakewalk", "Convert to a Cakewalk instrument definition file (.ins)");
+    auto* command = app.add_subcommand(row.writer.command, row.writer.summary);
     auto options = std::make_shared<ToCakewalkOptions>();
-    command
-        ->add_option("INPUT", options->input,
-                     "A Cubase script, a MIDNAM document, a REAPER bank file or an .ins file")
-        ->required();
+    command->add_option("INPUT", options->input, inputHelp(&row))->required();
     options->nameOption = command->add_option(
         "--name", options->name,
         "The instrument's name in the definition. Default: the script's [device name], else the file name "
         "without its extension; for other formats the name the file gives");
     addSelectionOptions(*command, options->selection, false);
-    addOutputOptions(*command, options->output,
-                     "Write the definition here; - writes it to standard output. Default: the input's path "
-                     "with the extension .ins");
-    command->footer(
-        "A Cubase script is converted as the desktop program converts it: lines longer than 256 characters,\n"
-        "more than 1000 distinct banks or no entry line at all fail the conversion, and every entry that a\n"
-        "reader of the written definition will not get back is named in a warning.\n"
-        "Other formats give one definition per instrument (all of them, unless --index or --definition).\n"
-        "SOURCE_DATE_EPOCH, when set, gives the time stamp of the definition.\n"
-        "Exit status: 0 done, 1 a file or conversion error, 2 a usage error.\n"
-        "\n"
-        "Examples:\n"
-        "  quorvix-convert to-cakewalk MySynth.txt\n"
-        "  quorvix-convert to-cakewalk MySynth.txt --name \"My Synth\" -o MySynth.ins");
+    addOutputOptions(*command, options->output, row.writer.outputHelp);
+    command->footer(row.writer.footer);
     command->callback([options] { runToCakewalk(*options); });
 }
 

@@ -18,11 +18,6 @@ struct ToReabankOptions
     CLI::Option* notesOption = nullptr;
 };
 
-std::string sourceName(const std::string& path)
-{
-    return textFromPath(pathFromText(path).filename());
-}
-
 /// The note-name files: one per distinct note list of the chosen instruments, named after the lists.
 struct NotePlan
 {
@@ -85,7 +80,7 @@ void writeNoteFiles(const NotePlan& plan, const ToReabankOptions& options, const
         throw CommandExit{kExitFailure};
 }
 
-void runToReabank(const ToReabankOptions& options)
+void runToReabank(const FormatRow& row, const ToReabankOptions& options)
 {
     checkWriterOptions(options.writer);
     const bool withNotes = options.notesOption->count() > 0;
@@ -93,17 +88,14 @@ void runToReabank(const ToReabankOptions& options)
         usageError("--notes needs a folder, not an empty text");
     Input input = readInput(options.writer.file, messages::kOpenInsFailed);
     ReadResult read = readModel(input);
-    ReaperOptions reaper{sourceName(options.writer.file), commandTimeStamp()};
+    ReaperOptions reaper{sourceNameOf(options.writer.file), commandTimeStamp()};
     reaper.notesWritten = options.notesOption->count() > 0;
     reaper.notesHint = "write them as REAPER note-name files with --notes DIR";
 
-    InstrumentWriter writer;
-    writer.extension = ".reabank";
-    writer.fileStemName = [](const InstrumentSet& set, const Instrument& instrument) {
-        return set.utf8(instrument.name);
-    };
-    writer.write = [&](const InstrumentSet& set, const Instrument& instrument, OutputSink& out,
-                       Diagnostics& warnings) { writeReabank(set, instrument, reaper, out, warnings); };
+    const InstrumentWriter writer = writerOf(
+        row, [&](const InstrumentSet& set, std::size_t index, OutputSink& out, Diagnostics& warnings) {
+            writeReabank(set, set.instruments[index], reaper, out, warnings);
+        });
     // Every output is checked before any is written, so that a refused one leaves nothing half done.
     const WriterPlan plan = planWriterOutputs(options.writer, writer, read.set);
     const NotePlan notes = withNotes ? planNoteFiles(options, read.set, plan.chosen) : NotePlan{};
@@ -114,30 +106,18 @@ void runToReabank(const ToReabankOptions& options)
 
 } // namespace
 
-void setupToReabankCommand(CLI::App& app)
+void setupToReabankCommand(CLI::App& app, const FormatRow& row)
 {
-    auto* command =
-        app.add_subcommand("to-reabank", "Convert to REAPER bank files (.reabank) and note-name files");
+    auto* command = app.add_subcommand(row.writer.command, row.writer.summary);
     auto options = std::make_shared<ToReabankOptions>();
-    addWriterOptions(
-        *command, options->writer,
-        "Write the bank file here; - writes it to standard output. Default: the definition's "
-        "letters, digits, spaces and underscores, then .reabank, in the current folder. With --all, "
-        "the folder for the files");
+    addWriterOptions(*command, options->writer, row.writer.outputHelp);
     options->notesOption =
         command
             ->add_option("--notes", options->notes,
                          "Also write one REAPER note-name file per drum-note list into this folder")
             ->type_name("DIR");
-    command->footer("REAPER sends CC0 and CC32 for every bank; a device that expects only one of them, or a\n"
-                    "program change, is named in a comment of the file.\n"
-                    "SOURCE_DATE_EPOCH, when set, gives the time stamp in the files' comments.\n"
-                    "Exit status: 0 done, 1 a file or conversion error, 2 a usage error.\n"
-                    "\n"
-                    "Examples:\n"
-                    "  quorvix-convert to-reabank Synth.ins --definition \"My Synth\" -o MySynth.reabank\n"
-                    "  quorvix-convert to-reabank Synth.ins --all -o banks --notes notes");
-    command->callback([options] { runToReabank(*options); });
+    command->footer(row.writer.footer);
+    command->callback([&row, options] { runToReabank(row, *options); });
 }
 
 } // namespace quorvix::cli

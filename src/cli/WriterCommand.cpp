@@ -1,5 +1,6 @@
 #include "WriterCommand.h"
 
+#include "app/Messages.h"
 #include "base/PathText.h"
 
 #include <algorithm>
@@ -84,10 +85,7 @@ bool writeEachInOrder(std::size_t count, const std::function<bool(std::size_t, s
 
 void addWriterOptions(CLI::App& command, WriterOptions& options, const std::string& outputHelp)
 {
-    command
-        .add_option("FILE", options.file,
-                    "An .ins file, a Cubase script, a MIDNAM document or a REAPER bank file")
-        ->required();
+    command.add_option("FILE", options.file, inputHelp())->required();
     addSelectionOptions(command, options.selection, true);
     addOutputOptions(command, options.output, outputHelp);
 }
@@ -227,6 +225,75 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
     const WriterPlan plan = planWriterOutputs(options, writer, read.set);
     writePlannedOutputs(plan, writer, input, read.set);
     return plan.chosen;
+}
+
+InstrumentWriter
+writerOf(const FormatRow& row,
+         std::function<void(const InstrumentSet&, std::size_t, OutputSink&, Diagnostics&)> write)
+{
+    InstrumentWriter writer;
+    writer.extension = std::string(row.extensions.front());
+    writer.fileStemName = [&row](const InstrumentSet& set, const Instrument& instrument) {
+        return row.writer.fileStem(set, static_cast<std::size_t>(&instrument - set.instruments.data()));
+    };
+    writer.fileOf = row.writer.fileOf;
+    writer.write = [write = std::move(write)](const InstrumentSet& set, const Instrument& instrument,
+                                              OutputSink& out, Diagnostics& warnings) {
+        write(set, static_cast<std::size_t>(&instrument - set.instruments.data()), out, warnings);
+    };
+    return writer;
+}
+
+std::string sourceNameOf(const std::string& path)
+{
+    return textFromPath(pathFromText(path).filename());
+}
+
+namespace {
+
+struct FormatOptions
+{
+    WriterOptions writer;
+    std::vector<std::string> values; ///< of the format's own options
+};
+
+void runFormatWriter(const FormatRow& row, const FormatOptions& options)
+{
+    checkWriterOptions(options.writer);
+    Input input = readInput(options.writer.file, messages::kOpenInsFailed);
+    ReadResult read = readModel(input);
+    const FormatRow* source = formatRow(input.format);
+    const WriteSettings settings{sourceNameOf(options.writer.file), commandTimeStamp(),
+                                 source != nullptr && source->encoding == FormatEncoding::Utf8,
+                                 options.values};
+    const InstrumentWriter writer =
+        writerOf(row, [&](const InstrumentSet& set, std::size_t index, OutputSink& out,
+                          Diagnostics& warnings) { row.writer.write(set, index, settings, out, warnings); });
+    runWriterCommand(options.writer, writer, input, read);
+}
+
+} // namespace
+
+void setupWriterCommand(CLI::App& app, const FormatRow& row)
+{
+    // The formats whose command does more than write each chosen definition.
+    if (row.format == FileFormat::Ins)
+        return setupToCakewalkCommand(app, row);
+    if (row.format == FileFormat::Reabank)
+        return setupToReabankCommand(app, row);
+
+    auto* command = app.add_subcommand(row.writer.command, row.writer.summary);
+    auto options = std::make_shared<FormatOptions>();
+    options->values.resize(row.writer.options.size());
+    addWriterOptions(*command, options->writer, row.writer.outputHelp);
+    for (std::size_t i = 0; i < row.writer.options.size(); ++i) {
+        const WriterOption& option = row.writer.options[i];
+        CLI::Option* added = command->add_option(option.flag, options->values[i], option.help);
+        if (!option.typeName.empty())
+            added->type_name(option.typeName);
+    }
+    command->footer(row.writer.footer);
+    command->callback([&row, options] { runFormatWriter(row, *options); });
 }
 
 } // namespace quorvix::cli

@@ -77,6 +77,15 @@ void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer,
 std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer,
                                           Input& input, ReadResult& read);
 
+/// The InstrumentWriter of a row of the format table, whose files are written by `write` (instrument index,
+/// sink, warnings).
+InstrumentWriter
+writerOf(const FormatRow& row,
+         std::function<void(const InstrumentSet&, std::size_t, OutputSink&, Diagnostics&)> write);
+
+/// The file name of the input path, as a header comment names the source.
+std::string sourceNameOf(const std::string& path);
+
 /// The default file name's stem for a name (fileStemFrom; `fallback` when nothing visible is left).
 std::string fileStemOf(std::string_view name, std::string_view fallback = kUnnamedFileStem);
 

@@ -19,8 +19,9 @@ int main(int argc, char** argv)
 
     CLI::App app{
         "Converts MIDI instrument data (patch names per bank, drum-kit note names, controller names) "
-        "between Cakewalk instrument definitions (.ins), Cubase patchname scripts, MIDNAM documents and "
-        "REAPER bank files. Every input is recognised by its content, whatever its name.",
+        "between " +
+            quorvix::listedFormats(&quorvix::FormatRow::plural, " and ") +
+            ". Every input is recognised by its content, whatever its name.",
         "quorvix-convert"};
     app.set_version_flag("--version", std::string("quorvix-convert ") + QUORVIX_VERSION);
     app.require_subcommand(1);
@@ -30,10 +31,9 @@ int main(int argc, char** argv)
                "  quorvix-convert to-cakewalk MySynth.txt --name \"My Synth\" -o MySynth.ins");
 
     setupListCommand(app);
-    setupToCubaseCommand(app);
-    setupToCakewalkCommand(app);
-    setupToMidnamCommand(app);
-    setupToReabankCommand(app);
+    for (const quorvix::FormatRow& row : quorvix::formatTable())
+        if (!row.writer.command.empty())
+            setupWriterCommand(app, row);
 
     try {
         // Paths are UTF-8 inside the program, whatever code page the system's argv is in.

@@ -1,71 +1,47 @@
 #include "formats/Formats.h"
 
-#include "formats/cubase/ScriptReader.h"
-#include "formats/ins/InsReader.h"
-#include "formats/midnam/MidnamReader.h"
-#include "formats/reaper/ReabankReader.h"
-
 namespace quorvix {
 
 FileFormat detectFormat(std::string_view bytes)
 {
-    // A MIDNAM prolog may be of any length; the other formats tell themselves by their first lines.
-    if (looksLikeMidnam(bytes))
-        return FileFormat::Midnam;
+    const std::span<const FormatRow> rows = formatTable();
+    for (const FormatRow& row : rows)
+        if (row.looksPastHead && row.recognise(bytes))
+            return row.format;
     const std::string_view head = bytes.substr(0, kDetectionBytes);
-    if (looksLikeIns(head))
-        return FileFormat::Ins;
-    if (looksLikeCubaseScript(head))
-        return FileFormat::CubaseScript;
-    if (looksLikeReabank(head))
-        return FileFormat::Reabank;
+    for (const FormatRow& row : rows)
+        if (!row.looksPastHead && row.recognise(head))
+            return row.format;
     return FileFormat::Unknown;
 }
 
 bool detectionNeedsMore(std::string_view head)
 {
-    return head.find_first_not_of(" \t\r\n") != std::string_view::npos && endsInXmlProlog(head);
+    if (head.find_first_not_of(" \t\r\n") == std::string_view::npos)
+        return false;
+    for (const FormatRow& row : formatTable())
+        if (row.needsMore != nullptr && row.needsMore(head))
+            return true;
+    return false;
 }
 
 std::string_view formatName(FileFormat format)
 {
-    switch (format) {
-    case FileFormat::Ins:
-        return "instrument definition file";
-    case FileFormat::CubaseScript:
-        return "Cubase patchname script";
-    case FileFormat::Midnam:
-        return "MIDNAM document";
-    case FileFormat::Reabank:
-        return "REAPER bank file";
-    case FileFormat::Unknown:
-        break;
-    }
-    return "file of unknown format";
+    const FormatRow* row = formatRow(format);
+    return row != nullptr ? row->name : std::string_view("file of unknown format");
 }
 
 std::string unknownFormatReason(std::string_view bytes)
 {
     if (bytes.find_first_not_of(" \t\r\n") == std::string_view::npos)
         return "is empty";
-    return "is none of the files Quorvix reads: an instrument definition file (.ins), a Cubase patchname "
-           "script, a MIDNAM document or a REAPER bank file";
+    return "is none of the files Quorvix reads: " + listedFormats(&FormatRow::listed);
 }
 
 ReadResult readInstruments(std::string bytes, FileFormat format, std::string_view fileStem)
 {
-    switch (format) {
-    case FileFormat::Ins:
-        return readIns(std::move(bytes));
-    case FileFormat::CubaseScript:
-        return readCubaseScript(std::move(bytes), fileStem);
-    case FileFormat::Reabank:
-        return readReabank(std::move(bytes), fileStem);
-    case FileFormat::Midnam:
-        return readMidnam(std::move(bytes));
-    default:
-        break;
-    }
+    if (const FormatRow* row = formatRow(format); row != nullptr && row->read != nullptr)
+        return row->read(std::move(bytes), fileStem);
     ReadResult result;
     result.fail({}, unknownFormatReason(bytes));
     return result;

@@ -2,6 +2,7 @@
 
 // The formats Quorvix reads, told apart by content, whatever a file's name says.
 
+#include "formats/FormatTable.h"
 #include "model/ReadResult.h"
 
 #include <string>
@@ -9,33 +10,22 @@
 
 namespace quorvix {
 
-enum class FileFormat
-{
-    Unknown,
-    Ins,          ///< a Cakewalk instrument definition file
-    CubaseScript, ///< a Cubase patchname script
-    Midnam,       ///< a MIDNAM document
-    Reabank,      ///< a REAPER bank file
-};
-
 /// How many of a file's first bytes detectFormat() looks at, but for a MIDNAM document's prolog.
 inline constexpr std::size_t kDetectionBytes = std::size_t{64} << 10;
 
-/// The format of a file from its bytes: a MIDNAM document (XML whose first element, past a prolog of any
-/// length, is MIDINameDocument; UTF-16 and UTF-32 too), an instrument definition file (a section line such as
-/// ".Patch Names"), a Cubase patchname script ("[cubase parse file]" first, or an entry line), a REAPER bank
-/// file ("Bank MSB LSB name" lines), tried in this order. Only MIDNAM looks past the first kDetectionBytes.
+/// The format of a file from its bytes: the first row of the format table that recognises them, rows that
+/// look past the first kDetectionBytes (a MIDNAM document's prolog may be of any length) tried first.
 FileFormat detectFormat(std::string_view bytes);
 
-/// True when detectFormat() may tell more from more than the first `head` bytes of a longer file: they end
-/// inside an XML prolog.
+/// True when detectFormat() may tell more from more than the first `head` bytes of a longer file (they end
+/// inside an XML prolog, say).
 bool detectionNeedsMore(std::string_view head);
 
-/// "instrument definition file", "Cubase patchname script", "MIDNAM document", "REAPER bank file".
+/// The format's name: "instrument definition file", "MIDNAM document", ...
 std::string_view formatName(FileFormat format);
 
 /// Why no reader takes the bytes of a file of no known format: "is empty", or "is none of the files
-/// Quorvix reads: ..." naming the four formats.
+/// Quorvix reads: ..." naming every format of the table.
 std::string unknownFormatReason(std::string_view bytes);
 
 /// Reads the bytes as the format. `fileStem` (the file's name without folder and extension) names an

@@ -1,0 +1,57 @@
+#include "formats/FormatTable.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace quorvix {
+
+// Each format's row, made in its own folder.
+FormatRow insFormat();
+FormatRow cubaseScriptFormat();
+FormatRow midnamFormat();
+FormatRow reabankFormat();
+
+std::span<const FormatRow> formatTable()
+{
+    static const std::vector<FormatRow> rows{insFormat(), cubaseScriptFormat(), midnamFormat(),
+                                             reabankFormat()};
+    return rows;
+}
+
+const FormatRow* formatRow(FileFormat format)
+{
+    for (const FormatRow& row : formatTable())
+        if (row.format == format)
+            return &row;
+    return nullptr;
+}
+
+const FormatRow* formatOfExtension(std::string_view path)
+{
+    const auto slash = path.find_last_of("/\\");
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) // ".ins" alone is a hidden file's name, not an extension
+        return nullptr;
+    std::string extension(name.substr(dot));
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+    for (const FormatRow& row : formatTable())
+        if (std::find(row.extensions.begin(), row.extensions.end(), extension) != row.extensions.end())
+            return &row;
+    return nullptr;
+}
+
+std::string listedFormats(std::string_view FormatRow::*field, std::string_view last)
+{
+    const std::span<const FormatRow> rows = formatTable();
+    std::string text;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == rows.size() ? last : std::string_view(", ");
+        text += rows[i].*field;
+    }
+    return text;
+}
+
+} // namespace quorvix
