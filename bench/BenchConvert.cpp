@@ -116,7 +116,7 @@ std::size_t scriptToIns(const std::string& path, const fs::path& outDir, const T
 /// The same as the window converts and saves: through a list of lines.
 std::size_t scriptToInsByLines(const std::string& path, const fs::path& outDir, const TimeStamp& stamp)
 {
-    const DefinitionConversion result = ConvertToCakewalkDefinitionFile(path, "Bench Synth", stamp);
+    const DefinitionConversion result = ConvertToCakewalkDefinition(readWhole(path), "Bench Synth", stamp);
     if (result.status != DefinitionConversion::Status::Ok)
         throw std::runtime_error("cannot convert " + path + ": " + result.detail);
     const auto target = outDir / "out.ins";

@@ -18,7 +18,6 @@
 #include <memory>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -90,8 +89,7 @@ void convertOne(MIDIFile* library, int index, const std::string& name)
         text += "\r\n";
     }
     check(sink.text == text);
-    std::istringstream script(text);
-    const auto back = quorvix::ConvertToCakewalkDefinition(script, "Fuzz", {"01/02/03", "04:05:06"});
+    const auto back = quorvix::ConvertToCakewalkDefinition(text, "Fuzz", {"01/02/03", "04:05:06"});
     using Status = quorvix::DefinitionConversion::Status;
     check(back.status == Status::Ok || (back.status == Status::TooManyBanks && writtenBanks.size() > 1000) ||
           (back.status == Status::NoEntries && written == 0));

@@ -5,7 +5,6 @@
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 
 #include <cstdint>
-#include <sstream>
 #include <string>
 
 using quorvix::fuzz::check;
@@ -17,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string deviceName = quorvix::ScriptDeviceName(bytes);
     check(deviceName.size() <= quorvix::kMaxScriptLineLength);
 
-    std::istringstream script(bytes);
-    const auto conversion = quorvix::ConvertToCakewalkDefinition(script, "Fuzz", {"01/02/03", "04:05:06"});
+    const auto conversion = quorvix::ConvertToCakewalkDefinition(bytes, "Fuzz", {"01/02/03", "04:05:06"});
     if (conversion.status != quorvix::DefinitionConversion::Status::Ok) {
         check(conversion.lines.GetSize() == 0 && !conversion.detail.empty());
         return 0;

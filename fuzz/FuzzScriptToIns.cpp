@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <set>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -31,7 +30,7 @@ long bankNumber(const std::string& text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    std::istringstream script(std::string(reinterpret_cast<const char*>(data), size));
+    const std::string script(reinterpret_cast<const char*>(data), size);
     const auto conversion =
         quorvix::ConvertToCakewalkDefinition(script, "Fuzz Synth", {"01/02/03", "04:05:06"});
     if (conversion.status != quorvix::DefinitionConversion::Status::Ok) {

@@ -77,19 +77,17 @@ ConverterWindow::ConverterWindow(QWidget* parent)
 ConverterWindow::ConverterWindow(MidiLibrary& library, Clock clock, QWidget* parent)
     : QDialog(parent), m_units(font()), m_host(this), m_core(m_host, library, std::move(clock))
 {
-    // A fixed frame with a close box only: no minimise, maximise or help button.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogFrame);
     setWindowIcon(applicationIcon());
     buildDialog(*this, QString::fromUtf8(messages::kWindowTitle), 460, 266, kMainTemplate, m_units);
 
     for (std::size_t i = 0; i < kButtons.size(); ++i)
         m_buttons[i] =
-            findChild<QPushButton*>(controlName(ControlKind::PushButton, static_cast<int>(kButtons[i])));
+            templateControl<QPushButton>(*this, ControlKind::PushButton, static_cast<int>(kButtons[i]));
     for (std::size_t i = 0; i < kFields.size(); ++i)
-        m_fields[i] = findChild<QLineEdit*>(controlName(ControlKind::Edit, static_cast<int>(kFields[i])));
-    m_exitButton = findChild<QPushButton*>(controlName(ControlKind::PushButton, kExitId));
-    m_infoButton = findChild<QPushButton*>(controlName(ControlKind::PushButton, kInfoId));
+        m_fields[i] = templateControl<QLineEdit>(*this, ControlKind::Edit, static_cast<int>(kFields[i]));
+    m_exitButton = templateControl<QPushButton>(*this, ControlKind::PushButton, kExitId);
+    m_infoButton = templateControl<QPushButton>(*this, ControlKind::PushButton, kInfoId);
 
     connectCommands();
     setAcceptDrops(true);

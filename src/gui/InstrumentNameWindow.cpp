@@ -26,13 +26,12 @@ constexpr ControlTemplate kNameTemplate[] = {
 InstrumentNameWindow::InstrumentNameWindow(InstrumentNameDialog& logic, QWidget* parent)
     : QDialog(parent), m_logic(logic)
 {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogFrame);
     const DialogUnits units(font());
     buildDialog(*this, QString::fromUtf8(messages::kInstrumentNameTitle), 186, 69, kNameTemplate, units);
-    m_edit = findChild<QLineEdit*>(controlName(ControlKind::Edit, kEditId));
-    m_ok = findChild<QPushButton*>(controlName(ControlKind::PushButton, 1));
-    m_cancel = findChild<QPushButton*>(controlName(ControlKind::PushButton, 2));
+    m_edit = templateControl<QLineEdit>(*this, ControlKind::Edit, kEditId);
+    m_ok = templateControl<QPushButton>(*this, ControlKind::PushButton, 1);
+    m_cancel = templateControl<QPushButton>(*this, ControlKind::PushButton, 2);
     if (!logic.m_proposedName.empty()) {
         m_edit->setText(displayText(logic.m_proposedName));
         m_edit->selectAll(); // typing replaces the proposal

@@ -27,13 +27,12 @@ constexpr ControlTemplate kSelectTemplate[] = {
 SelectDefinitionWindow::SelectDefinitionWindow(SelectDefinitionDialog& logic, QWidget* parent)
     : QDialog(parent), m_logic(logic)
 {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogFrame);
     const DialogUnits units(font());
     buildDialog(*this, QString::fromUtf8(messages::kSelectDefinitionTitle), 154, 113, kSelectTemplate, units);
-    m_ok = findChild<QPushButton*>(controlName(ControlKind::PushButton, 1));
-    m_cancel = findChild<QPushButton*>(controlName(ControlKind::PushButton, 2));
-    m_list = findChild<QComboBox*>(controlName(ControlKind::DropDownList, kListId));
+    m_ok = templateControl<QPushButton>(*this, ControlKind::PushButton, 1);
+    m_cancel = templateControl<QPushButton>(*this, ControlKind::PushButton, 2);
+    m_list = templateControl<QComboBox>(*this, ControlKind::DropDownList, kListId);
 
     // The template's height holds the closed box and its opened list.
     const int closedHeight = m_list->sizeHint().height();

@@ -134,7 +134,7 @@ TEST(ToCakewalk, WritesTheDefinitionTheWindowWould)
 
     // The name comes from the script's [device name], trimmed; the stamp from SOURCE_DATE_EPOCH.
     const auto conversion =
-        ConvertToCakewalkDefinitionFile(script.string(), "Synth Alpha", {"01/01/70", "00:00:00"});
+        ConvertToCakewalkDefinition(readFile(script), "Synth Alpha", {"01/01/70", "00:00:00"});
     ASSERT_EQ(conversion.status, DefinitionConversion::Status::Ok);
     std::string expected;
     for (const std::string& line : conversion.lines)

@@ -14,6 +14,7 @@
 
 using namespace quorvix;
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
 
@@ -256,4 +257,37 @@ TEST(InsWriterCorpus, EveryPatchKeepsTheBankItsSourceSelects)
         }
     }
     EXPECT_GT(files, 400u);
+}
+
+TEST(InsNames, EachRuleKeepsWhatItsPathHasAlwaysWritten)
+{
+    const struct
+    {
+        std::string name;
+        InsNameRule rule;
+        std::string written;
+        std::string_view change; ///< the start of the reason; empty for an unchanged name
+    } cases[] = {
+        {"Warm Pad", InsNameRule::Model, "Warm Pad", ""},
+        {"  Warm Pad  ", InsNameRule::Model, "Warm Pad", ""},
+        {"Warm\rPad", InsNameRule::Model, "Warm Pad", "an instrument definition file cannot hold it"},
+        {"Bell\x01", InsNameRule::Model, "Bell", "an instrument definition file cannot hold it"},
+        {"Bass ; Sub", InsNameRule::Model, "Bass; Sub", "an instrument definition file cannot hold it"},
+        {"Tab\there", InsNameRule::Model, "Tab\there", ""},
+        {"Warm\rPad", InsNameRule::Window, "Warm Pad", "a line break inside a name"},
+        {"Pad\r", InsNameRule::Window, "Pad\r", ""},
+        {"Bell\x01", InsNameRule::Window, "Bell\x01", ""},
+        {"  Pad  ", InsNameRule::Window, "  Pad  ", ""},
+        {"Bass ; Sub", InsNameRule::Window, "Bass; Sub", "a \";\" after a blank"},
+        {"Bass;Sub", InsNameRule::Window, "Bass;Sub", ""},
+        {"Line\r\nBreak\0Nul"s, InsNameRule::WindowComment, "Line  Break Nul", "a line break inside a name"},
+        {"Bass ; Sub", InsNameRule::WindowComment, "Bass ; Sub", ""},
+    };
+    for (const auto& c : cases) {
+        std::string scratch;
+        const InsName safe = insName(c.name, c.rule, scratch);
+        EXPECT_EQ(safe.text, c.written) << c.name;
+        EXPECT_EQ(safe.change.substr(0, c.change.size()), c.change) << c.name;
+        EXPECT_EQ(safe.change.empty(), c.change.empty()) << c.name;
+    }
 }

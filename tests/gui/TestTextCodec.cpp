@@ -3,6 +3,7 @@
 #include "QtDialogHost.h"
 #include "TextCodec.h"
 #include "app/Messages.h"
+#include "app/ModelFiles.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -85,11 +86,11 @@ void TestTextCodec::nameFilters_data()
     QTest::newRow("ins open") << std::string(messages::kInsOpenFilter)
                               << QStringList{"Cakewalk Instrument Definition Files (*.ins) (*.ins)",
                                              "All Files (*.*) (*)"};
-    QTest::newRow("script open") << std::string(messages::kScriptOpenFilter)
+    QTest::newRow("script open") << scriptOpenFilter()
                                  << QStringList{"Cubase Patchname Script Files (*.txt) (*.txt)",
                                                 "All Files (*.*) (*)", "MIDNAM Files (*.midnam) (*.midnam)",
                                                 "REAPER Bank Files (*.reabank) (*.reabank)"};
-    QTest::newRow("script save") << std::string(messages::kScriptSaveFilter)
+    QTest::newRow("script save") << scriptSaveFilter()
                                  << QStringList{"Script-File (*.txt) (*.txt)",
                                                 "MIDNAM Files (*.midnam) (*.midnam)",
                                                 "REAPER Bank Files (*.reabank) (*.reabank)"};

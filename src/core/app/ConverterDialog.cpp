@@ -67,9 +67,7 @@ std::string ShortenPath(std::string_view path)
 
 ConverterDialog::ConverterDialog(DialogHost& host, MidiLibrary& library, Clock clock)
     : m_host(host), m_zt(library), m_clock(std::move(clock))
-{
-    m_enabled.fill(true); // as the window is built, before OnInitDialog sets the first states
-}
+{}
 
 ConverterDialog::~ConverterDialog()
 {
@@ -85,17 +83,36 @@ void ConverterDialog::OnInitDialog()
 
 void ConverterDialog::ResetButtons()
 {
-    enable(Button::LoadDefinition, true);
-    enable(Button::ConvertToScript, false);
-    enable(Button::SaveScript, false);
-    enable(Button::LoadScript, true);
-    enable(Button::ConvertToDefinition, false);
-    enable(Button::SaveDefinition, false);
+    setState(State::Start);
+}
+
+std::array<bool, 6> ConverterDialog::buttonsFor(State state)
+{
+    //                                          1000   1006   1009   1020   1024   1027
+    switch (state) {
+    case State::Built:
+        return {true, true, true, true, true, true};
+    case State::Start:
+        return {true, false, false, true, false, false};
+    case State::DefinitionOnly:
+        return {true, false, false, false, false, false};
+    case State::DefinitionLoaded:
+        return {false, true, false, false, false, false};
+    case State::ScriptConverted:
+        return {false, false, true, false, false, false};
+    case State::Busy:
+        break;
+    case State::ScriptLoaded:
+        return {false, false, false, false, true, false};
+    case State::DefinitionConverted:
+        return {false, false, false, false, false, true};
+    }
+    return {};
 }
 
 bool ConverterDialog::isEnabled(Button button) const
 {
-    return m_enabled[buttonSlot(button)];
+    return buttonsFor(m_state)[buttonSlot(button)];
 }
 
 const std::string& ConverterDialog::fieldText(Field field) const
@@ -103,13 +120,12 @@ const std::string& ConverterDialog::fieldText(Field field) const
     return m_fields[fieldSlot(field)];
 }
 
-void ConverterDialog::enable(Button button, bool on)
+void ConverterDialog::setState(State state)
 {
-    bool& slot = m_enabled[buttonSlot(button)];
-    if (slot == on)
-        return;
-    slot = on;
-    m_host.stateChanged();
+    const bool changed = buttonsFor(state) != buttonsFor(m_state);
+    m_state = state;
+    if (changed)
+        m_host.stateChanged();
 }
 
 void ConverterDialog::setField(Field field, std::string text)
@@ -148,9 +164,7 @@ void ConverterDialog::loadDefinition(const std::string* given, InputFile* read)
 {
     if (!isEnabled(Button::LoadDefinition))
         return;
-    enable(Button::LoadScript, false);
-    enable(Button::ConvertToDefinition, false);
-    enable(Button::SaveDefinition, false);
+    setState(State::DefinitionOnly);
     clearAllFields();
 
     if (m_library != nullptr)
@@ -163,49 +177,61 @@ void ConverterDialog::loadDefinition(const std::string* given, InputFile* read)
 
     const auto path = given != nullptr ? std::optional<std::string>(*given)
                                        : m_host.openFile({messages::kInsOpenFilter, "ins", {}});
-    if (!path)
+    if (!path || !loadDefinitionFile(*path, read) || !chooseDefinition() || !loadVoiceList())
         return;
+    setState(State::DefinitionLoaded);
+    m_host.message(messages::kLoadInsDone);
+}
+
+bool ConverterDialog::loadDefinitionFile(const std::string& path, InputFile* read)
+{
     // A pipe or device reads once and must not hold the window: it is read here, unless it was already.
     std::optional<InputFile> readHere;
-    if (read == nullptr && isPipeOrDevice(*path))
-        read = &readHere.emplace(readWindowInput(*path));
+    if (read == nullptr && isPipeOrDevice(path))
+        read = &readHere.emplace(readWindowInput(path));
     if (read != nullptr && read->ok() && !read->wideText.empty())
         read->error = read->wideText;
     if (read != nullptr && !read->ok()) {
-        m_host.message(withReason(messages::kOpenInsFailed, *path, read->error));
-        return;
+        m_host.message(withReason(messages::kOpenInsFailed, path, read->error));
+        return false;
     }
     const std::uint32_t failed = read != nullptr ? m_zt.CWInsLoadBytes(m_library, std::move(read->bytes))
-                                                 : m_zt.CWInsLoad(m_library, path->c_str());
+                                                 : m_zt.CWInsLoad(m_library, path.c_str());
     if (failed != 0) {
-        m_host.message(withReason(messages::kOpenInsFailed, *path, m_zt.LoadError(m_library)));
-        return;
+        m_host.message(withReason(messages::kOpenInsFailed, path, m_zt.LoadError(m_library)));
+        return false;
     }
-    m_definitionPath = *path;
-    setField(Field::DefinitionFile, ShortenPath(*path));
+    m_definitionPath = path;
+    setField(Field::DefinitionFile, ShortenPath(path));
 
     ZT_cwdef* definitions = nullptr;
     int definitionCount = 0;
-    if (m_zt.CWInsGetDefs(m_library, &definitions, &definitionCount) != 0) {
+    const bool none = m_zt.CWInsGetDefs(m_library, &definitions, &definitionCount) != 0;
+    if (none)
         m_host.message(messages::kNoDefinitions, MessageOwner::MainWindow, true);
-        m_zt.Delete(definitions);
-        return;
-    }
     m_zt.Delete(definitions);
+    return !none;
+}
 
+bool ConverterDialog::chooseDefinition()
+{
     std::string chosenName;
     {
         SelectDefinitionDialog selection(m_host, m_zt);
         selection.m_library = m_library;
         if (!m_host.runSelectDefinition(selection))
-            return;
+            return false;
         chosenName = selection.m_definitionName;
     }
     if (chosenName.empty())
-        return;
+        return false;
     m_instrumentName = chosenName;
     setField(Field::Instrument, m_instrumentName);
+    return true;
+}
 
+bool ConverterDialog::loadVoiceList()
+{
     // A list loaded earlier and never converted is released here rather than leaked.
     releaseVoices();
     long count = 0;
@@ -215,23 +241,18 @@ void ConverterDialog::loadDefinition(const std::string* given, InputFile* read)
             m_zt.Delete(m_voices);
         m_voices = nullptr;
         m_host.message(messages::kVoiceListFailed);
-        return;
+        return false;
     }
     m_voiceCount = static_cast<std::int32_t>(count);
     m_voiceTaken = new std::uint8_t[static_cast<std::size_t>(m_voiceCount)]();
     m_voiceCursor = 0;
-
-    enable(Button::LoadDefinition, false);
-    enable(Button::ConvertToScript, true);
-    enable(Button::SaveScript, false);
-    m_host.message(messages::kLoadInsDone);
+    return true;
 }
 
 void ConverterDialog::ConvertToCubaseScript()
 {
     if (!isEnabled(Button::ConvertToScript))
         return;
-    enable(Button::LoadDefinition, false);
 
     const TimeStamp stamp = localTimeStamp(m_clock());
     const std::vector<std::int32_t> leftOut = quorvix::ConvertToCubaseScript(
@@ -242,8 +263,7 @@ void ConverterDialog::ConvertToCubaseScript()
     }
     releaseVoices();
 
-    enable(Button::ConvertToScript, false);
-    enable(Button::SaveScript, true);
+    setState(State::ScriptConverted);
     m_host.message(messages::kScriptConverted);
 }
 
@@ -270,12 +290,12 @@ void ConverterDialog::SaveLines(SaveKind kind)
     };
 
     if (!script)
-        enable(Button::SaveDefinition, false);
+        setState(State::Busy);
     setField(pathField, {});
 
     FileDialogRequest request;
     if (script) {
-        request = {messages::kScriptSaveFilter, "txt", DefaultScriptFileName(m_instrumentName)};
+        request = {scriptSaveFilter(), "txt", DefaultScriptFileName(m_instrumentName)};
     } else {
         m_insFileName = DefaultDefinitionFileName(m_scriptPath);
         request = {messages::kInsSaveFilter, "ins", m_insFileName};
@@ -286,8 +306,7 @@ void ConverterDialog::SaveLines(SaveKind kind)
         return;
     }
     const std::string& path = chosen->path;
-    const ScriptSaveFormat format =
-        script ? scriptSaveFormat(path, chosen->fileType) : ScriptSaveFormat::CubaseScript;
+    const FormatRow* format = script ? scriptSaveFormat(path, chosen->fileType) : nullptr;
 
     if (existingFileSize(path) > 0 &&
         !m_host.askYesNo(replacePlaceholder(messages::kUseExistingFile, path))) {
@@ -301,9 +320,8 @@ void ConverterDialog::SaveLines(SaveKind kind)
     }
 
     Diagnostics warnings;
-    const WriteResult written = format == ScriptSaveFormat::CubaseScript
-                                    ? writeLinesAtomically(path, m_lines)
-                                    : writeChosenDefinition(format, path, warnings);
+    const WriteResult written = format == nullptr ? writeLinesAtomically(path, m_lines)
+                                                  : writeChosenDefinition(*format, path, warnings);
     if (!written.ok) {
         m_host.error("Cannot save \"" + path + "\": " + written.error);
         endQuietly();
@@ -335,14 +353,11 @@ void ConverterDialog::loadScript(const std::string* given, InputFile* read)
     if (!isEnabled(Button::LoadScript))
         return;
     m_scriptInput.reset();
-    enable(Button::LoadDefinition, false);
-    enable(Button::LoadScript, false);
-    enable(Button::ConvertToDefinition, false);
-    enable(Button::SaveDefinition, false);
+    setState(State::Busy);
     clearAllFields();
 
     const auto path = given != nullptr ? std::optional<std::string>(*given)
-                                       : m_host.openFile({messages::kScriptOpenFilter, "txt", {}});
+                                       : m_host.openFile({scriptOpenFilter(), "txt", {}});
     if (!path) {
         ResetButtons();
         return;
@@ -352,10 +367,7 @@ void ConverterDialog::loadScript(const std::string* given, InputFile* read)
         m_scriptInput = std::move(*read);
     setField(Field::LoadedScript, ShortenPath(m_scriptPath));
 
-    enable(Button::LoadDefinition, false);
-    enable(Button::SaveScript, false);
-    enable(Button::LoadScript, false);
-    enable(Button::ConvertToDefinition, true);
+    setState(State::ScriptLoaded);
     m_host.message(messages::kLoadScriptDone);
 }
 
@@ -363,34 +375,34 @@ void ConverterDialog::ConvertToCakewalkDefinition()
 {
     if (!isEnabled(Button::ConvertToDefinition))
         return;
-    enable(Button::ConvertToDefinition, false);
+    setState(State::Busy);
 
-    // The file is read once, whole; its content tells a MIDNAM document or REAPER bank file, which go through
-    // the instrument model, from a script, whose conversion then works on the same bytes.
+    // The file is read once, whole; its content tells a file of another format, which goes through the
+    // instrument model, from a script, whose conversion then works on the same bytes.
     // A pipe was read when it was opened, and reads no more.
     InputFile script = m_scriptInput ? std::move(*m_scriptInput) : readWindowInput(m_scriptPath);
     m_scriptInput.reset();
     if (script.ok()) {
         const FileFormat format = detectFormat(script.bytes);
-        if (format == FileFormat::Midnam || format == FileFormat::Reabank) {
+        if (throughModel(format)) {
             convertDocument(std::move(script.bytes), format);
             return;
         }
         if (!script.wideText.empty()) {
-            // Only a MIDNAM document may be wide text.
+            // A script is never wide text.
             script.error = std::move(script.wideText);
             script.notText = true;
         }
     }
+    convertScript(script);
+}
 
-    const auto fail = [&] {
-        ResetButtons();
-        m_host.message(messages::kConvertFailed);
-    };
-
+void ConverterDialog::convertScript(const InputFile& script)
+{
     InstrumentNameDialog nameDialog;
     if (!m_host.runInstrumentName(nameDialog) || nameDialog.m_enteredName.empty()) {
-        fail();
+        ResetButtons();
+        m_host.message(messages::kConvertFailed);
         return;
     }
 
@@ -425,7 +437,7 @@ void ConverterDialog::ConvertToCakewalkDefinition()
             " of the script will not read back from this definition (a bank or program out of range, "
             "a bank number written twice, or a program named twice in one bank).";
     m_host.message(converted);
-    enable(Button::SaveDefinition, true);
+    setState(State::DefinitionConverted);
 }
 
 void ConverterDialog::OnOK()

@@ -62,10 +62,10 @@ public:
     void OnInitDialog();
 
     /// The load command a file goes to, judged by its first bytes (all of them when they end inside an XML
-    /// prolog): an instrument definition file to LoadDefinition; a Cubase script, MIDNAM document or REAPER
-    /// bank file to LoadScript. A file of no known format, one that cannot be read, and a pipe or device
-    /// (which reads only once: openFile() reads it) go by name: "*.ins" to LoadDefinition (whose load then
-    /// says why it fails), anything else to LoadScript, which takes any file, as from its file dialog.
+    /// prolog): an instrument definition file to LoadDefinition; a Cubase script or a file of any other
+    /// format of the table to LoadScript. A file of no known format, one that cannot be read, and a pipe or
+    /// device (which reads only once: openFile() reads it) go by name: "*.ins" to LoadDefinition (whose load
+    /// then says why it fails), anything else to LoadScript, which takes any file, as from its file dialog.
     static Button loadCommandFor(const std::string& path);
     /// True when the load command of the file (loadCommandFor) is enabled.
     bool canOpen(const std::string& path) const;
@@ -91,6 +91,21 @@ public:
     /// 1000 on, 1006 off, 1009 off, 1020 on, 1024 off, 1027 off.
     void ResetButtons();
 
+    /// Where the window stands in its two conversions; it alone decides which buttons are enabled.
+    enum class State
+    {
+        Built,               ///< every button on, as the window is built
+        Start,               ///< either conversion may begin: 1000 and 1020
+        DefinitionOnly,      ///< a definition is being loaded, or its load failed: 1000
+        DefinitionLoaded,    ///< its voices are ready: 1006
+        ScriptConverted,     ///< the script is made: 1009
+        Busy,                ///< a dialog or a conversion runs: none
+        ScriptLoaded,        ///< a script is chosen: 1024
+        DefinitionConverted, ///< the definition is made: 1027
+    };
+    /// The buttons enabled in a state, in the order 1000, 1006, 1009, 1020, 1024, 1027.
+    static std::array<bool, 6> buttonsFor(State state);
+
     bool isEnabled(Button button) const;
     const std::string& fieldText(Field field) const;
 
@@ -109,7 +124,7 @@ private:
         Definition,
     };
 
-    void enable(Button button, bool on);
+    void setState(State state);
     void setField(Field field, std::string text);
     void clearAllFields();
     void releaseVoices();
@@ -118,17 +133,23 @@ private:
     /// read already.
     void loadDefinition(const std::string* given, InputFile* read = nullptr);
     void loadScript(const std::string* given, InputFile* read = nullptr);
-    /// Writes the chosen definition of the loaded .ins file as MIDNAM or REAPER bank file.
-    WriteResult writeChosenDefinition(ScriptSaveFormat format, const std::string& path,
+    /// The steps of loadDefinition; each says why it fails and returns false.
+    bool loadDefinitionFile(const std::string& path, InputFile* read);
+    bool chooseDefinition();
+    bool loadVoiceList();
+    /// ConvertToCakewalkDefinition for a script, read or not.
+    void convertScript(const InputFile& script);
+    /// Writes the chosen definition of the loaded .ins file in the format.
+    WriteResult writeChosenDefinition(const FormatRow& format, const std::string& path,
                                       Diagnostics& warnings);
-    /// ConvertToCakewalkDefinition for a MIDNAM document or a REAPER bank file: through the instrument model.
+    /// ConvertToCakewalkDefinition for a file of a format read through the instrument model.
     void convertDocument(std::string bytes, FileFormat format);
 
     DialogHost& m_host;
     MidiLibrary& m_zt;
     Clock m_clock;
 
-    std::array<bool, 6> m_enabled{};
+    State m_state = State::Built;
     std::array<std::string, 5> m_fields;
 
     MIDIFile* m_library = nullptr;

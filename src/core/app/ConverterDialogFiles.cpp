@@ -1,6 +1,6 @@
 // The main window's commands for files beyond its own file dialogs and formats: opening a file given on the
-// command line or dropped on the window, and the MIDNAM and REAPER files the commands read and write through
-// the instrument model.
+// command line or dropped on the window, and the files of the other formats the commands read and write
+// through the instrument model.
 
 #include "app/ConverterDialog.h"
 #include "app/InstrumentNameDialog.h"
@@ -32,7 +32,7 @@ void ConverterDialog::convertDocument(std::string bytes, FileFormat format)
     m_lines = definitionLinesOf(document, nameDialog.m_enteredName,
                                 InsWriteOptions{sourceName, localTimeStamp(m_clock())}, warnings);
     m_host.message(withWarnings(messages::kDefinitionConverted, sourceName, warnings));
-    enable(Button::SaveDefinition, true);
+    setState(State::DefinitionConverted);
 }
 
 namespace {
@@ -111,7 +111,7 @@ void ConverterDialog::openFiles(const std::vector<std::string>& paths)
     m_host.message(text);
 }
 
-WriteResult ConverterDialog::writeChosenDefinition(ScriptSaveFormat format, const std::string& path,
+WriteResult ConverterDialog::writeChosenDefinition(const FormatRow& format, const std::string& path,
                                                    Diagnostics& warnings)
 {
     const LoadedDefinition loaded = m_zt.ChosenDefinition(m_library);

@@ -31,12 +31,11 @@ inline constexpr const char* kUseExistingFile = "Use existing file \"%s\" ?";
 // File dialogs
 inline constexpr const char* kInsOpenFilter =
     "Cakewalk Instrument Definition Files (*.ins)|*.ins|All Files (*.*)|*.*||";
-inline constexpr const char* kScriptOpenFilter =
-    "Cubase Patchname Script Files (*.txt)|*.txt|All Files (*.*)|*.*|MIDNAM Files (*.midnam)|*.midnam|"
-    "REAPER Bank Files (*.reabank)|*.reabank||";
-/// The script's own type first; the other two write the loaded definition as MIDNAM or REAPER bank file.
-inline constexpr const char* kScriptSaveFilter =
-    "Script-File (*.txt)|*.txt|MIDNAM Files (*.midnam)|*.midnam|REAPER Bank Files (*.reabank)|*.reabank||";
+/// The window's own entries of the script dialogs; the formats read and written through the instrument model
+/// follow them (scriptOpenFilter, scriptSaveFilter).
+inline constexpr const char* kScriptOpenFilterStart =
+    "Cubase Patchname Script Files (*.txt)|*.txt|All Files (*.*)|*.*|";
+inline constexpr const char* kScriptSaveFilterStart = "Script-File (*.txt)|*.txt|";
 inline constexpr const char* kInsSaveFilter = "Instrumentdefinition file (*.ins)|*.ins||";
 
 // Opening files given on the command line or dropped on the window

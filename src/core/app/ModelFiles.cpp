@@ -3,8 +3,6 @@
 #include "app/Messages.h"
 #include "base/Encoding.h"
 #include "base/OutputSink.h"
-#include "formats/midnam/MidnamWriter.h"
-#include "formats/reaper/ReabankWriter.h"
 
 #include <algorithm>
 #include <numeric>
@@ -37,36 +35,69 @@ std::string inSetEncoding(const InstrumentSet& set, std::string_view typed, std:
 
 } // namespace
 
-ScriptSaveFormat scriptSaveFormat(std::string_view path, std::size_t fileType)
+bool throughModel(FileFormat format)
 {
-    if (hasExtension(path, "txt"))
-        return ScriptSaveFormat::CubaseScript;
-    if (hasExtension(path, "midnam"))
-        return ScriptSaveFormat::Midnam;
-    if (hasExtension(path, "reabank"))
-        return ScriptSaveFormat::Reabank;
-    switch (fileType) {
-    case 1:
-        return ScriptSaveFormat::Midnam;
-    case 2:
-        return ScriptSaveFormat::Reabank;
-    default:
-        return ScriptSaveFormat::CubaseScript;
-    }
+    return format != FileFormat::Unknown && format != FileFormat::Ins && format != FileFormat::CubaseScript;
 }
 
-WriteResult writeInstrumentFile(ScriptSaveFormat format, const std::string& path, const InstrumentSet& set,
+namespace {
+
+/// The formats of the table read (`writing` false) or written through the model, in the table's order.
+std::vector<const FormatRow*> modelFormats(bool writing)
+{
+    std::vector<const FormatRow*> rows;
+    for (const FormatRow& row : formatTable())
+        if (throughModel(row.format) && (writing ? row.writer.write != nullptr : row.read != nullptr))
+            rows.push_back(&row);
+    return rows;
+}
+
+std::string filterOf(const std::vector<const FormatRow*>& rows)
+{
+    std::string filter;
+    for (const FormatRow* row : rows) {
+        std::string patterns;
+        for (const std::string_view extension : row->extensions)
+            patterns += (patterns.empty() ? "*" : ";*") + std::string(extension);
+        filter += std::string(row->fileType) + " (" + patterns + ")|" + patterns + "|";
+    }
+    return filter + "|";
+}
+
+} // namespace
+
+std::string scriptOpenFilter()
+{
+    return messages::kScriptOpenFilterStart + filterOf(modelFormats(false));
+}
+
+std::string scriptSaveFilter()
+{
+    return messages::kScriptSaveFilterStart + filterOf(modelFormats(true));
+}
+
+const FormatRow* scriptSaveFormat(std::string_view path, std::size_t fileType)
+{
+    if (hasExtension(path, "txt"))
+        return nullptr;
+    const std::vector<const FormatRow*> rows = modelFormats(true);
+    for (const FormatRow* row : rows)
+        for (const std::string_view extension : row->extensions)
+            if (hasExtension(path, extension.substr(1)))
+                return row;
+    return fileType >= 1 && fileType <= rows.size() ? rows[fileType - 1] : nullptr;
+}
+
+WriteResult writeInstrumentFile(const FormatRow& format, const std::string& path, const InstrumentSet& set,
                                 std::size_t instrument, const std::string& sourceName, const TimeStamp& stamp,
                                 Diagnostics& warnings)
 {
-    if (format == ScriptSaveFormat::CubaseScript || instrument >= set.instruments.size())
+    if (instrument >= set.instruments.size())
         return {false, "there is no instrument to write"};
-    const Instrument& chosen = set.instruments[instrument];
+    // The window's definitions come from .ins files, whose names keep their bytes.
+    const WriteSettings settings{sourceName, stamp, false, {}};
     WriteResult result = writeAtomically(path, [&](OutputSink& sink) {
-        if (format == ScriptSaveFormat::Midnam)
-            writeMidnam(set, chosen, MidnamOptions{{}, sourceName, stamp}, sink, warnings);
-        else
-            writeReabank(set, chosen, ReaperOptions{sourceName, stamp}, sink, warnings);
+        format.writer.write(set, instrument, settings, sink, warnings);
         return true;
     });
     warnings.finish();

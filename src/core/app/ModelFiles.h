@@ -1,8 +1,9 @@
 #pragma once
 
 // The files the main window reads and writes through the instrument model rather than through its own
-// line-based conversions: "Save Script" writes the chosen definition as a MIDNAM document or a REAPER bank
-// file, and "Convert to Cakewalk Instrumentdefinition" reads those two formats into an .ins text.
+// line-based conversions (of .ins files and Cubase scripts): "Save Script" writes the chosen definition in
+// any other format of the format table, and "Convert to Cakewalk Instrumentdefinition" reads any other
+// format into an .ins text.
 
 #include "base/Diagnostic.h"
 #include "base/FileWriter.h"
@@ -18,32 +19,35 @@
 
 namespace quorvix {
 
-/// What "Save Script" writes.
-enum class ScriptSaveFormat
-{
-    CubaseScript, ///< the converted lines
-    Midnam,       ///< the chosen definition as a MIDNAM document
-    Reabank,      ///< the chosen definition as a REAPER bank file
-};
+/// True for a format the window reads and writes through the instrument model: one of the table other
+/// than the window's own two.
+bool throughModel(FileFormat format);
 
-/// The format for a name chosen in the "Save Script" dialog: its extension when that is ".txt", ".midnam"
-/// or ".reabank" (in any case), else the file type selected in the dialog (0 script, 1 MIDNAM, 2 REAPER; any
-/// other counts as the first).
-ScriptSaveFormat scriptSaveFormat(std::string_view path, std::size_t fileType);
+/// The "Load Cubase Patchname Script" dialog's filter: the window's own entries, then one per format read
+/// through the model.
+std::string scriptOpenFilter();
 
-/// Writes instrument `instrument` of `set` to `path` as MIDNAM document or REAPER bank file, whole or not
-/// at all; the writer's warnings go to `warnings`. `sourceName` (the file the set came from) and `stamp`
-/// go into the header comment. A CubaseScript format writes nothing and fails.
-WriteResult writeInstrumentFile(ScriptSaveFormat format, const std::string& path, const InstrumentSet& set,
+/// The "Save Script" dialog's filter: the script's own type, then one per format written through the model.
+std::string scriptSaveFilter();
+
+/// The format for a name chosen in the "Save Script" dialog: nullptr for the converted script (an extension
+/// ".txt"), else the format whose extension the name has, else the one of the file type selected in the
+/// dialog (0 the script, then scriptSaveFilter's order; any other counts as the first).
+const FormatRow* scriptSaveFormat(std::string_view path, std::size_t fileType);
+
+/// Writes instrument `instrument` of `set` to `path` in the format, whole or not at all; the writer's
+/// warnings go to `warnings`. `sourceName` (the file the set came from) and `stamp` go into the header
+/// comment.
+WriteResult writeInstrumentFile(const FormatRow& format, const std::string& path, const InstrumentSet& set,
                                 std::size_t instrument, const std::string& sourceName, const TimeStamp& stamp,
                                 Diagnostics& warnings);
 
-/// A MIDNAM document or REAPER bank file read for conversion to an instrument definition.
+/// A file of a format read through the model, for conversion to an instrument definition.
 struct InstrumentDocument
 {
     ReadResult read;
-    /// What the name dialog proposes, in the set's encoding: the first instrument's device name (a MIDNAM
-    /// Model), else that instrument's name; empty when the read failed or found no instrument.
+    /// What the name dialog proposes, in the set's encoding: the first instrument's device model name, else
+    /// that instrument's name; empty when the read failed or found no instrument.
     std::string proposedName;
 };
 

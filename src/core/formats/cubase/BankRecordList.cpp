@@ -27,19 +27,6 @@ void BankRecordList::Add(std::int32_t bankNumber, std::string_view bankText, std
                                    std::string(lsbText), patchListSlot});
 }
 
-void BankRecordList::GetAt(std::int32_t index, std::int32_t& bankNumber, std::string& bankText,
-                           std::string& msbText, std::string& lsbText, std::int32_t& patchListSlot) const
-{
-    if (index < 0 || index >= GetCount())
-        return;
-    const BankRecord& record = at(index);
-    bankNumber = record.bankNumber;
-    bankText = record.bankText;
-    msbText = record.msbText;
-    lsbText = record.lsbText;
-    patchListSlot = record.patchListSlot;
-}
-
 void BankRecordList::Sort()
 {
     const auto byBank = [](const BankRecord& a, const BankRecord& b) { return a.bankNumber < b.bankNumber; };

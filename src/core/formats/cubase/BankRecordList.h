@@ -34,11 +34,6 @@ public:
     void Add(std::int32_t bankNumber, std::string_view bankText, std::string_view msbText,
              std::string_view lsbText, std::int32_t patchListSlot);
 
-    /// Copies the fields of the record at index when 0 <= index < GetCount(); otherwise leaves every output
-    /// unchanged.
-    void GetAt(std::int32_t index, std::int32_t& bankNumber, std::string& bankText, std::string& msbText,
-               std::string& lsbText, std::int32_t& patchListSlot) const;
-
     /// Number of records.
     std::int32_t GetCount() const { return static_cast<std::int32_t>(m_records.size()); }
 

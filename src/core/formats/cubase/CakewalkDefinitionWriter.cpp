@@ -1,11 +1,9 @@
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 
 #include "base/FileNames.h"
-#include "base/InputFile.h"
 #include "base/LineWriter.h"
 #include "base/Text.h"
 #include "formats/cubase/ScriptBanks.h"
-#include "formats/cubase/ScriptEntry.h"
 #include "formats/ins/InsWriter.h"
 
 #include <algorithm>
@@ -106,31 +104,6 @@ std::string joined(std::initializer_list<std::string_view> parts)
     return text;
 }
 
-/// The name as the definition holds it: a CR with more of the name after it, which would start a line of its
-/// own for every reader of a definition, as a blank, and no blank before a ";" (withoutCommentStarts). CRs at
-/// the end stay as they are: the reader ends the line there and gets the same name. A name needing neither
-/// is returned as it is, and only a changed one is copied into `scratch`; `why` then says what was changed,
-/// else it is empty.
-std::string_view definitionSafe(std::string_view name, std::string& scratch, std::string_view& why)
-{
-    why = {};
-    const std::size_t last = name.find_last_not_of(" \t\r");
-    const std::size_t cr = name.find('\r');
-    const bool innerCr = cr != std::string_view::npos && last != std::string_view::npos && cr < last;
-    if (!innerCr && name.find(';') == std::string_view::npos)
-        return name;
-    std::string plain(name);
-    if (innerCr) {
-        std::replace(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(last), '\r', ' ');
-        why = "a line break inside a name would end its line";
-    }
-    bool changed = false;
-    scratch = withoutCommentStarts(plain, changed);
-    if (changed && why.empty())
-        why = "a \";\" after a blank would start a comment";
-    return scratch;
-}
-
 /// The warnings about single entries. They name the entry's line, which is found only for the warnings that
 /// are kept (Diagnostics keeps the first kLimit): counting lines for millions of entries would cost a pass
 /// over the script each. The others are only counted.
@@ -201,122 +174,164 @@ private:
 };
 
 /// Writes the instrument definition of the script's banks to `out` (which has line(parts)), consuming the
-/// entries, and warns in `result` about what will not read back.
+/// entries, and warns in the conversion's result about what will not read back.
+template <typename Lines>
+class DefinitionWriter
+{
+public:
+    DefinitionWriter(ScriptBanks& script, Lines& out, DefinitionConversion& result)
+        : m_script(script), m_out(out), m_result(result), m_warnings(result.warnings)
+    {}
+
+    /// The whole text: `instrumentName` in the header comment, `headingName` in the definition's heading.
+    void write(std::string_view instrumentName, std::string_view headingName, const TimeStamp& stamp)
+    {
+        writeHeader(instrumentName, stamp);
+        BankRecordList& banks = m_script.banks();
+        banks.Sort();
+        const ReadBack readBack(banks, m_script.bankCount());
+        for (std::int32_t b = 0; b < m_script.bankCount(); ++b)
+            writeBank(banks.at(b), readBack.whyBankIsLost(b));
+        writeFooter(headingName);
+        m_warnings.finish(m_script, m_result.warnings);
+        m_result.warnings.sortByLine();
+        m_result.warnings.finish();
+    }
+
+private:
+    void writeHeader(std::string_view instrumentName, const TimeStamp& stamp)
+    {
+        m_out.line({kRuleLine});
+        m_out.line({"; Header"});
+        m_out.line({kRuleLine});
+        m_out.line({"; Cakewalk Instrument Definition File"});
+        m_out.line({"; Instrument: ", instrumentName});
+        m_out.line({"; Generated with Quorvix ", stamp.date, " ", stamp.time});
+        m_out.line({"; ", kDefinitionCredit});
+        m_out.line({kRuleLine});
+        m_out.line({});
+        m_out.line({});
+        m_out.line({".Patch Names"});
+        m_out.line({});
+        m_out.line({"; ------- Voices -------"});
+        m_out.line({});
+    }
+
+    void writeFooter(std::string_view headingName)
+    {
+        m_out.line({" "});
+        m_out.line({kRuleLine});
+        m_out.line({" "});
+        m_out.line({".Instrument Definitions"});
+        m_out.line({" "});
+        m_out.line({"[ ", headingName, "]"});
+        for (std::int32_t b = 0; b < m_script.bankCount(); ++b) {
+            const std::string& text = m_script.banks().at(b).bankText;
+            m_out.line({"Patch[", text, "]=Bank", text});
+        }
+    }
+
+    void writeBank(const BankRecord& bank, const std::string& bankReason)
+    {
+        m_script.entries().takeSorted(bank.patchListSlot, m_entries);
+        m_out.line({" "});
+        m_out.line({"[Bank", bank.bankText, "]"});
+        m_runEnd = 0;
+        for (std::size_t p = 0; p < m_entries.size(); ++p) {
+            // The entries are read in program order, not in reading order: their lines are rarely cached.
+            constexpr std::size_t kAhead = 16;
+            if (p + kAhead < m_entries.size()) {
+                const char* ahead = m_script.text().data() + m_entries[p + kAhead].offset;
+                prefetch(ahead);
+                prefetch(ahead + 63);
+            }
+            const EntryText entry =
+                m_script.entryOf(m_entries[p], m_digits[p % 2]); // m_previous keeps the other
+            const std::string_view name = writeEntry(p, entry);
+            m_previous = entry;
+            if (p == m_runEnd)
+                m_survivor = survivorOf(p);
+            if (!bankReason.empty() || ReadBack::programIsLost(entry.programText) || name != m_survivor)
+                warnLost(m_entries[p].offset, entry, bank, bankReason);
+        }
+    }
+
+    /// Writes the line of entry `p` unless it repeats the line before; returns the name as written.
+    std::string_view writeEntry(std::size_t p, const EntryText& entry)
+    {
+        const InsName safe = insName(entry.patchName, InsNameRule::Window, m_nameScratch);
+        if (p == 0 || entry.programText != m_previous.programText ||
+            entry.patchName != m_previous.patchName) {
+            if (!safe.change.empty() && !m_warnings.wanted())
+                m_warnings.drop();
+            else if (!safe.change.empty())
+                m_warnings.add(m_entries[p].offset,
+                               joined({"patch name \"", entry.patchName, "\" is written as \"", safe.text,
+                                       "\": ", safe.change}));
+            m_out.line({entry.programText, "=", safe.text});
+        }
+        return safe.text;
+    }
+
+    /// The name a reader keeps for the program of entry `p`, the first of its run: of the lines of one
+    /// program number a reader keeps the last.
+    std::string_view survivorOf(std::size_t p)
+    {
+        m_runEnd = p + 1;
+        while (m_runEnd < m_entries.size() && m_entries[m_runEnd].program == m_entries[p].program)
+            ++m_runEnd;
+        char digits[16];
+        return insName(m_script.entryOf(m_entries[m_runEnd - 1], digits).patchName, InsNameRule::Window,
+                       m_survivorScratch)
+            .text;
+    }
+
+    /// Counts an entry that a reader of the definition will not get back (its bank is lost for
+    /// `bankReason`, its program is out of range, or its program is named again later) and warns about it.
+    void warnLost(std::uint32_t offset, const EntryText& entry, const BankRecord& bank,
+                  const std::string& bankReason)
+    {
+        ++m_result.entriesNotReadBack;
+        if (!m_warnings.wanted()) {
+            m_warnings.drop();
+            return;
+        }
+        const std::string reason =
+            !bankReason.empty() ? bankReason
+            : ReadBack::programIsLost(entry.programText)
+                ? ReadBack::whyProgramIsLost(entry.programText)
+                : joined({"program ", entry.programText,
+                          " of this bank is named again later; a reader keeps only the last name"});
+        m_warnings.add(offset, joined({"\"", entry.patchName, "\" (program ", entry.programText, ", bank ",
+                                       bank.bankText, ") will not read back from the definition: ", reason}));
+    }
+
+    ScriptBanks& m_script;
+    Lines& m_out;
+    DefinitionConversion& m_result;
+    EntryWarnings m_warnings;
+    std::vector<EntryRecord> m_entries; ///< the entries of the bank being written, in program order
+    std::string m_nameScratch;
+    std::string m_survivorScratch;
+    char m_digits[2][16] = {};
+    EntryText m_previous;
+    std::size_t m_runEnd = 0;    ///< the end of the run of entries of one program that holds the current one
+    std::string_view m_survivor; ///< the name a reader keeps for the program of the current run
+};
+
 template <typename Lines>
 void writeDefinition(ScriptBanks& script, std::string_view typedName, const TimeStamp& stamp, Lines& out,
                      DefinitionConversion& result)
 {
-    // The name stands inside two lines of the definition: a line break or a NUL in it would split them.
-    std::string instrumentName(typedName);
-    for (char& c : instrumentName)
-        if (c == '\r' || c == '\n' || c == '\0')
-            c = ' ';
-    bool nameChanged = false;
-    const std::string headingName = withoutCommentStarts(instrumentName, nameChanged);
-    if (nameChanged)
-        result.warnings.warn(0, "the instrument name \"" + instrumentName + "\" is written as \"" +
-                                    headingName + "\": a \";\" after a blank would start a comment");
-
-    out.line({kRuleLine});
-    out.line({"; Header"});
-    out.line({kRuleLine});
-    out.line({"; Cakewalk Instrument Definition File"});
-    out.line({"; Instrument: ", instrumentName});
-    out.line({"; Generated with Quorvix ", stamp.date, " ", stamp.time});
-    out.line({"; ", kDefinitionCredit});
-    out.line({kRuleLine});
-    out.line({});
-    out.line({});
-    out.line({".Patch Names"});
-    out.line({});
-    out.line({"; ------- Voices -------"});
-    out.line({});
-
-    BankRecordList& banks = script.banks();
-    const std::int32_t bankCount = script.bankCount();
-    banks.Sort();
-    const ReadBack readBack(banks, bankCount);
-    EntryWarnings warnings(result.warnings);
-    std::vector<EntryRecord> entries;
-    std::string nameScratch;
-    std::string survivorScratch;
-    char digits[2][16];
-    for (std::int32_t b = 0; b < bankCount; ++b) {
-        const BankRecord& bank = banks.at(b);
-        script.entries().takeSorted(bank.patchListSlot, entries);
-        out.line({" "});
-        out.line({"[Bank", bank.bankText, "]"});
-        const std::string bankReason = readBack.whyBankIsLost(b);
-        EntryText previous;
-        std::size_t runEnd = 0;
-        std::string_view survivor; // the name a reader keeps for the program of the current run
-        for (std::size_t p = 0; p < entries.size(); ++p) {
-            // The entries are read in program order, not in reading order: their lines are rarely cached.
-            constexpr std::size_t kAhead = 16;
-            if (p + kAhead < entries.size()) {
-                const char* ahead = script.text().data() + entries[p + kAhead].offset;
-                prefetch(ahead);
-                prefetch(ahead + 63);
-            }
-            const std::uint32_t offset = entries[p].offset;
-            const EntryText entry = script.entryOf(entries[p], digits[p % 2]); // `previous` keeps the other
-            std::string_view why;
-            const std::string_view name = definitionSafe(entry.patchName, nameScratch, why);
-            if (p == 0 || entry.programText != previous.programText ||
-                entry.patchName != previous.patchName) {
-                if (!why.empty() && !warnings.wanted())
-                    warnings.drop();
-                else if (!why.empty())
-                    warnings.add(offset, joined({"patch name \"", entry.patchName, "\" is written as \"",
-                                                 name, "\": ", why}));
-                out.line({entry.programText, "=", name});
-            }
-            previous = entry;
-
-            // Of the lines of one program number a reader keeps the last.
-            if (p == runEnd) {
-                runEnd = p + 1;
-                while (runEnd < entries.size() && entries[runEnd].program == entries[p].program)
-                    ++runEnd;
-                std::string_view lastWhy;
-                char survivorDigits[16];
-                survivor = definitionSafe(script.entryOf(entries[runEnd - 1], survivorDigits).patchName,
-                                          survivorScratch, lastWhy);
-            }
-            const bool programLost = bankReason.empty() && ReadBack::programIsLost(entry.programText);
-            const bool renamed = bankReason.empty() && !programLost && name != survivor;
-            if (bankReason.empty() && !programLost && !renamed)
-                continue;
-            ++result.entriesNotReadBack;
-            if (!warnings.wanted()) {
-                warnings.drop();
-                continue;
-            }
-            const std::string reason =
-                !bankReason.empty() ? bankReason
-                : programLost
-                    ? ReadBack::whyProgramIsLost(entry.programText)
-                    : joined({"program ", entry.programText,
-                              " of this bank is named again later; a reader keeps only the last name"});
-            warnings.add(offset,
-                         joined({"\"", entry.patchName, "\" (program ", entry.programText, ", bank ",
-                                 bank.bankText, ") will not read back from the definition: ", reason}));
-        }
-    }
-
-    out.line({" "});
-    out.line({kRuleLine});
-    out.line({" "});
-    out.line({".Instrument Definitions"});
-    out.line({" "});
-    out.line({"[ ", headingName, "]"});
-    for (std::int32_t b = 0; b < bankCount; ++b) {
-        const std::string& text = banks.at(b).bankText;
-        out.line({"Patch[", text, "]=Bank", text});
-    }
-    warnings.finish(script, result.warnings);
-    result.warnings.sortByLine();
-    result.warnings.finish();
+    std::string commentScratch;
+    std::string headingScratch;
+    const std::string_view instrumentName =
+        insName(typedName, InsNameRule::WindowComment, commentScratch).text;
+    const InsName heading = insName(instrumentName, InsNameRule::Window, headingScratch);
+    if (!heading.change.empty())
+        result.warnings.warn(0, joined({"the instrument name \"", instrumentName, "\" is written as \"",
+                                        heading.text, "\": ", heading.change}));
+    DefinitionWriter<Lines>(script, out, result).write(instrumentName, heading.text, stamp);
 }
 
 } // namespace
@@ -348,35 +363,6 @@ void ScriptConversion::write(std::string_view instrumentName, const TimeStamp& s
     writeDefinition(*m_script, instrumentName, stamp, collected, result);
 }
 
-std::string ScriptDeviceName(std::string_view script)
-{
-    constexpr std::string_view kTag = "[device name]";
-    std::size_t start = 0;
-    while (start < script.size()) {
-        const auto newline = script.find('\n', start);
-        const bool ended = newline != std::string_view::npos;
-        std::string_view line = script.substr(start, ended ? newline - start : std::string_view::npos);
-        if (ended && !line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.size() > kMaxScriptLineLength)
-            return {};
-
-        const std::string_view text = dropBlanks(line);
-        if (isEntryLine(text) || text.starts_with("[define patchnames]"))
-            return {};
-        if (text.starts_with(kTag)) {
-            std::string_view value = dropBlanks(text.substr(kTag.size()));
-            while (!value.empty() && isBlank(value.back()))
-                value.remove_suffix(1);
-            return std::string(value);
-        }
-        if (!ended)
-            return {};
-        start = newline + 1;
-    }
-    return {};
-}
-
 DefinitionConversion ConvertToCakewalkDefinition(std::string_view script, std::string_view instrumentName,
                                                  const TimeStamp& stamp)
 {
@@ -387,42 +373,6 @@ DefinitionConversion ConvertToCakewalkDefinition(std::string_view script, std::s
     conversion.write(instrumentName, stamp, result.lines, result);
     result.status = DefinitionConversion::Status::Ok;
     return result;
-}
-
-DefinitionConversion ConvertToCakewalkDefinitionFile(const std::string& path, std::string_view instrumentName,
-                                                     const TimeStamp& stamp)
-{
-    const InputFile script = readInputFile(path);
-    if (!script.ok()) {
-        DefinitionConversion result;
-        result.status = DefinitionConversion::Status::CannotOpen;
-        result.detail = script.error;
-        return result;
-    }
-    return ConvertToCakewalkDefinition(std::string_view(script.bytes), instrumentName, stamp);
-}
-
-DefinitionConversion ConvertToCakewalkDefinition(std::istream& script, std::string_view instrumentName,
-                                                 const TimeStamp& stamp)
-{
-    std::string bytes;
-    bool failed = false;
-    char block[1 << 16];
-    try {
-        // read() turns an exception of the stream's buffer into the bad bit.
-        while (script.read(block, sizeof block) || script.gcount() > 0)
-            bytes.append(block, static_cast<std::size_t>(script.gcount()));
-        failed = script.bad();
-    } catch (const std::ios_base::failure&) {
-        failed = true;
-    }
-    if (failed) {
-        DefinitionConversion result;
-        result.status = DefinitionConversion::Status::ReadError;
-        result.detail = "read error";
-        return result;
-    }
-    return ConvertToCakewalkDefinition(std::string_view(bytes), instrumentName, stamp);
 }
 
 std::string DefaultDefinitionFileName(std::string_view scriptPath)

@@ -6,7 +6,6 @@
 #include "base/TimeStamp.h"
 
 #include <cstdint>
-#include <istream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,10 +25,9 @@ struct DefinitionConversion
     enum class Status
     {
         Ok,
-        CannotOpen,   ///< the script cannot be opened for reading
         LineTooLong,  ///< a line holds more than 256 characters ("Error: No Windows Patchname Script")
         TooManyBanks, ///< an entry would open the 1001st distinct bank
-        ReadError,    ///< reading failed in the middle of the file
+        ReadError,    ///< the script is too large to read (over 4 GiB)
         NoEntries,    ///< no entry line at all: the text is no script ("Error: No Windows Patchname Script")
     };
     Status status = Status::Ok;
@@ -80,15 +78,6 @@ private:
 DefinitionConversion ConvertToCakewalkDefinition(std::string_view script, std::string_view instrumentName,
                                                  const TimeStamp& stamp);
 
-/// Same for the script file at `path`, read once, whole (CannotOpen, with the reason in `detail`, when it
-/// cannot be read).
-DefinitionConversion ConvertToCakewalkDefinitionFile(const std::string& path, std::string_view instrumentName,
-                                                     const TimeStamp& stamp);
-
-/// Same from an open stream, read to its end first.
-DefinitionConversion ConvertToCakewalkDefinition(std::istream& script, std::string_view instrumentName,
-                                                 const TimeStamp& stamp);
-
 /// The value of the script's first "[device name]" line, without the blanks around it; empty when the header
 /// (the lines before "[define patchnames]" or the first entry line) has none. Stops at a line longer than
 /// kMaxScriptLineLength.
@@ -97,10 +86,6 @@ std::string ScriptDeviceName(std::string_view script);
 /// The number a digit text stands for: value = value * 10 + (c - '0') for each character in turn, 0 for an
 /// empty text. A value beyond the signed 32-bit range counts as the nearest 32-bit limit (no overflow).
 std::int32_t DecimalValue(std::string_view text);
-
-/// The bank text of an MSB text and an LSB text: DecimalValue(msb) * 128 + DecimalValue(lsb) in plain
-/// decimal, computed without overflow (the text may exceed the 32-bit range).
-std::string CombineBank(std::string_view msbText, std::string_view lsbText);
 
 /// MSB and LSB texts of a bank text: DecimalValue(bank) / 128 and DecimalValue(bank) % 128 in decimal.
 void SplitBank(std::string_view bankText, std::string& msbText, std::string& lsbText);

@@ -135,61 +135,70 @@ std::array<bool, 5> placeVoices(std::span<const ScriptVoice> voices, std::vector
     return written;
 }
 
-/// Writes the script of the voices; `taken` (one byte per voice) is read as the voices written before and
-/// left marking every voice written. Returns the indexes of the voices left out.
-template <typename Lines>
-std::vector<std::int32_t> writeScript(std::span<const ScriptVoice> voices, std::uint8_t* taken,
-                                      std::string_view instrumentName, const TimeStamp& stamp, Lines& out)
+/// The voices of each group in list order: the voices of group g are byGroup[starts[g]] up to
+/// byGroup[starts[g + 1]].
+struct GroupedVoices
 {
-    writeHeader(out, instrumentName, stamp);
-
-    std::vector<std::int16_t> groupOf(voices.size(), kUnplaced);
-    for (std::size_t i = 0; i < voices.size(); ++i)
-        if (taken[i] != 0)
-            groupOf[i] = kTakenBefore;
-    const std::array<bool, 5> written = placeVoices(voices, groupOf);
-
-    // The voices of each group in list order: counted, then placed (starts[g] is where group g's begin).
-    const auto groups = ScriptGroups();
     std::array<std::uint32_t, kScriptGroupCount + 1> starts{};
+    std::vector<std::uint32_t> byGroup;
+};
+
+GroupedVoices groupVoices(const std::vector<std::int16_t>& groupOf)
+{
+    // Counted, then placed.
+    GroupedVoices grouped;
+    std::array<std::uint32_t, kScriptGroupCount + 1>& starts = grouped.starts;
     for (const std::int16_t g : groupOf)
         if (g >= 0)
             ++starts[static_cast<std::size_t>(g) + 1];
     for (std::size_t g = 1; g < starts.size(); ++g)
         starts[g] += starts[g - 1];
-    std::vector<std::uint32_t> byGroup(starts.back());
+    grouped.byGroup.resize(starts.back());
     std::array<std::uint32_t, kScriptGroupCount + 1> next = starts;
-    for (std::size_t i = 0; i < voices.size(); ++i)
+    for (std::size_t i = 0; i < groupOf.size(); ++i)
         if (groupOf[i] >= 0)
-            byGroup[next[static_cast<std::size_t>(groupOf[i])]++] = static_cast<std::uint32_t>(i);
+            grouped.byGroup[next[static_cast<std::size_t>(groupOf[i])]++] = static_cast<std::uint32_t>(i);
+    return grouped;
+}
 
-    const auto writeSection = [&](ScriptSection section) {
-        bool firstOfSection = true;
-        for (std::size_t g = 0; g < groups.size(); ++g) {
-            if (groups[g].section != section)
-                continue;
-            const std::string_view tag = groups[g].tag;
-            for (std::uint32_t k = starts[g]; k < starts[g + 1]; ++k) {
-                if (k == starts[g]) {
-                    if (!firstOfSection)
-                        out.line({});
-                    out.line({groups[g].heading});
-                }
-                out.lineFrom([&](std::string& line) { AppendEntryLine(line, voices[byGroup[k]], tag); });
+/// The groups of one section: each group that holds voices under its heading, a blank line between them.
+template <typename Lines>
+void writeSection(Lines& out, std::span<const ScriptVoice> voices, const GroupedVoices& grouped,
+                  ScriptSection section)
+{
+    const auto groups = ScriptGroups();
+    bool firstOfSection = true;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (groups[g].section != section)
+            continue;
+        const std::string_view tag = groups[g].tag;
+        for (std::uint32_t k = grouped.starts[g]; k < grouped.starts[g + 1]; ++k) {
+            if (k == grouped.starts[g]) {
+                if (!firstOfSection)
+                    out.line({});
+                out.line({groups[g].heading});
             }
-            firstOfSection = false;
+            out.lineFrom([&](std::string& line) { AppendEntryLine(line, voices[grouped.byGroup[k]], tag); });
         }
-    };
-    const auto runs = [&](ScriptSection section) { return written[static_cast<std::size_t>(section)]; };
+        firstOfSection = false;
+    }
+}
 
-    bool xgMode = false;
+/// Every section that holds voices (`written`, by section) under its mode and first-level heading, then
+/// "[end]".
+template <typename Lines>
+void writeSections(Lines& out, std::span<const ScriptVoice> voices, const GroupedVoices& grouped,
+                   const std::array<bool, 5>& written)
+{
+    const auto runs = [&](ScriptSection section) { return written[static_cast<std::size_t>(section)]; };
     if (runs(ScriptSection::DrumKits)) {
         out.line({"[mode10]\tDrumkits"});
         out.line({});
         out.line({"[g1]\tDrum- and SFX-Kits"});
         out.line({});
-        writeSection(ScriptSection::DrumKits);
+        writeSection(out, voices, grouped, ScriptSection::DrumKits);
     }
+    bool xgMode = false;
     for (const auto& [section, heading] : {std::pair{ScriptSection::Xg, "[g1]\tStandard XG Voices"},
                                            std::pair{ScriptSection::Panel, "[g1]\tPanel Voices"},
                                            std::pair{ScriptSection::Gm2, "[g1]\tGM2 Voices"}}) {
@@ -203,12 +212,27 @@ std::vector<std::int32_t> writeScript(std::span<const ScriptVoice> voices, std::
         out.line({});
         out.line({heading});
         out.line({});
-        writeSection(section);
+        writeSection(out, voices, grouped, section);
     }
     out.line({});
-    writeSection(ScriptSection::Other);
+    writeSection(out, voices, grouped, ScriptSection::Other);
     out.line({});
     out.line({"[end]"});
+}
+
+/// Writes the script of the voices; `taken` (one byte per voice) is read as the voices written before and
+/// left marking every voice written. Returns the indexes of the voices left out.
+template <typename Lines>
+std::vector<std::int32_t> writeScript(std::span<const ScriptVoice> voices, std::uint8_t* taken,
+                                      std::string_view instrumentName, const TimeStamp& stamp, Lines& out)
+{
+    writeHeader(out, instrumentName, stamp);
+    std::vector<std::int16_t> groupOf(voices.size(), kUnplaced);
+    for (std::size_t i = 0; i < voices.size(); ++i)
+        if (taken[i] != 0)
+            groupOf[i] = kTakenBefore;
+    const std::array<bool, 5> written = placeVoices(voices, groupOf);
+    writeSections(out, voices, groupVoices(groupOf), written);
 
     std::vector<std::int32_t> leftOut;
     for (std::size_t i = 0; i < voices.size(); ++i) {

@@ -1,7 +1,7 @@
 #include "formats/cubase/ScriptBanks.h"
 
 #include "base/Text.h"
-#include "formats/cubase/ScriptEntry.h"
+#include "formats/cubase/ScriptLines.h"
 
 #include <algorithm>
 #include <charconv>
@@ -71,28 +71,22 @@ bool ScriptBanks::read(std::string_view script, DefinitionConversion& result)
         return false;
     }
     m_script = script;
+    // A NUL byte ends a line's text, as it does for every program that reads these files as C strings;
+    // kept, it would make the written definition unreadable.
     m_hasNul = script.find('\0') != std::string_view::npos;
     m_lineEndsBefore.reserve(script.size() / kLineBlock + 1);
-    std::size_t start = 0;
-    while (start < script.size()) {
-        const void* found = std::memchr(script.data() + start, '\n', script.size() - start);
-        if (found == nullptr) {
-            // The last line may lack its line end; a CR at its end is not part of one and stays.
-            if (!handleLine(script.substr(start), result))
-                return false;
-            break;
-        }
-        const auto newline = static_cast<std::size_t>(static_cast<const char*>(found) - script.data());
-        std::size_t stop = newline;
-        if (stop > start && script[stop - 1] == '\r')
-            --stop;
-        if (!handleLine(script.substr(start, stop - start), result))
+    const ScriptLineOptions options{kMaxScriptLineLength, m_hasNul, false};
+    const bool complete = forEachScriptLine(script, options, [&](const ScriptLine& line) {
+        if (!handleLine(line, result))
             return false;
         // Every block that begins up to this line end has the line ends before this one before it.
-        while (m_lineEndsBefore.size() * kLineBlock <= newline)
-            m_lineEndsBefore.push_back(static_cast<std::uint32_t>(m_lineNumber - 1));
-        start = newline + 1;
-    }
+        if (line.ended)
+            while (m_lineEndsBefore.size() * kLineBlock <= line.lineEnd)
+                m_lineEndsBefore.push_back(static_cast<std::uint32_t>(m_lineNumber - 1));
+        return true;
+    });
+    if (!complete)
+        return false;
     // A last line without its line end adds no line end.
     const bool endsWithLineEnd = !script.empty() && script.back() == '\n';
     while (m_lineEndsBefore.size() * kLineBlock <= script.size())
@@ -108,36 +102,24 @@ bool ScriptBanks::read(std::string_view script, DefinitionConversion& result)
     return true;
 }
 
-bool ScriptBanks::handleLine(std::string_view line, DefinitionConversion& result)
+bool ScriptBanks::handleLine(const ScriptLine& line, DefinitionConversion& result)
 {
-    ++m_lineNumber;
-    if (line.size() > kMaxScriptLineLength) {
+    m_lineNumber = line.number;
+    if (line.tooLong) {
         result.status = DefinitionConversion::Status::LineTooLong;
         result.lineNumber = m_lineNumber;
         result.detail = describe(m_lineNumber) + " is longer than " + std::to_string(kMaxScriptLineLength) +
                         " characters";
         return false;
     }
-    // A NUL byte ends a line's text, as it does for every program that reads these files as C strings;
-    // kept, it would make the written definition unreadable.
-    if (m_hasNul)
-        line = line.substr(0, std::min(line.find('\0'), line.size()));
-    std::size_t first = 0;
-    while (first < line.size() && line[first] == ' ')
-        ++first;
-    const std::string_view text = line.substr(first);
-    if (!isEntryLine(text)) {
-        std::size_t blank = first;
-        while (blank < line.size() && (line[blank] == ' ' || line[blank] == '\t'))
-            ++blank;
-        if (blank > first && isEntryLine(line.substr(blank)))
-            result.warnings.warn(static_cast<std::uint32_t>(m_lineNumber),
-                                 "entry line indented with a tab left out: only an entry line indented with "
-                                 "spaces (or not at all) is read");
+    if (line.kind == ScriptLineKind::TabIndentedEntry)
+        result.warnings.warn(static_cast<std::uint32_t>(m_lineNumber),
+                             "entry line indented with a tab left out: only an entry line indented with "
+                             "spaces (or not at all) is read");
+    if (line.kind != ScriptLineKind::Entry)
         return true;
-    }
     ++m_entryCount;
-    return fileEntry(text, result);
+    return fileEntry(line.text, result);
 }
 
 bool ScriptBanks::fileEntry(std::string_view text, DefinitionConversion& result)
@@ -280,6 +262,22 @@ std::vector<std::uint32_t> ScriptBanks::lineNumbers(const std::vector<std::uint3
     return lines;
 }
 
+std::string ScriptDeviceName(std::string_view script)
+{
+    constexpr std::string_view kTag = "[device name]";
+    std::string name;
+    forEachScriptLine(script, {kMaxScriptLineLength, false, false}, [&](const ScriptLine& line) {
+        if (line.tooLong || line.kind != ScriptLineKind::Other ||
+            line.text.starts_with("[define patchnames]"))
+            return false;
+        if (!line.text.starts_with(kTag))
+            return true;
+        name = trimBlanks(line.text.substr(kTag.size()));
+        return false;
+    });
+    return name;
+}
+
 std::int32_t DecimalValue(std::string_view text)
 {
     constexpr std::int64_t kHighest = std::numeric_limits<std::int32_t>::max();
@@ -293,12 +291,6 @@ std::int32_t DecimalValue(std::string_view text)
             value = kLowest;
     }
     return static_cast<std::int32_t>(value);
-}
-
-std::string CombineBank(std::string_view msbText, std::string_view lsbText)
-{
-    char buffer[24];
-    return std::string(formatInteger(combinedBankValue(msbText, lsbText), buffer));
 }
 
 void SplitBank(std::string_view bankText, std::string& msbText, std::string& lsbText)

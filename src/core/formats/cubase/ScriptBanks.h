@@ -16,6 +16,8 @@
 
 namespace quorvix {
 
+struct ScriptLine;
+
 /// The texts of one entry line that the definition keeps.
 struct EntryText
 {
@@ -40,8 +42,6 @@ public:
     std::int32_t bankCount() const { return m_bankCount; }
     BankEntryStore& entries() { return m_entries; }
 
-    /// The program text and the patch name of the entry whose text starts at `offset`, as read.
-    EntryText entryAt(std::uint32_t offset) const;
     /// The same of a record; a program text made from the number is put into `digits`.
     EntryText entryOf(const EntryRecord& record, char (&digits)[16]) const;
 
@@ -49,7 +49,9 @@ public:
     std::vector<std::uint32_t> lineNumbers(const std::vector<std::uint32_t>& offsets) const;
 
 private:
-    bool handleLine(std::string_view line, DefinitionConversion& result);
+    /// The program text and the patch name of the entry whose text starts at `offset`, as read.
+    EntryText entryAt(std::uint32_t offset) const;
+    bool handleLine(const ScriptLine& line, DefinitionConversion& result);
     bool fileEntry(std::string_view text, DefinitionConversion& result);
     /// The text from `offset` to the end of its line: a CR before the LF and what follows a NUL cut off.
     std::string_view restOfLine(std::uint32_t offset) const;

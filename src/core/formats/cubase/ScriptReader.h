@@ -1,7 +1,8 @@
 #pragma once
 
-// Reading a Cubase patchname script into the instrument model, for every conversion except the one to a
-// Cakewalk instrument definition, which keeps its own reader (CakewalkDefinitionWriter.h).
+// Reading a Cubase patchname script into the instrument model, for every conversion except the window's to a
+// Cakewalk instrument definition (CakewalkDefinitionWriter.h), which keeps its bank texts as written. Both
+// read the script's lines through forEachScriptLine (ScriptLines.h).
 
 #include "model/ReadResult.h"
 

@@ -29,12 +29,11 @@ std::string InsTextWriter::text(TextRef ref) const
 
 std::string InsTextWriter::safe(TextRef ref, std::string_view what)
 {
-    bool changed = false;
-    std::string name = insSafeName(text(ref), changed);
-    if (changed)
+    std::string name;
+    const InsName safe = insName(text(ref), InsNameRule::Model, name);
+    if (!safe.change.empty())
         m_warnings.warn(SourcePos{}, std::string(what) + " \"" + std::string(m_set.text(ref)) +
-                                         "\" is written as \"" + name +
-                                         "\": an instrument definition file cannot hold it as it is");
+                                         "\" is written as \"" + name + "\": " + std::string(safe.change));
     return name;
 }
 

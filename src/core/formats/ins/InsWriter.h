@@ -21,14 +21,38 @@ struct InsWriteOptions
     TimeStamp stamp;        ///< the time in the header comment
 };
 
-/// The name with the blanks before every ";" dropped: in an .ins file a ";" after a blank starts a comment.
-/// Sets `changed` when it drops any.
-std::string withoutCommentStarts(std::string_view name, bool& changed);
+/// What an .ins line may hold of a name. The model's writer and the window's conversion of a script keep
+/// different rules, so that neither changes the bytes it has always written.
+enum class InsNameRule
+{
+    /// Every name the model's writer writes: control characters (a tab aside) become spaces, the blanks
+    /// before a ";" are dropped (a ";" after a blank starts a comment), and so are blanks at either end (a
+    /// reader trims them).
+    Model,
+    /// Patch names and the instrument heading of the window's conversion of a script: control characters
+    /// stay, a CR with more of the name after it becomes a space (it would end the line for every reader;
+    /// CRs at the end stay: the reader ends the line there and gets the same name), and the blanks before a
+    /// ";" are dropped.
+    Window,
+    /// The instrument name in the header comment of the window's conversion ("; Instrument: NAME"): CR, LF
+    /// and NUL become spaces, as they would split the line; a ";" stays in a comment.
+    WindowComment,
+};
 
-/// A name as a line of an .ins file can hold it so that it reads back unchanged, as far as the format
-/// allows: a ";" after a blank would start a comment, so the blanks before such a ";" are dropped; line
-/// breaks and other control characters become spaces; blanks at either end are dropped (a reader trims
-/// them). Sets `changed` when the result differs from `name` in more than its end blanks.
+/// A name as an .ins line holds it.
+struct InsName
+{
+    std::string_view text; ///< the name itself when it needed no change, else the caller's scratch string
+    std::string_view
+        change; ///< why it differs from the name (for Model: beyond blanks at its ends); empty if not
+};
+
+/// `name` as a line of an .ins file may hold it under `rule`, so that it reads back as far as the format
+/// allows. A name is copied into `scratch` (which must outlive the result) only when the rule may change it.
+InsName insName(std::string_view name, InsNameRule rule, std::string& scratch);
+
+/// insName with InsNameRule::Model, as a string; sets `changed` when the result differs from `name` in more
+/// than its end blanks.
 std::string insSafeName(std::string_view name, bool& changed);
 
 /// Writes the instruments at `instruments` (indexes into set.instruments) as one .ins file, CR LF line ends:
