@@ -1,14 +1,14 @@
-// Arbitrary bytes through the reader of the format they are detected as, and every instrument read through
-// every writer: the .ins file (all instruments at once, then each alone), the Cubase script, the MIDNAM
-// document, the REAPER bank file and the REAPER note-name files. The .ins written must read back.
+// Arbitrary bytes through the reader of the format they are detected as, and what it read through the writer
+// of every format of the table: one file for each instrument that the writer's fileOf names. Every file
+// written is detected as the writer's own format and reads back with that format's reader, but for a file
+// whose instruments have no voice: a Cubase script without entry lines and a REAPER bank file without banks
+// are refused by their readers, as there is nothing in them to read.
 
 #include "FuzzCheck.h"
 #include "base/OutputSink.h"
+#include "formats/FormatTable.h"
 #include "formats/Formats.h"
-#include "formats/cubase/CubaseScriptWriter.h"
-#include "formats/ins/InsReader.h"
 #include "formats/ins/InsWriter.h"
-#include "formats/midnam/MidnamWriter.h"
 #include "formats/reaper/ReabankWriter.h"
 
 #include <cstddef>
@@ -19,40 +19,61 @@
 
 namespace {
 
+using namespace quorvix;
 using quorvix::fuzz::check;
 
-void writeIns(const quorvix::InstrumentSet& set, const std::vector<std::size_t>& chosen)
+/// The instruments of the set by the instrument whose file, in the row's format, holds them.
+std::vector<std::vector<std::size_t>> filesOf(const FormatRow& row, const InstrumentSet& set)
 {
-    quorvix::StringSink out;
-    quorvix::Diagnostics warnings;
-    quorvix::writeIns(set, chosen, {}, out, warnings);
-    if (chosen.empty())
-        return;
-    const quorvix::ReadResult back = quorvix::readIns(out.text);
-    check(back.ok());
+    std::vector<std::vector<std::size_t>> files(set.instruments.size());
+    for (std::size_t i = 0; i < set.instruments.size(); ++i) {
+        const std::size_t file = row.writer.fileOf(set, i);
+        check(file < set.instruments.size() && row.writer.fileOf(set, file) == file);
+        files[file].push_back(i);
+    }
+    return files;
 }
 
-void writeEach(const quorvix::InstrumentSet& set, const quorvix::Instrument& instrument)
+/// Writes every file of the set in the row's format and reads each back.
+void writeEveryFile(const FormatRow& row, const InstrumentSet& set, const WriteSettings& settings)
 {
-    quorvix::Diagnostics warnings;
-    {
-        std::string storage;
-        const std::vector<quorvix::ScriptVoice> voices = quorvix::ScriptVoices(set, instrument, true, storage);
-        quorvix::StringSink out;
-        for (const std::int32_t left : quorvix::WriteCubaseScript(voices, "Fuzz", {}, out))
-            check(left >= 0 && static_cast<std::size_t>(left) < voices.size());
+    const std::vector<std::vector<std::size_t>> files = filesOf(row, set);
+    for (std::size_t file = 0; file < files.size(); ++file) {
+        if (files[file].empty())
+            continue;
+        StringSink out;
+        Diagnostics warnings;
+        row.writer.write(set, file, settings, out, warnings);
+        // A file of instruments without voices holds nothing a reader could take.
+        std::size_t voices = 0;
+        for (const std::size_t held : files[file])
+            voices += set.voiceCount(set.instruments[held]);
+        if (voices == 0)
+            continue;
+        check(detectFormat(out.text) == row.format);
+        const ReadResult back = row.read(std::move(out.text), "Fuzz");
+        check(back.ok());
     }
-    {
-        quorvix::StringSink out;
-        quorvix::writeMidnam(set, instrument, {}, out, warnings);
+}
+
+/// What the commands write besides the rows' files: to-cakewalk's .ins of every instrument at once (it reads
+/// back), and the note-name files to-reabank --notes writes beside a bank file.
+void writeCommandsFiles(const InstrumentSet& set)
+{
+    std::vector<std::size_t> all(set.instruments.size());
+    std::iota(all.begin(), all.end(), std::size_t{0});
+    StringSink ins;
+    Diagnostics warnings;
+    writeIns(set, all, {}, ins, warnings);
+    if (!all.empty()) {
+        check(detectFormat(ins.text) == FileFormat::Ins);
+        check(formatRow(FileFormat::Ins)->read(std::move(ins.text), "Fuzz").ok());
     }
-    {
-        quorvix::StringSink out;
-        quorvix::writeReabank(set, instrument, {}, out, warnings);
-    }
-    for (const quorvix::NoteListUse& use : quorvix::noteListsOf(set, instrument)) {
-        quorvix::StringSink out;
-        quorvix::writeReaperNoteNames(set, instrument, use.noteList, {}, out);
+    for (const Instrument& instrument : set.instruments) {
+        for (const NoteListUse& use : noteListsOf(set, instrument)) {
+            StringSink notes;
+            writeReaperNoteNames(set, instrument, use.noteList, {}, notes);
+        }
     }
 }
 
@@ -61,19 +82,20 @@ void writeEach(const quorvix::InstrumentSet& set, const quorvix::Instrument& ins
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string bytes(reinterpret_cast<const char*>(data), size);
-    const quorvix::FileFormat format = quorvix::detectFormat(bytes);
-    const quorvix::ReadResult read = quorvix::readInstruments(std::move(bytes), format, "Fuzz");
+    const FormatRow* source = formatRow(detectFormat(bytes));
+    if (!source)
+        return 0;
+    const ReadResult read = source->read(std::move(bytes), "Fuzz");
     if (!read) {
         check(!read.error->message.empty());
         return 0;
     }
-    const quorvix::InstrumentSet& set = read.set;
-    std::vector<std::size_t> all(set.instruments.size());
-    std::iota(all.begin(), all.end(), std::size_t{0});
-    writeIns(set, all);
-    for (std::size_t i = 0; i < set.instruments.size(); ++i) {
-        writeIns(set, {i});
-        writeEach(set, set.instruments[i]);
-    }
+    WriteSettings settings;
+    settings.sourceName = "Fuzz";
+    settings.sourceIsUtf8 = source->encoding == FormatEncoding::Utf8;
+    for (const FormatRow& target : formatTable())
+        if (target.writer.write)
+            writeEveryFile(target, read.set, settings);
+    writeCommandsFiles(read.set);
     return 0;
 }
