@@ -202,6 +202,8 @@ std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint6
            std::string(kind);
 }
 
+namespace {
+
 /// Judges an input's whole content at once, as readInput judges the blocks of an uncompressed one.
 void judgeContent(InputFile& result, std::string content, const InputRules& rules)
 {
@@ -216,6 +218,18 @@ void judgeContent(InputFile& result, std::string content, const InputRules& rule
     }
     result.bytes = std::move(content);
 }
+
+/// Unpacks a gzip-compressed input within the limit and judges what it holds.
+void unpackInput(InputFile& result, const std::string& compressed, const InputRules& rules)
+{
+    Unpacked content = gunzip(compressed, rules.limit, limitText(rules.limit));
+    if (!content.ok())
+        result.error = std::move(content.error);
+    else
+        judgeContent(result, std::move(content.bytes), rules);
+}
+
+} // namespace
 
 InputFile readInputHead(const std::string& path, std::size_t count)
 {
@@ -308,15 +322,10 @@ InputFile readInput(const std::string& path, const InputRules& rules)
     platform::closeFile(fd, reason);
     if (result.ok() && patient && !info.regular && bytes.size() == 0)
         result.error = "is a pipe or device that gave nothing to read";
-    if (result.ok() && compressed) {
-        Unpacked content = gunzip(bytes.take(), rules.limit, limitText(rules.limit));
-        if (!content.ok())
-            result.error = std::move(content.error);
-        else
-            judgeContent(result, std::move(content.bytes), rules);
-    } else if (result.ok()) {
+    if (result.ok() && compressed)
+        unpackInput(result, bytes.take(), rules);
+    else if (result.ok())
         result.bytes = bytes.take();
-    }
     return result;
 }
 
