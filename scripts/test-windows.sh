@@ -26,7 +26,7 @@ failure() {
 
 # --- packages -----------------------------------------------------------------------------------------------
 packages=(cmake make dpkg-dev bsdutils g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 googletest
-    libcli11-dev g++ libpugixml-dev)
+    libcli11-dev g++ libpugixml-dev libz-mingw-w64-dev)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then

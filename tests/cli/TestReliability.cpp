@@ -48,7 +48,8 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
          "root:x:0:0:root:/root:/bin/bash\n",
          1,
          {noScript + "is none of the files Quorvix reads: an instrument definition file (.ins), a Cubase "
-                     "patchname script, a MIDNAM document or a REAPER bank file\n"},
+                     "patchname script, a MIDNAM document, a REAPER bank file or a Rosegarden device file "
+                     "(.rgd)\n"},
          {}},
         {"a script without entries",
          "[cubase parse file]\n[end]\n",
@@ -136,8 +137,10 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
 TEST(Reliability, EveryCommandNamesAFailureOnceAfterTheFormatDetectedOrGuessed)
 {
     TempDir dir;
-    const std::string noneOf = "is none of the files Quorvix reads: an instrument definition file (.ins), a "
-                               "Cubase patchname script, a MIDNAM document or a REAPER bank file";
+    const std::string noneOf =
+        "is none of the files Quorvix reads: an instrument definition file (.ins), a "
+        "Cubase patchname script, a MIDNAM document, a REAPER bank file or a Rosegarden "
+        "device file (.rgd)";
     const struct
     {
         const char* file;

@@ -271,6 +271,7 @@ constexpr CorpusFolder kCorpusFolders[] = {
     {"midnam", FileFormat::Midnam},
     {"midnam/dtd", FileFormat::Unknown},
     {"reabank", FileFormat::Reabank},
+    {"rgd", FileFormat::Rosegarden},
 };
 
 /// The format of the corpus folder that holds the file (the innermost listed one); Unknown for the others.
@@ -278,6 +279,8 @@ FileFormat folderFormat(const fs::path& corpus, const fs::path& file)
 {
     const std::string folder = file.parent_path().lexically_relative(corpus).generic_string();
     FileFormat format = FileFormat::Unknown;
+    if (file.extension() == ".md")
+        return format; // a folder's notes on its files
     std::size_t matched = 0;
     for (const CorpusFolder& known : kCorpusFolders) {
         const std::string_view name = known.folder;

@@ -166,7 +166,7 @@ TEST(SaveFlow, LoadScriptCancelAndSuccess)
     EXPECT_EQ(
         w.host.fileRequests.back().filter,
         "Cubase Patchname Script Files (*.txt)|*.txt|All Files (*.*)|*.*|MIDNAM Files (*.midnam)|*.midnam|"
-        "REAPER Bank Files (*.reabank)|*.reabank||");
+        "REAPER Bank Files (*.reabank)|*.reabank|Rosegarden Device Files (*.rgd)|*.rgd||");
 
     const std::string path = "/a/rather/long/folder/name/that/goes/on/and/on/for/a/while/synth.txt";
     w.host.openAnswers.push_back(path);

@@ -89,7 +89,8 @@ void TestTextCodec::nameFilters_data()
     QTest::newRow("script open") << scriptOpenFilter()
                                  << QStringList{"Cubase Patchname Script Files (*.txt) (*.txt)",
                                                 "All Files (*.*) (*)", "MIDNAM Files (*.midnam) (*.midnam)",
-                                                "REAPER Bank Files (*.reabank) (*.reabank)"};
+                                                "REAPER Bank Files (*.reabank) (*.reabank)",
+                                                "Rosegarden Device Files (*.rgd) (*.rgd)"};
     QTest::newRow("script save") << scriptSaveFilter()
                                  << QStringList{"Script-File (*.txt) (*.txt)",
                                                 "MIDNAM Files (*.midnam) (*.midnam)",

@@ -1,6 +1,7 @@
 #include "base/InputFile.h"
 
 #include "base/Encoding.h"
+#include "base/Gzip.h"
 #include "base/LargePages.h"
 #include "base/Platform.h"
 
@@ -14,11 +15,17 @@ namespace quorvix {
 
 namespace {
 
-std::string tooLarge(std::uint64_t limit)
+/// "1 GiB, the largest file Quorvix reads".
+std::string limitText(std::uint64_t limit)
 {
     const std::string size =
         limit == kMaxInputSize ? std::string(kMaxInputSizeText) : std::to_string(limit) + " bytes";
-    return "is larger than " + size + ", the largest file Quorvix reads";
+    return size + ", the largest file Quorvix reads";
+}
+
+std::string tooLarge(std::uint64_t limit)
+{
+    return "is larger than " + limitText(limit);
 }
 
 std::string silentPipe(int milliseconds)
@@ -195,6 +202,35 @@ std::string whyNotText(std::string_view bytes, std::string_view kind, std::uint6
            std::string(kind);
 }
 
+namespace {
+
+/// Judges an input's whole content at once, as readInput judges the blocks of an uncompressed one.
+void judgeContent(InputFile& result, std::string content, const InputRules& rules)
+{
+    std::string error;
+    if (!acceptable({}, 0, content, rules.kind, rules.limit, error)) {
+        if (!rules.keepWideText || wideEncodingOf(content) == WideEncoding::None) {
+            result.notText = true;
+            result.error = std::move(error);
+            return;
+        }
+        result.wideText = std::move(error);
+    }
+    result.bytes = std::move(content);
+}
+
+/// Unpacks a gzip-compressed input within the limit and judges what it holds.
+void unpackInput(InputFile& result, const std::string& compressed, const InputRules& rules)
+{
+    Unpacked content = gunzip(compressed, rules.limit, limitText(rules.limit));
+    if (!content.ok())
+        result.error = std::move(content.error);
+    else
+        judgeContent(result, std::move(content.bytes), rules);
+}
+
+} // namespace
+
 InputFile readInputHead(const std::string& path, std::size_t count)
 {
     InputFile result;
@@ -217,6 +253,11 @@ InputFile readInputHead(const std::string& path, std::size_t count)
     }
     platform::closeFile(fd, reason);
     result.bytes.resize(result.ok() ? got : 0);
+    if (isGzip(result.bytes)) {
+        Unpacked content = gunzip(result.bytes, count, {}, true);
+        result.error = std::move(content.error);
+        result.bytes = std::move(content.bytes);
+    }
     return result;
 }
 
@@ -241,6 +282,7 @@ InputFile readInput(const std::string& path, const InputRules& rules)
     }
     Collector bytes(info.regular ? std::optional<std::uint64_t>(info.size) : std::nullopt);
     std::string_view kind = rules.kind;
+    bool compressed = false;
     constexpr std::size_t kBlock = std::size_t{1} << 16;
     std::string block(kBlock, '\0');
     for (;;) {
@@ -255,6 +297,11 @@ InputFile readInput(const std::string& path, const InputRules& rules)
         if (got == 0)
             break;
         const std::string_view piece(block.data(), static_cast<std::size_t>(got));
+        if (bytes.size() == 0 && isGzip(piece)) {
+            // A compressed file is judged by what it holds, once it is unpacked.
+            compressed = true;
+            kind = {};
+        }
         std::string error;
         if (!acceptable(bytes.head(), bytes.size(), piece, kind, rules.limit, error)) {
             const bool content = !error.empty() && error.rfind("is larger", 0) != 0;
@@ -275,7 +322,9 @@ InputFile readInput(const std::string& path, const InputRules& rules)
     platform::closeFile(fd, reason);
     if (result.ok() && patient && !info.regular && bytes.size() == 0)
         result.error = "is a pipe or device that gave nothing to read";
-    if (result.ok())
+    if (result.ok() && compressed)
+        unpackInput(result, bytes.take(), rules);
+    else if (result.ok())
         result.bytes = bytes.take();
     return result;
 }

@@ -10,11 +10,12 @@ FormatRow insFormat();
 FormatRow cubaseScriptFormat();
 FormatRow midnamFormat();
 FormatRow reabankFormat();
+FormatRow rosegardenFormat();
 
 std::span<const FormatRow> formatTable()
 {
     static const std::vector<FormatRow> rows{insFormat(), cubaseScriptFormat(), midnamFormat(),
-                                             reabankFormat()};
+                                             reabankFormat(), rosegardenFormat()};
     return rows;
 }
 
@@ -44,12 +45,15 @@ const FormatRow* formatOfExtension(std::string_view path)
 
 std::string listedFormats(std::string_view FormatRow::*field, std::string_view last)
 {
-    const std::span<const FormatRow> rows = formatTable();
+    std::vector<std::string_view> names;
+    for (const FormatRow& row : formatTable())
+        if (!(row.*field).empty())
+            names.push_back(row.*field);
     std::string text;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         if (i > 0)
-            text += i + 1 == rows.size() ? last : std::string_view(", ");
-        text += rows[i].*field;
+            text += i + 1 == names.size() ? last : std::string_view(", ");
+        text += names[i];
     }
     return text;
 }

@@ -24,6 +24,7 @@ enum class FileFormat
     CubaseScript, ///< a Cubase patchname script
     Midnam,       ///< a MIDNAM document
     Reabank,      ///< a REAPER bank file
+    Rosegarden,   ///< a Rosegarden device file
 };
 
 /// How a format's names are stored.
@@ -92,7 +93,7 @@ struct FormatRow
 {
     FileFormat format = FileFormat::Unknown;
     std::string_view name;     ///< "MIDNAM document"
-    std::string_view plural;   ///< "MIDNAM documents"
+    std::string_view plural;   ///< "MIDNAM documents"; empty for a format that is only read
     std::string_view listed;   ///< as the message for a file of no format lists it: "a MIDNAM document"
     std::string_view helpName; ///< as a command's help names an input of it: "a MIDNAM document"
     std::string_view fileType; ///< a file dialog's name of its files: "MIDNAM Files"
@@ -123,7 +124,7 @@ const FormatRow* formatRow(FileFormat format);
 /// The row whose extensions hold the path's (in any letter case); nullptr when none does.
 const FormatRow* formatOfExtension(std::string_view path);
 
-/// The rows' texts `field` joined as a sentence lists them: "A, B, C or D".
+/// The rows' texts `field` joined as a sentence lists them: "A, B, C or D" (rows without one left out).
 std::string listedFormats(std::string_view FormatRow::*field, std::string_view last = " or ");
 
 } // namespace quorvix

@@ -1,0 +1,102 @@
+#include "base/Gzip.h"
+
+#include <algorithm>
+#include <limits>
+#include <zlib.h>
+
+namespace quorvix {
+
+bool isGzip(std::string_view bytes)
+{
+    return bytes.size() >= 3 && bytes[0] == '\x1F' && bytes[1] == '\x8B' && bytes[2] == '\x08';
+}
+
+namespace {
+
+/// One z_stream, ended whatever way the unpacking ends.
+class Inflater
+{
+public:
+    Inflater() { m_ok = inflateInit2(&m_stream, 16 + MAX_WBITS) == Z_OK; }
+    ~Inflater()
+    {
+        if (m_ok)
+            inflateEnd(&m_stream);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+
+    bool ok() const { return m_ok; }
+    z_stream& stream() { return m_stream; }
+
+private:
+    z_stream m_stream{};
+    bool m_ok = false;
+};
+
+constexpr std::size_t kBlock = std::size_t{1} << 16;
+
+} // namespace
+
+Unpacked gunzip(std::string_view compressed, std::uint64_t limit, std::string_view limitText, bool head)
+{
+    Unpacked result;
+    Inflater inflater;
+    if (!inflater.ok()) {
+        result.error = "cannot be unpacked: not enough memory";
+        return result;
+    }
+    z_stream& stream = inflater.stream();
+    auto* next = reinterpret_cast<const Bytef*>(compressed.data());
+    std::size_t left = compressed.size();
+    std::string block(kBlock, '\0');
+    int status = Z_OK;
+    for (;;) {
+        // zlib counts in 32 bits: a larger input is handed over in parts.
+        if (stream.avail_in == 0 && left > 0) {
+            const auto part =
+                static_cast<uInt>(std::min<std::size_t>(left, std::numeric_limits<uInt>::max()));
+            stream.next_in = const_cast<Bytef*>(next);
+            stream.avail_in = part;
+            next += part;
+            left -= part;
+        }
+        stream.next_out = reinterpret_cast<Bytef*>(block.data());
+        stream.avail_out = static_cast<uInt>(block.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        const std::size_t made = block.size() - stream.avail_out;
+        if (result.bytes.size() + made > limit) {
+            if (head) {
+                result.bytes.append(block.data(), static_cast<std::size_t>(limit - result.bytes.size()));
+                return result;
+            }
+            result.error = "unpacks to more than " + std::string(limitText);
+            result.bytes.clear();
+            return result;
+        }
+        result.bytes.append(block.data(), made);
+        if (status == Z_STREAM_END) {
+            // A further member follows as another gzip stream; anything else after the data is ignored.
+            const std::string_view rest(reinterpret_cast<const char*>(stream.next_in), stream.avail_in);
+            if (!isGzip(rest) &&
+                !(rest.empty() && left > 0 && isGzip({reinterpret_cast<const char*>(next), left})))
+                return result;
+            inflateReset(&stream);
+            continue;
+        }
+        if (status == Z_BUF_ERROR && stream.avail_in == 0 && left == 0)
+            break; // the input ended inside the data
+        if (status != Z_OK) {
+            result.error = "its gzip data is damaged";
+            result.bytes.clear();
+            return result;
+        }
+    }
+    if (!head) {
+        result.error = "its gzip data ends before the compressed file does";
+        result.bytes.clear();
+    }
+    return result;
+}
+
+} // namespace quorvix

@@ -1,0 +1,31 @@
+#pragma once
+
+// Reading gzip-compressed files: what they hold, within a limit on what they unpack to, so that a small
+// file cannot make the program hold gigabytes.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvix {
+
+/// True when the bytes start as a gzip stream does (1F 8B 08).
+bool isGzip(std::string_view bytes);
+
+/// What gzip-compressed bytes hold, or why they cannot be unpacked.
+struct Unpacked
+{
+    std::string bytes;
+    std::string error; ///< empty on success: "its gzip data is damaged", "unpacks to more than ..."
+
+    bool ok() const { return error.empty(); }
+};
+
+/// Unpacks every member of a gzip stream in turn (bytes after the last member are ignored, as gzip does).
+/// Fails when the data is damaged or ends early, or when it unpacks to more than `limit` bytes (named as
+/// `limitText` in the message). With `head` set, unpacks only the first `limit` bytes, and an end within the
+/// data is no error.
+Unpacked gunzip(std::string_view compressed, std::uint64_t limit, std::string_view limitText,
+                bool head = false);
+
+} // namespace quorvix
