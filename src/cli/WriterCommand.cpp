@@ -238,9 +238,11 @@ writerOf(const FormatRow& row,
         return row.writer.fileStem(set, static_cast<std::size_t>(&instrument - set.instruments.data()));
     };
     writer.fileOf = row.writer.fileOf;
-    writer.write = [write = std::move(write)](const InstrumentSet& set, const Instrument& instrument,
-                                              OutputSink& out, Diagnostics& warnings) {
-        write(set, static_cast<std::size_t>(&instrument - set.instruments.data()), out, warnings);
+    writer.write = [&row, write = std::move(write)](const InstrumentSet& set, const Instrument& instrument,
+                                                    OutputSink& out, Diagnostics& warnings) {
+        const auto index = static_cast<std::size_t>(&instrument - set.instruments.data());
+        warnWhenEmpty(row, set, index, warnings);
+        write(set, index, out, warnings);
     };
     return writer;
 }

@@ -149,6 +149,27 @@ TEST(ModelCommands, BadXmlNamesItsPlace)
     EXPECT_FALSE(fs::exists(dir / "out.ins"));
 }
 
+TEST(ModelCommands, AFileWithoutPatchesIsNamedAsSuch)
+{
+    TempDir dir;
+    const std::string input = (dataDir() / "ins-synth.ins").string(); // "Synth Two" holds no patch
+    const struct
+    {
+        const char* command;
+        const char* file;
+    } cases[] = {{"to-cubase", "Cubase patchname script"},
+                 {"to-midnam", "MIDNAM document"},
+                 {"to-reabank", "REAPER bank file"}};
+    for (const auto& c : cases) {
+        const RunResult run = runConvert({c.command, input, "--index", "1", "-o", "-"});
+        EXPECT_EQ(run.status, 0) << c.command;
+        EXPECT_THAT(run.err, HasSubstr("warning: \"Synth Two\" holds no patches: the " + std::string(c.file) +
+                                       " written for it names none"));
+        const RunResult full = runConvert({c.command, input, "--index", "0", "-o", "-"});
+        EXPECT_THAT(full.err, Not(HasSubstr("holds no patches"))) << c.command;
+    }
+}
+
 TEST(ModelCommands, BlanksAndTabsInNamesFollowEachTargetsRule)
 {
     const std::string source = (dataDir() / "midnam-blanks.midnam").string();

@@ -1,5 +1,7 @@
 #include "formats/FormatTable.h"
 
+#include "base/Text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -41,6 +43,37 @@ const FormatRow* formatOfExtension(std::string_view path)
         if (std::find(row.extensions.begin(), row.extensions.end(), extension) != row.extensions.end())
             return &row;
     return nullptr;
+}
+
+namespace {
+
+/// True when the instrument holds something the format carries: patches, or its note or controller names.
+bool holdsNames(const FormatRow& row, const InstrumentSet& set, const Instrument& instrument)
+{
+    if (set.voiceCount(instrument) > 0)
+        return true;
+    const Device* device =
+        instrument.device >= 0 && static_cast<std::size_t>(instrument.device) < set.devices.size()
+            ? &set.devices[static_cast<std::size_t>(instrument.device)]
+            : nullptr;
+    const bool notes =
+        instrument.noteList != kNoList || (device != nullptr && !device->spareNoteLists.empty());
+    const bool controls = instrument.controllers != kNoList || instrument.rpns != kNoList ||
+                          instrument.nrpns != kNoList ||
+                          (device != nullptr && !device->spareControlLists.empty());
+    return (row.carries.drumNotes && notes) || (row.carries.controllers && controls);
+}
+
+} // namespace
+
+void warnWhenEmpty(const FormatRow& row, const InstrumentSet& set, std::size_t index, Diagnostics& warnings)
+{
+    // The instruments of one file stand next to each other, from the one whose file it is.
+    for (std::size_t i = index; i < set.instruments.size() && row.writer.fileOf(set, i) == index; ++i)
+        if (holdsNames(row, set, set.instruments[i]))
+            return;
+    warnings.warn(0, inQuotes(set.text(set.instruments[index].name)) + " holds no patches: the " +
+                         std::string(row.name) + " written for it names none");
 }
 
 std::string listedFormats(std::string_view FormatRow::*field, std::string_view last)

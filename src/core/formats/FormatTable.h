@@ -124,6 +124,11 @@ const FormatRow* formatRow(FileFormat format);
 /// The row whose extensions hold the path's (in any letter case); nullptr when none does.
 const FormatRow* formatOfExtension(std::string_view path);
 
+/// Warns when the file the row writes for instrument `index` (with the instruments fileOf puts beside it,
+/// which follow it) holds no patch and none of the note or controller names the format carries: a file that
+/// its program refuses or shows as empty is never written without a word.
+void warnWhenEmpty(const FormatRow& row, const InstrumentSet& set, std::size_t index, Diagnostics& warnings);
+
 /// The rows' texts `field` joined as a sentence lists them: "A, B, C or D" (rows without one left out).
 std::string listedFormats(std::string_view FormatRow::*field, std::string_view last = " or ");
 
