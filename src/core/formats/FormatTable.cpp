@@ -21,6 +21,16 @@ std::span<const FormatRow> formatTable()
     return rows;
 }
 
+std::string instrumentNameStem(const InstrumentSet& set, std::size_t instrument)
+{
+    return set.utf8(set.instruments[instrument].name);
+}
+
+std::size_t ownFile(const InstrumentSet&, std::size_t index)
+{
+    return index;
+}
+
 const FormatRow* formatRow(FileFormat format)
 {
     for (const FormatRow& row : formatTable())

@@ -71,6 +71,12 @@ struct WriterOption
     std::string typeName; ///< what the help calls its value ("NAME"); empty for CLI11's default
 };
 
+/// The file name's stem most formats take: the instrument's name, as UTF-8.
+std::string instrumentNameStem(const InstrumentSet& set, std::size_t instrument);
+
+/// One instrument a file: the file of instrument `index` is its own.
+std::size_t ownFile(const InstrumentSet& set, std::size_t index);
+
 /// How a format is written. Every function is set.
 struct FormatWriter
 {
@@ -80,9 +86,9 @@ struct FormatWriter
     std::string footer;     ///< what its help says below the options (format rules, examples)
     std::vector<WriterOption> options;
     /// The file name's stem for an instrument (letters, digits, spaces and underscores of it are kept).
-    std::string (*fileStem)(const InstrumentSet& set, std::size_t instrument) = nullptr;
+    std::string (*fileStem)(const InstrumentSet& set, std::size_t instrument) = instrumentNameStem;
     /// The instrument whose file also holds instrument `index` (itself, for one instrument a file).
-    std::size_t (*fileOf)(const InstrumentSet& set, std::size_t index) = nullptr;
+    std::size_t (*fileOf)(const InstrumentSet& set, std::size_t index) = ownFile;
     /// Writes the file of instrument `instrument` (see fileOf); warnings go to `warnings`. Runs on several
     /// threads at once for different instruments of one set.
     void (*write)(const InstrumentSet& set, std::size_t instrument, const WriteSettings& settings,

@@ -72,7 +72,6 @@ FormatRow cubaseScriptFormat()
                     "  quorvix-convert to-cubase Synth.ins --definition \"My Synth\" -o MySynth.txt\n"
                     "  quorvix-convert to-cubase Synth.ins --all -o scripts";
     writer.fileStem = windowName;
-    writer.fileOf = [](const InstrumentSet&, std::size_t index) { return index; };
     writer.write = write;
     return row;
 }

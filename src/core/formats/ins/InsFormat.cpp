@@ -51,10 +51,6 @@ FormatRow insFormat()
         "Examples:\n"
         "  quorvix-convert to-cakewalk MySynth.txt\n"
         "  quorvix-convert to-cakewalk MySynth.txt --name \"My Synth\" -o MySynth.ins";
-    writer.fileStem = [](const InstrumentSet& set, std::size_t instrument) {
-        return set.utf8(set.instruments[instrument].name);
-    };
-    writer.fileOf = [](const InstrumentSet&, std::size_t index) { return index; };
     writer.write = write;
     return row;
 }

@@ -42,10 +42,6 @@ FormatRow reabankFormat()
                     "Examples:\n"
                     "  quorvix-convert to-reabank Synth.ins --definition \"My Synth\" -o MySynth.reabank\n"
                     "  quorvix-convert to-reabank Synth.ins --all -o banks --notes notes";
-    writer.fileStem = [](const InstrumentSet& set, std::size_t instrument) {
-        return set.utf8(set.instruments[instrument].name);
-    };
-    writer.fileOf = [](const InstrumentSet&, std::size_t index) { return index; };
     writer.write = write;
     return row;
 }
