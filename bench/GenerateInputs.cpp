@@ -4,7 +4,8 @@
 //
 //   quorvix-bench-generate OUTDIR MEGABYTES...
 //
-// writes OUTDIR/master-<N>MB.ins, OUTDIR/script-<N>MB.txt and OUTDIR/script-random-<N>MB.txt for each N.
+// writes OUTDIR/master-<N>MB.ins, OUTDIR/script-<N>MB.txt, OUTDIR/script-random-<N>MB.txt and
+// OUTDIR/device-<N>MB.rgd (a Rosegarden device file that unpacks to about N MB) for each N.
 
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -219,6 +221,82 @@ std::string cubaseScript(std::uint64_t targetBytes, bool shuffled)
     return text;
 }
 
+/// A voice name as XML attribute text: UTF-8, "&" escaped.
+std::string xmlName(const std::string& name)
+{
+    std::string text;
+    for (const char c : name) {
+        if (c == '&')
+            text += "&amp;";
+        else if (c == '\xE9')
+            text += "\xC3\xA9";
+        else
+            text += c;
+    }
+    return text;
+}
+
+/// A Rosegarden device file of about `targetBytes` of XML: banks of 128 programs on distinct MSB/LSB pairs,
+/// every twentieth a drum bank whose programs name one of 16 key mappings, 32 controls.
+std::string deviceXml(std::uint64_t targetBytes)
+{
+    Random random(targetBytes ^ 0x52474400);
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE rosegarden-data>\n"
+                       "<rosegarden-data version=\"26.06\">\n<studio thrufilter=\"0\" recordfilter=\"0\">\n"
+                       "    <device id=\"0\" name=\"Bench Device\" direction=\"play\" variation=\"\" "
+                       "connection=\"\" bankselecttype=\"0\" type=\"midi\">\n";
+    std::string keys;
+    for (int map = 0; map < 16; ++map) {
+        keys += "        <keymapping name=\"Kit " + std::to_string(map) + "\">\n";
+        for (int note = 35; note < 82; ++note)
+            keys += "          <key number=\"" + std::to_string(note) + "\" name=\"" +
+                    xmlName(voiceName(random, static_cast<std::uint32_t>(note))) + "\"/>\n";
+        keys += "        </keymapping>\n";
+    }
+    std::string controls = "        <controls>\n";
+    for (int control = 0; control < 32; ++control)
+        controls += "            <control name=\"Control " + std::to_string(control) +
+                    "\" type=\"controller\" description=\"&lt;none&gt;\" min=\"0\" max=\"127\" default=\"0\" "
+                    "controllervalue=\"" +
+                    std::to_string(control + 16) + "\" colourindex=\"0\" ipbposition=\"-1\"/>\n";
+    controls += "        </controls>\n";
+    const std::uint64_t fixed = text.size() + keys.size() + controls.size() + 64;
+    std::uint32_t serial = 0;
+    for (int bank = 0; bank < 16384 && text.size() + fixed < targetBytes; ++bank) {
+        const bool drums = bank % 20 == 19;
+        text += "        <bank name=\"Bank " + std::to_string(bank) + "\" percussion=\"" +
+                (drums ? "true" : "false") + "\" msb=\"" + std::to_string(bank / 128) + "\" lsb=\"" +
+                std::to_string(bank % 128) + "\">\n";
+        for (int program = 0; program < 128; ++program) {
+            text += "            <program id=\"" + std::to_string(program) + "\" name=\"" +
+                    xmlName(voiceName(random, serial++)) + "\"";
+            if (drums)
+                text += " keymapping=\"Kit " + std::to_string(program % 16) + "\"";
+            text += " />\n";
+        }
+        text += "        </bank>\n";
+    }
+    return text + controls + keys + "    </device>\n</studio>\n</rosegarden-data>\n";
+}
+
+/// The bytes gzip-compressed, as Rosegarden stores its files.
+std::string gzipped(const std::string& bytes)
+{
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK)
+        return {};
+    std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int status = deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return status == Z_STREAM_END ? out : std::string();
+}
+
 bool writeOut(const fs::path& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -253,7 +331,8 @@ int main(int argc, char** argv)
         const std::string suffix = std::to_string(megabytes) + "MB";
         if (!writeOut(outDir / ("master-" + suffix + ".ins"), masterIns(bytes)) ||
             !writeOut(outDir / ("script-" + suffix + ".txt"), cubaseScript(bytes, false)) ||
-            !writeOut(outDir / ("script-random-" + suffix + ".txt"), cubaseScript(bytes, true)))
+            !writeOut(outDir / ("script-random-" + suffix + ".txt"), cubaseScript(bytes, true)) ||
+            !writeOut(outDir / ("device-" + suffix + ".rgd"), gzipped(deviceXml(bytes))))
             return 1;
     }
     return 0;

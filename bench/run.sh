@@ -61,14 +61,16 @@ run_once() {
         'BEGIN { printf "%.3f %.3f %d\n", w, u + s, k }'
 }
 
-# Runs `wc -l FILE` and the command in turn, `repeat` times. Prints the fastest wall and cpu time of each
-# and the command's largest peak RSS: "WC_WALL WC_CPU WALL CPU PEAK_KB", or "fail".
+# Runs `wc -l FILE` (`zcat FILE | wc -l` for a gzip-compressed FILE) and the command in turn, `repeat`
+# times. Prints the fastest wall and cpu time of each and the command's largest peak RSS: "WC_WALL WC_CPU
+# WALL CPU PEAK_KB", or "fail".
 measure() {
     local file=$1
     shift
-    local best_wc_wall="" best_wc_cpu="" best_wall="" best_cpu="" peak=0 wall cpu kb
+    local best_wc_wall="" best_wc_cpu="" best_wall="" best_cpu="" peak=0 wall cpu kb baseline=(wc -l "$file")
+    [[ "$file" == *.rgd ]] && baseline=(sh -c 'zcat "$1" | wc -l' sh "$file")
     for _ in $(seq "$repeat"); do
-        read -r wall cpu kb < <(run_once wc -l "$file")
+        read -r wall cpu kb < <(run_once "${baseline[@]}")
         best_wc_wall=$(awk -v a="$wall" -v b="$best_wc_wall" 'BEGIN { print (b == "" || a < b) ? a : b }')
         best_wc_cpu=$(awk -v a="$cpu" -v b="$best_wc_cpu" 'BEGIN { print (b == "" || a < b) ? a : b }')
         read -r wall cpu kb < <(run_once "$@")
@@ -94,12 +96,14 @@ echo "== quorvix-convert (fastest of $repeat runs; output to $output_root; x wc:
 printf '%-24s %-22s %6s %7s %7s %7s %7s %8s %8s %8s\n' command input MB wall_s MB/s cpu_s wc_cpu_s x_wc x_wc_cpu \
     peak/in
 declare -A wall_of cpu_of peak_of
-names=(list to-cubase-one to-cubase-all to-cakewalk to-cakewalk-random to-reabank-all to-midnam-all)
+names=(list to-cubase-one to-cubase-all to-cakewalk to-cakewalk-random to-reabank-all to-midnam-all rgd-list
+    rgd-to-rosegarden)
 for name in "${names[@]}"; do
     [[ "$name" =~ $only ]] || continue
     case $name in
     to-midnam-all) has_command to-midnam || continue ;;
     to-reabank-all) has_command to-reabank || continue ;;
+    rgd-*) has_command to-rosegarden || continue ;;
     esac
     for size in "${sizes[@]}"; do
         master="$inputs/master-${size}MB.ins"
@@ -117,8 +121,15 @@ for name in "${names[@]}"; do
             ;;
         to-reabank-all) file=$master command=("$convert" to-reabank "$file" --all -o "$work/out") ;;
         to-midnam-all) file=$master command=("$convert" to-midnam "$file" --all -o "$work/out") ;;
+        rgd-list) file="$inputs/device-${size}MB.rgd" command=("$convert" list "$file") ;;
+        rgd-to-rosegarden)
+            file="$inputs/device-${size}MB.rgd"
+            command=("$convert" to-rosegarden "$file" --all -o "$work/out")
+            ;;
         esac
         bytes=$(stat -c %s "$file")
+        # A device file counts with what it unpacks to: that is what is read, and what peak memory compares with.
+        [[ "$file" == *.rgd ]] && bytes=$(zcat "$file" | wc -c)
         read -r wc_wall wc_cpu wall cpu peak_kb < <(measure "$file" "${command[@]}")
         [ "$wc_wall" = fail ] && continue
         awk -v name="$name" -v input="$(basename "$file")" -v b="$bytes" -v w="$wall" -v c="$cpu" -v k="$peak_kb" \

@@ -4,7 +4,7 @@
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake \
 #         -DQUORVIX_MINGW_PREFIX=/path/to/deps -DQUORVIX_BUILD_GUI=OFF -DQUORVIX_BUILD_BENCH=OFF
 #
-# The programs link libstdc++, libgcc and winpthread statically, so a .exe needs no DLL beside it. Libraries
+# The programs link libstdc++, libgcc, winpthread and zlib statically, so a .exe needs no DLL beside it. Libraries
 # built for Windows (pugixml, GoogleTest; scripts/test-windows.sh builds them) are looked up only in the
 # MinGW-w64 system folder and in QUORVIX_MINGW_PREFIX, never among the build machine's own. When Wine is
 # installed, it runs the test programs (ctest) and the test discovery.
@@ -34,6 +34,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Everything static: libstdc++, libgcc and winpthread become part of each program. The main thread gets the
 # 8 MiB stack it has on Linux rather than Windows' 1 MiB.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--stack,8388608")
+# zlib too: FindZLIB would otherwise take the import library of zlib1.dll, which Windows does not have.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 # Debian keeps wine64 outside the PATH; other systems call it wine64 or wine.
 find_program(QUORVIX_WINE NAMES wine64 wine PATHS /usr/lib/wine /usr/lib64/wine NO_CMAKE_FIND_ROOT_PATH)

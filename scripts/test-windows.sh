@@ -227,7 +227,7 @@ if [ -d "$corpus" ]; then
     sample="${QUORVIX_WINDOWS_MIDNAM_SAMPLE:-8}"
     inputs=()
     while IFS= read -r file; do inputs+=("$file"); done < <(
-        find "$corpus" -type f \( -iname '*.ins' -o -iname '*.txt' -o -iname '*.reabank' \) | sort
+        find "$corpus" -type f \( -iname '*.ins' -o -iname '*.txt' -o -iname '*.reabank' -o -iname '*.rgd' \) | sort
         find "$corpus" -type f -iname '*.midnam' | sort | awk -v n="$sample" 'NR % n == 1')
     note "converting ${#inputs[@]} corpus files with both builds"
     # One side's run of a command, writing into its own folder; Windows gets a Windows path.
@@ -304,6 +304,9 @@ if [ -d "$corpus" ]; then
         run_both "$index-to-reabank" to-reabank "$input" --all -o OUT
         if "$linux" --help 2>/dev/null | grep -q 'to-midnam'; then
             run_both "$index-to-midnam" to-midnam "$input" --all -o OUT
+        fi
+        if "$linux" --help 2>/dev/null | grep -q 'to-rosegarden'; then
+            run_both "$index-to-rosegarden" to-rosegarden "$input" --all -o OUT
         fi
     done
 else

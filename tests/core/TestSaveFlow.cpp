@@ -91,8 +91,9 @@ TEST(SaveFlow, SaveScriptProposesTheCleanedNameAndWritesCrLf)
 
     const auto& request = w.host.fileRequests.back();
     EXPECT_EQ(request.initialName, "SynthX 12 Bank A.txt");
-    EXPECT_EQ(request.filter, "Script-File (*.txt)|*.txt|MIDNAM Files (*.midnam)|*.midnam|"
-                              "REAPER Bank Files (*.reabank)|*.reabank||");
+    EXPECT_EQ(request.filter,
+              "Script-File (*.txt)|*.txt|MIDNAM Files (*.midnam)|*.midnam|"
+              "REAPER Bank Files (*.reabank)|*.reabank|Rosegarden Device Files (*.rgd)|*.rgd||");
     EXPECT_EQ(request.defaultExtension, "txt");
 
     EXPECT_EQ(w.host.events.back().text, messages::kScriptSaved);

@@ -94,7 +94,8 @@ void TestTextCodec::nameFilters_data()
     QTest::newRow("script save") << scriptSaveFilter()
                                  << QStringList{"Script-File (*.txt) (*.txt)",
                                                 "MIDNAM Files (*.midnam) (*.midnam)",
-                                                "REAPER Bank Files (*.reabank) (*.reabank)"};
+                                                "REAPER Bank Files (*.reabank) (*.reabank)",
+                                                "Rosegarden Device Files (*.rgd) (*.rgd)"};
     QTest::newRow("ins save") << std::string(messages::kInsSaveFilter)
                               << QStringList{"Instrumentdefinition file (*.ins) (*.ins)"};
     QTest::newRow("several patterns")

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
 #include <zlib.h>
 
 namespace quorvix {
@@ -97,6 +98,79 @@ Unpacked gunzip(std::string_view compressed, std::uint64_t limit, std::string_vi
         result.bytes.clear();
     }
     return result;
+}
+
+struct GzipSink::Deflater
+{
+    z_stream stream{};
+    gz_header header{};
+    bool ok = false;
+    bool finished = false;
+    std::string block = std::string(kBlock, '\0');
+};
+
+GzipSink::GzipSink(OutputSink& out) : m_out(out), m_deflater(std::make_unique<Deflater>())
+{
+    Deflater& d = *m_deflater;
+    d.ok = deflateInit2(&d.stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 16 + MAX_WBITS, 8,
+                        Z_DEFAULT_STRATEGY) == Z_OK;
+    d.header.os = 255; // unknown: zlib would name the system it was built for
+    if (d.ok && deflateSetHeader(&d.stream, &d.header) != Z_OK) {
+        deflateEnd(&d.stream);
+        d.ok = false;
+    }
+    if (!d.ok)
+        throw std::bad_alloc(); // zlib fails to start only for want of memory
+}
+
+GzipSink::~GzipSink()
+{
+    if (m_deflater->ok)
+        deflateEnd(&m_deflater->stream);
+}
+
+void GzipSink::pump(std::string_view bytes, bool last)
+{
+    Deflater& d = *m_deflater;
+    if (d.finished)
+        return;
+    auto* next = reinterpret_cast<const Bytef*>(bytes.data());
+    std::size_t left = bytes.size();
+    for (;;) {
+        if (d.stream.avail_in == 0 && left > 0) {
+            const auto part =
+                static_cast<uInt>(std::min<std::size_t>(left, std::numeric_limits<uInt>::max()));
+            d.stream.next_in = const_cast<Bytef*>(next);
+            d.stream.avail_in = part;
+            next += part;
+            left -= part;
+        }
+        const bool end = last && left == 0;
+        d.stream.next_out = reinterpret_cast<Bytef*>(d.block.data());
+        d.stream.avail_out = static_cast<uInt>(d.block.size());
+        const int status = deflate(&d.stream, end ? Z_FINISH : Z_NO_FLUSH);
+        const std::size_t made = d.block.size() - d.stream.avail_out;
+        if (made > 0)
+            m_out.write(std::string_view(d.block.data(), made));
+        if (status == Z_STREAM_END) {
+            d.finished = true;
+            return;
+        }
+        if (status != Z_OK && status != Z_BUF_ERROR)
+            throw std::bad_alloc();
+        if (!end && d.stream.avail_in == 0 && left == 0 && d.stream.avail_out > 0)
+            return;
+    }
+}
+
+void GzipSink::write(std::string_view bytes)
+{
+    pump(bytes, false);
+}
+
+void GzipSink::finish()
+{
+    pump({}, true);
 }
 
 } // namespace quorvix

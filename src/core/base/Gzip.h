@@ -1,9 +1,12 @@
 #pragma once
 
 // Reading gzip-compressed files: what they hold, within a limit on what they unpack to, so that a small
-// file cannot make the program hold gigabytes.
+// file cannot make the program hold gigabytes. Writing them: a sink that compresses what it is given.
+
+#include "base/OutputSink.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -27,5 +30,28 @@ struct Unpacked
 /// data is no error.
 Unpacked gunzip(std::string_view compressed, std::uint64_t limit, std::string_view limitText,
                 bool head = false);
+
+/// Compresses what it is given into `out` as one gzip member, in blocks as they fill. The header names no
+/// file, no time and no system, so the same text makes the same bytes on every system. Throws
+/// std::bad_alloc when zlib has not the memory it needs.
+class GzipSink final : public OutputSink
+{
+public:
+    explicit GzipSink(OutputSink& out);
+    ~GzipSink() override;
+    GzipSink(const GzipSink&) = delete;
+    GzipSink& operator=(const GzipSink&) = delete;
+
+    void write(std::string_view bytes) override;
+    /// Ends the stream: what is still held goes out with the gzip trailer. Nothing is written after it.
+    void finish();
+
+private:
+    struct Deflater;
+    void pump(std::string_view bytes, bool last);
+
+    OutputSink& m_out;
+    std::unique_ptr<Deflater> m_deflater;
+};
 
 } // namespace quorvix

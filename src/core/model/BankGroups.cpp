@@ -21,6 +21,13 @@ std::int32_t bankNumberUnder(BankSelectMethod method, std::int32_t number)
 
 std::vector<BankGroup> bankGroups(const InstrumentSet& set, const Instrument& instrument)
 {
+    return bankGroups(set, instrument,
+                      [&](const Bank& bank) { return bankNumberUnder(instrument.method, bank.number); });
+}
+
+std::vector<BankGroup> bankGroups(const InstrumentSet& set, const Instrument& instrument,
+                                  const std::function<std::int64_t(const Bank&)>& keyOf)
+{
     using Programs = std::bitset<256>;
     struct Taken
     {
@@ -30,7 +37,7 @@ std::vector<BankGroup> bankGroups(const InstrumentSet& set, const Instrument& in
     };
     std::vector<BankGroup> groups;
     // Per bank number, the groups holding banks of that number, in group order.
-    std::unordered_map<std::int32_t, std::vector<Taken>> byNumber;
+    std::unordered_map<std::int64_t, std::vector<Taken>> byNumber;
     std::size_t lastFurther = 0;
     for (std::size_t b = 0; b < instrument.banks.size(); ++b) {
         const Bank& bank = instrument.banks[b];
@@ -40,7 +47,7 @@ std::vector<BankGroup> bankGroups(const InstrumentSet& set, const Instrument& in
         Programs programs;
         for (const Patch& patch : list->patches)
             programs.set(static_cast<std::size_t>(patch.program) & 255);
-        std::vector<Taken>& taken = byNumber[bankNumberUnder(instrument.method, bank.number)];
+        std::vector<Taken>& taken = byNumber[keyOf(bank)];
         const auto entry = [&](std::size_t group) {
             return std::lower_bound(taken.begin(), taken.end(), group,
                                     [](const Taken& t, std::size_t g) { return t.group < g; });

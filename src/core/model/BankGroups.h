@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ struct BankGroup
 /// instrument's method) name the same program. The first group takes every bank that fits it; a bank that
 /// fits no group opens a further one. Banks of one number whose programs differ stay in one group.
 std::vector<BankGroup> bankGroups(const InstrumentSet& set, const Instrument& instrument);
+
+/// The same for a format that tells banks apart by more, or other, than their number: two banks are of one
+/// number when `keyOf` gives them the same key.
+std::vector<BankGroup> bankGroups(const InstrumentSet& set, const Instrument& instrument,
+                                  const std::function<std::int64_t(const Bank&)>& keyOf);
 
 /// What a bank select sends, as a user reads it: "CC0 1 / CC32 0", "program change 100", "nothing".
 std::string bankSelectText(const BankSelect& select);

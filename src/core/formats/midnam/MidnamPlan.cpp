@@ -188,12 +188,6 @@ std::uint16_t limitOf(ControlKind kind)
     return kind == ControlKind::Controller ? 127 : kind == ControlKind::Controller14 ? 31 : 16383;
 }
 
-std::string cleanName(std::string_view utf8)
-{
-    std::string safe;
-    appendXml(safe, utf8, XmlEscape::None);
-    return std::string(trimmed(safe));
-}
 
 BankSelect writtenSelect(const Instrument& instrument, const Bank& bank)
 {

@@ -34,8 +34,6 @@ const List* listAt(const std::vector<List>& lists, std::int32_t index)
 /// The highest number a control of `kind` may have.
 std::uint16_t limitOf(ControlKind kind);
 
-/// A name as a reader will see it: without what XML cannot hold, trimmed.
-std::string cleanName(std::string_view utf8);
 
 /// What a bank's MIDICommands send: its select, or for a bank that selects nothing but is not bank 0 what
 /// the instrument's method sends for its number.

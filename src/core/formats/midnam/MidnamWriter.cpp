@@ -57,7 +57,7 @@ public:
         }
         if (!m_options.sourceName.empty())
             comment += " from " + m_options.sourceName;
-        m_out << kProlog << "<!-- " << commentText(comment) << " -->\n<MIDINameDocument>\n"
+        m_out << kProlog << "<!-- " << midnam::commentText(comment) << " -->\n<MIDINameDocument>\n"
               << "  <Author>Quorvix</Author>\n  <MasterDeviceNames>\n    <Manufacturer>";
         m_out.text(manufacturer());
         m_out << "</Manufacturer>\n";
@@ -94,17 +94,6 @@ private:
             return text;
         m_converted = m_set.utf8(ref);
         return m_converted;
-    }
-
-    std::string commentText(std::string_view text)
-    {
-        std::string safe = cleanName(text);
-        // A comment may hold no "--" and may not end with "-".
-        for (std::size_t at = safe.find("--"); at != std::string::npos; at = safe.find("--", at))
-            safe.insert(at + 1, " ");
-        if (!safe.empty() && safe.back() == '-')
-            safe += ' ';
-        return safe;
     }
 
     const Device* device() const { return listAt(m_set.devices, m_instruments.front()->device); }

@@ -114,6 +114,23 @@ bool appendXml(std::string& out, std::string_view text, XmlEscape escape)
     return leftOut;
 }
 
+std::string cleanName(std::string_view utf8)
+{
+    std::string safe;
+    appendXml(safe, utf8, XmlEscape::None);
+    return std::string(trimmed(safe));
+}
+
+std::string commentText(std::string_view text)
+{
+    std::string safe = cleanName(text);
+    for (std::size_t at = safe.find("--"); at != std::string::npos; at = safe.find("--", at))
+        safe.insert(at + 1, " ");
+    if (!safe.empty() && safe.back() == '-')
+        safe += ' ';
+    return safe;
+}
+
 XmlStream::XmlStream(OutputSink& sink) : m_sink(sink), m_block(new char[kBlock]) {}
 
 char* XmlStream::room(std::size_t size)

@@ -27,6 +27,12 @@ std::string_view trimmed(std::string_view text);
 /// any.
 bool appendXml(std::string& out, std::string_view text, XmlEscape escape);
 
+/// A name as a reader will see it: without what XML cannot hold, trimmed.
+std::string cleanName(std::string_view utf8);
+
+/// The text of an XML comment: cleanName(text), with no "--" in it and no "-" at its end.
+std::string commentText(std::string_view text);
+
 /// Writes XML text into a sink in blocks of about 64 KiB; the rest at flush() or destruction.
 class XmlStream
 {

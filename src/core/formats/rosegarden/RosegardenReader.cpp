@@ -177,8 +177,6 @@ private:
                 ++outOfRange;
                 continue;
             }
-            if (name.empty())
-                continue; // Rosegarden shows the number alone: there is no name to carry
             const auto at =
                 std::lower_bound(patches.begin(), patches.end(), *id,
                                  [](const Patch& patch, std::int32_t p) { return patch.program < p; });
