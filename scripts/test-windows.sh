@@ -26,7 +26,7 @@ failure() {
 
 # --- packages -----------------------------------------------------------------------------------------------
 packages=(cmake make dpkg-dev bsdutils g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 googletest
-    libcli11-dev g++ libpugixml-dev libz-mingw-w64-dev)
+    libcli11-dev g++ libpugixml-dev libxml2-dev libz-mingw-w64-dev)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -49,53 +49,73 @@ if [ -z "$wine" ]; then
     exit 1
 fi
 
-# --- pugixml, GoogleTest and CLI11 for MinGW-w64, in $deps ------------------------------------------------------
+# --- pugixml, libxml2, GoogleTest and CLI11 for MinGW-w64, in $deps ---------------------------------------------
 toolchain="$root/cmake/toolchain-mingw-w64.cmake"
 prefix="$deps/prefix"
 
-# pugixml's Debian package has no sources: take them from Debian's source package. apt-get source needs
-# deb-src entries; they are made from the system's own Debian or Ubuntu entries into a private apt state, so
-# the machine's apt configuration stays as it is.
-fetch_pugixml_source() {
-    local apt="$deps/apt"
-    rm -rf "$apt" "$deps/pugixml-src"
-    mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$deps/pugixml-src"
-    local source
-    for source in /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list.d/ubuntu.sources; do
-        [ -f "$source" ] || continue
-        awk 'BEGIN { RS = ""; ORS = "\n\n" }
-             /(^|\n)Types:[^\n]*deb/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$source" \
-            >"$apt/parts/$(basename "$source")"
-    done
-    if [ -f /etc/apt/sources.list ]; then
-        sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list >"$apt/parts/system.list"
-    fi
+# Debian's pugixml and libxml2 packages hold no Windows build: they are built from Debian's source packages.
+# apt-get source needs deb-src entries; they are made from the system's own Debian or Ubuntu entries into a
+# private apt state, so the machine's apt configuration stays as it is.
+fetch_source() { # package
+    local package=$1 apt="$deps/apt"
+    rm -rf "$deps/$package-src"
+    mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$deps/$package-src"
     local options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt/parts"
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o APT::Sandbox::User=root)
-    apt-get "${options[@]}" update -qq
-    (cd "$deps/pugixml-src" && apt-get "${options[@]}" source -qq pugixml >/dev/null)
+    if [ ! -f "$apt/.updated" ]; then
+        rm -f "$apt/parts/"*
+        local source
+        for source in /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list.d/ubuntu.sources; do
+            [ -f "$source" ] || continue
+            awk 'BEGIN { RS = ""; ORS = "\n\n" }
+                 /(^|\n)Types:[^\n]*deb/ { sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$source" \
+                >"$apt/parts/$(basename "$source")"
+        done
+        if [ -f /etc/apt/sources.list ]; then
+            sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' /etc/apt/sources.list >"$apt/parts/system.list"
+        fi
+        apt-get "${options[@]}" update -qq
+        touch "$apt/.updated"
+    fi
+    (cd "$deps/$package-src" && apt-get "${options[@]}" source -qq "$package" >/dev/null)
+}
+
+# The folder of a package's unpacked sources, fetched when missing.
+source_folder() { # package
+    local folder
+    folder=$(find "$deps/$1-src" -mindepth 1 -maxdepth 1 -type d -name "$1-*" 2>/dev/null | head -n 1 || true)
+    if [ -z "$folder" ]; then
+        note "fetching the $1 sources (apt-get source $1)" >&2
+        fetch_source "$1" >&2
+        folder=$(find "$deps/$1-src" -mindepth 1 -maxdepth 1 -type d -name "$1-*" | head -n 1)
+    fi
+    echo "$folder"
 }
 
 build_deps() {
-    if [ -f "$prefix/.complete" ]; then
+    if [ -f "$prefix/.complete-with-libxml2" ]; then
         return
     fi
     rm -rf "$prefix"
     mkdir -p "$prefix/include" "$prefix/share/cmake"
     local common=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
 
-    local pugixml
-    pugixml=$(find "$deps/pugixml-src" -mindepth 1 -maxdepth 1 -type d -name 'pugixml-*' 2>/dev/null | head -n 1 || true)
-    if [ -z "$pugixml" ]; then
-        note "fetching the pugixml sources (apt-get source pugixml)"
-        fetch_pugixml_source
-        pugixml=$(find "$deps/pugixml-src" -mindepth 1 -maxdepth 1 -type d -name 'pugixml-*' | head -n 1)
-    fi
-    note "building pugixml and GoogleTest for Windows"
+    local pugixml libxml2
+    pugixml=$(source_folder pugixml)
+    libxml2=$(source_folder libxml2)
+    note "building pugixml, libxml2 and GoogleTest for Windows"
     cmake -S "$pugixml" -B "$deps/build-pugixml" "${common[@]}" -DBUILD_SHARED_LIBS=OFF \
         -DPUGIXML_BUILD_TESTS=OFF >/dev/null
     cmake --build "$deps/build-pugixml" -j"$jobs" >/dev/null
     cmake --install "$deps/build-pugixml" >/dev/null
+
+    # libxml2 as the formats use it: the parser alone, no iconv, compression, network or programs.
+    cmake -S "$libxml2" -B "$deps/build-libxml2" "${common[@]}" -DBUILD_SHARED_LIBS=OFF \
+        -DLIBXML2_WITH_ICONV=OFF -DLIBXML2_WITH_LZMA=OFF -DLIBXML2_WITH_ZLIB=OFF -DLIBXML2_WITH_PYTHON=OFF \
+        -DLIBXML2_WITH_PROGRAMS=OFF -DLIBXML2_WITH_TESTS=OFF -DLIBXML2_WITH_HTTP=OFF -DLIBXML2_WITH_FTP=OFF \
+        -DLIBXML2_WITH_MODULES=OFF -DLIBXML2_WITH_ICU=OFF >/dev/null
+    cmake --build "$deps/build-libxml2" -j"$jobs" >/dev/null
+    cmake --install "$deps/build-libxml2" >/dev/null
 
     cmake -S /usr/src/googletest -B "$deps/build-googletest" "${common[@]}" -DBUILD_GMOCK=ON \
         -DINSTALL_GTEST=ON >/dev/null
@@ -105,7 +125,7 @@ build_deps() {
     # CLI11 is headers only; its CMake file finds them relative to itself.
     cp -r /usr/include/CLI "$prefix/include/"
     cp -r /usr/share/cmake/CLI11 "$prefix/share/cmake/"
-    touch "$prefix/.complete"
+    touch "$prefix/.complete-with-libxml2"
 }
 build_deps
 

@@ -126,13 +126,20 @@ void printNote(std::string_view text)
 
 Input readInput(const std::string& path, std::string_view message, std::string_view notTextMessage)
 {
-    InputFile file = quorvix::readInput(path, InputRules{"text file", true});
+    InputRules rules{"text file", true};
+    rules.keepCompressed = true; // the formats that read compressed files unpack them as they read
+    InputFile file = quorvix::readInput(path, rules);
     FileFormat format = file.ok() ? detectFormat(file.bytes) : FileFormat::Unknown;
     // Only some formats may be UTF-16 or UTF-32 text.
     if (const FormatRow* row = formatRow(format);
         file.ok() && !file.wideText.empty() && (row == nullptr || !row->wideText)) {
         file.error = std::move(file.wideText);
         file.notText = true;
+    }
+    if (file.ok()) {
+        Unpacked content = asReaderTakes(format, std::move(file.bytes));
+        file.bytes = std::move(content.bytes);
+        file.error = std::move(content.error);
     }
     if (!file.ok()) {
         if (file.notText) {

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "base/Gzip.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -18,6 +19,19 @@ TEST(ListCommand, PrintsIndexNameAndVoiceCountWithWarningsOnStderr)
                               "9); the later name is used\n" +
                               path + ":34: warning: patch list \"Missing\" of Patch[128] is not defined\n" +
                               path + ":35: warning: unknown key \"FooBar\" ignored\n");
+}
+
+TEST(ListCommand, AGzipCompressedFileOfAnyFormatIsReadAsWhatItHolds)
+{
+    test::TempDir dir;
+    quorvix::StringSink packed;
+    quorvix::GzipSink zip(packed);
+    zip.write(test::readFile(test::dataDir() / "ins-synth.ins"));
+    zip.finish();
+    test::writeFile(dir / "synth.ins.gz", packed.text);
+    const auto result = test::runConvert({"list", (dir / "synth.ins.gz").string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "0\tSynth One\t4\n1\tSynth Two\t0\n");
 }
 
 TEST(ListCommand, NamesArePrintedAsTheBytesInTheFile)

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "base/Gzip.h"
 #include "base/InputFile.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,24 @@ TEST(InputFile, TextIsReadWholeAndWhatIsNoTextIsRefused)
         EXPECT_EQ(input.error, c.error);
         EXPECT_EQ(input.notText, c.notText);
         EXPECT_EQ(input.bytes, c.error.empty() ? c.bytes : std::string());
+
+        // Compressed, it is judged by what it holds: unpacked, or kept as it is for a reader that unpacks.
+        StringSink packed;
+        GzipSink zip(packed);
+        zip.write(c.bytes);
+        zip.finish();
+        test::writeFile(file, packed.text);
+        for (const bool keep : {false, true}) {
+            InputRules rules;
+            rules.keepCompressed = keep;
+            const InputFile read = readInput(file.string(), rules);
+            EXPECT_EQ(read.error, c.error) << "compressed, kept " << keep;
+            EXPECT_EQ(read.notText, c.notText);
+            EXPECT_EQ(read.bytes, !c.error.empty() ? std::string() : keep ? packed.text : c.bytes);
+        }
     }
+    test::writeFile(dir / "cut", "\x1F\x8B\x08\0\0\0\0\0\0\xFF\xFF\xFF\xFF");
+    EXPECT_EQ(readInputFile((dir / "cut").string()).error, "its gzip data ends before the compressed file does");
     const InputFile missing = readInputFile((dir / "none").string());
     EXPECT_EQ(missing.error, "cannot be read: No such file or directory");
     EXPECT_EQ(readInputFile(dir.path().string()).error, "cannot be read: Is a directory");

@@ -136,11 +136,22 @@ TEST(RosegardenReader, ControllersDevicesAndFailures)
     const ReadResult stray = readRosegarden(device("", "<bank>\n<program id=\"0\" name=\"A&B\"/></bank>"));
     ASSERT_FALSE(stray.ok());
     EXPECT_EQ(stray.error->at.line, 7u);
-    EXPECT_EQ(stray.error->at.column, 24u);
-    EXPECT_EQ(stray.error->message, "malformed XML: \"&\" starts no entity reference (write &amp;)");
-    EXPECT_TRUE(
-        readRosegarden(device("", "<!-- a & b --><bank><program id=\"0\" name=\"A&amp;B&#233;\"/></bank>"))
-            .ok());
+    EXPECT_EQ(stray.error->at.column, 26u);
+    EXPECT_EQ(stray.error->message,
+              "malformed XML: EntityRef: expecting ';' (a \"&\" that starts no reference is written &amp;)");
+    const ReadResult escaped =
+        readRosegarden(device("", "<!-- a & b --><bank><program id=\"0\" name=\"A&amp;B&#233;\"/></bank>"));
+    EXPECT_EQ(voices(escaped.set), std::vector<std::string>{"0:0 A&B\xC3\xA9"});
+    // An entity a document declares outside itself is never loaded.
+    const auto outside = std::filesystem::temp_directory_path() / "quorvix-outside.xml";
+    test::writeFile(outside, "<program id=\"5\" name=\"Taken\"/>");
+    const ReadResult declared = readRosegarden(
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + outside.string() +
+        "\">]><rosegarden-data><studio><device id=\"0\" "
+        "name=\"S\" type=\"midi\"><bank><program id=\"0\" name=\"P\"/>&x;</bank></device></studio>"
+        "</rosegarden-data>");
+    std::filesystem::remove(outside);
+    EXPECT_EQ(voices(declared.set), std::vector<std::string>{"0:0 P"});
 }
 
 std::string gzipped(const std::string& text)

@@ -1,6 +1,7 @@
 #include "base/Gzip.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <new>
 #include <zlib.h>
@@ -39,19 +40,17 @@ constexpr std::size_t kBlock = std::size_t{1} << 16;
 
 } // namespace
 
-Unpacked gunzip(std::string_view compressed, std::uint64_t limit, std::string_view limitText, bool head)
+std::string gunzipEach(std::string_view compressed, std::uint64_t limit, std::string_view limitText,
+                       const std::function<bool(std::string_view)>& each)
 {
-    Unpacked result;
     Inflater inflater;
-    if (!inflater.ok()) {
-        result.error = "cannot be unpacked: not enough memory";
-        return result;
-    }
+    if (!inflater.ok())
+        throw std::bad_alloc();
     z_stream& stream = inflater.stream();
     auto* next = reinterpret_cast<const Bytef*>(compressed.data());
     std::size_t left = compressed.size();
     std::string block(kBlock, '\0');
-    int status = Z_OK;
+    std::uint64_t made = 0;
     for (;;) {
         // zlib counts in 32 bits: a larger input is handed over in parts.
         if (stream.avail_in == 0 && left > 0) {
@@ -64,39 +63,47 @@ Unpacked gunzip(std::string_view compressed, std::uint64_t limit, std::string_vi
         }
         stream.next_out = reinterpret_cast<Bytef*>(block.data());
         stream.avail_out = static_cast<uInt>(block.size());
-        status = inflate(&stream, Z_NO_FLUSH);
-        const std::size_t made = block.size() - stream.avail_out;
-        if (result.bytes.size() + made > limit) {
-            if (head) {
-                result.bytes.append(block.data(), static_cast<std::size_t>(limit - result.bytes.size()));
-                return result;
-            }
-            result.error = "unpacks to more than " + std::string(limitText);
-            result.bytes.clear();
-            return result;
-        }
-        result.bytes.append(block.data(), made);
+        const int status = inflate(&stream, Z_NO_FLUSH);
+        const std::size_t size = block.size() - stream.avail_out;
+        if (made + size > limit)
+            return "unpacks to more than " + std::string(limitText);
+        made += size;
+        if (size > 0 && !each(std::string_view(block.data(), size)))
+            return {};
         if (status == Z_STREAM_END) {
             // A further member follows as another gzip stream; anything else after the data is ignored.
             const std::string_view rest(reinterpret_cast<const char*>(stream.next_in), stream.avail_in);
             if (!isGzip(rest) &&
                 !(rest.empty() && left > 0 && isGzip({reinterpret_cast<const char*>(next), left})))
-                return result;
+                return {};
             inflateReset(&stream);
             continue;
         }
         if (status == Z_BUF_ERROR && stream.avail_in == 0 && left == 0)
-            break; // the input ended inside the data
-        if (status != Z_OK) {
-            result.error = "its gzip data is damaged";
-            result.bytes.clear();
-            return result;
-        }
+            return "its gzip data ends before the compressed file does";
+        if (status == Z_MEM_ERROR)
+            throw std::bad_alloc();
+        if (status != Z_OK)
+            return "its gzip data is damaged";
     }
-    if (!head) {
-        result.error = "its gzip data ends before the compressed file does";
+}
+
+Unpacked gunzip(std::string_view compressed, std::uint64_t limit, std::string_view limitText, bool head)
+{
+    Unpacked result;
+    if (head) {
+        gunzipEach(compressed, std::numeric_limits<std::uint64_t>::max(), {}, [&](std::string_view bytes) {
+            result.bytes.append(bytes.substr(0, static_cast<std::size_t>(limit - result.bytes.size())));
+            return result.bytes.size() < limit;
+        });
+        return result;
+    }
+    result.error = gunzipEach(compressed, limit, limitText, [&](std::string_view bytes) {
+        result.bytes.append(bytes);
+        return true;
+    });
+    if (!result.ok())
         result.bytes.clear();
-    }
     return result;
 }
 

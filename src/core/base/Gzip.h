@@ -6,6 +6,7 @@
 #include "base/OutputSink.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +24,13 @@ struct Unpacked
 
     bool ok() const { return error.empty(); }
 };
+
+/// Unpacks every member of a gzip stream in turn, handing what it unpacks to `each` in pieces as they come;
+/// `each` returns false to stop there. The reason it fails, or empty: the data is damaged or ends early, or
+/// it unpacks to more than `limit` bytes (named as `limitText`). Bytes after the last member are ignored, as
+/// gzip does. Throws std::bad_alloc when zlib has not the memory it needs.
+std::string gunzipEach(std::string_view compressed, std::uint64_t limit, std::string_view limitText,
+                       const std::function<bool(std::string_view)>& each);
 
 /// Unpacks every member of a gzip stream in turn (bytes after the last member are ignored, as gzip does).
 /// Fails when the data is damaged or ends early, or when it unpacks to more than `limit` bytes (named as

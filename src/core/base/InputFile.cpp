@@ -229,6 +229,34 @@ void unpackInput(InputFile& result, const std::string& compressed, const InputRu
         judgeContent(result, std::move(content.bytes), rules);
 }
 
+/// Judges a gzip-compressed input by what it unpacks to, without keeping that: the bytes stay compressed.
+/// Wide text, which only its format's reader can judge, is unpacked and judged whole.
+void judgeCompressed(InputFile& result, std::string compressed, const InputRules& rules)
+{
+    char head[4] = {};
+    std::uint64_t before = 0;
+    std::string refused;
+    const std::string error =
+        gunzipEach(compressed, rules.limit, limitText(rules.limit), [&](std::string_view piece) {
+            const std::string_view known(head, std::min<std::uint64_t>(before, 4));
+            if (!acceptable(known, before, piece, rules.kind, rules.limit, refused))
+                return false;
+            for (std::size_t i = 0; before + i < 4 && i < piece.size(); ++i)
+                head[before + i] = piece[i];
+            before += piece.size();
+            return true;
+        });
+    if (!error.empty()) {
+        result.error = error;
+        return;
+    }
+    if (refused.empty()) {
+        result.bytes = std::move(compressed);
+        return;
+    }
+    unpackInput(result, compressed, rules);
+}
+
 } // namespace
 
 InputFile readInputHead(const std::string& path, std::size_t count)
@@ -322,7 +350,9 @@ InputFile readInput(const std::string& path, const InputRules& rules)
     platform::closeFile(fd, reason);
     if (result.ok() && patient && !info.regular && bytes.size() == 0)
         result.error = "is a pipe or device that gave nothing to read";
-    if (result.ok() && compressed)
+    if (result.ok() && compressed && rules.keepCompressed)
+        judgeCompressed(result, bytes.take(), rules);
+    else if (result.ok() && compressed)
         unpackInput(result, bytes.take(), rules);
     else if (result.ok())
         result.bytes = bytes.take();

@@ -41,6 +41,10 @@ struct InputRules
     /// long, so that the reader never waits without end; -1 waits as long as the pipe takes.
     int patienceMilliseconds = -1;
     std::uint64_t limit = kMaxInputSize;
+    /// A gzip-compressed input is judged by what it unpacks to, piece by piece, and its bytes are kept as
+    /// they are, for a reader that unpacks them as it reads; otherwise InputFile::bytes are what it unpacks
+    /// to.
+    bool keepCompressed = false;
 };
 
 /// Reads the file at `path` (UTF-8) once, whole. A regular file larger than kMaxInputSize is refused from its

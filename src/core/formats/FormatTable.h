@@ -115,6 +115,9 @@ struct FormatRow
     bool looksPastHead = false;
     /// True when the first bytes of a longer file end where recognise() needs more to decide.
     bool (*needsMore)(std::string_view head) = nullptr;
+    /// recognise() and read() take the file's gzip-compressed bytes as they are (and unpack them as they
+    /// read); any other format is given what such bytes unpack to.
+    bool readsCompressed = false;
     /// Reads the bytes; `fileStem` names an instrument when the file names none.
     ReadResult (*read)(std::string bytes, std::string_view fileStem) = nullptr;
     /// How it is written; no command when `command` is empty.

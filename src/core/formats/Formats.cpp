@@ -1,10 +1,31 @@
 #include "formats/Formats.h"
 
+#include "base/Gzip.h"
+#include "base/InputFile.h"
+
 namespace quorvix {
+
+namespace {
+
+/// What compressed bytes hold, for the formats that do not unpack them themselves; empty when they cannot be
+/// unpacked.
+Unpacked unpackedForReaders(std::string_view bytes)
+{
+    return gunzip(bytes, kMaxInputSize, kMaxInputSizeText);
+}
+
+} // namespace
 
 FileFormat detectFormat(std::string_view bytes)
 {
     const std::span<const FormatRow> rows = formatTable();
+    if (isGzip(bytes)) {
+        for (const FormatRow& row : rows)
+            if (row.readsCompressed && row.recognise(bytes))
+                return row.format;
+        const Unpacked content = unpackedForReaders(bytes);
+        return content.ok() && !isGzip(content.bytes) ? detectFormat(content.bytes) : FileFormat::Unknown;
+    }
     for (const FormatRow& row : rows)
         if (row.looksPastHead && row.recognise(bytes))
             return row.format;
@@ -32,11 +53,24 @@ std::string unknownFormatReason(std::string_view bytes)
     return "is none of the files Quorvix reads: " + listedFormats(&FormatRow::listed);
 }
 
+Unpacked asReaderTakes(FileFormat format, std::string bytes)
+{
+    const FormatRow* row = formatRow(format);
+    if (!isGzip(bytes) || (row != nullptr && row->readsCompressed))
+        return Unpacked{std::move(bytes), {}};
+    return unpackedForReaders(bytes);
+}
+
 ReadResult readInstruments(std::string bytes, FileFormat format, std::string_view fileStem)
 {
-    if (const FormatRow* row = formatRow(format); row != nullptr && row->read != nullptr)
-        return row->read(std::move(bytes), fileStem);
     ReadResult result;
+    if (const FormatRow* row = formatRow(format); row != nullptr && row->read != nullptr) {
+        Unpacked content = asReaderTakes(format, std::move(bytes));
+        if (content.ok())
+            return row->read(std::move(content.bytes), fileStem);
+        result.fail({}, content.error);
+        return result;
+    }
     result.fail({}, unknownFormatReason(bytes));
     return result;
 }

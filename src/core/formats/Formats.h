@@ -2,6 +2,7 @@
 
 // The formats Quorvix reads, told apart by content, whatever a file's name says.
 
+#include "base/Gzip.h"
 #include "formats/FormatTable.h"
 #include "model/ReadResult.h"
 
@@ -27,6 +28,10 @@ std::string unknownFormatReason(std::string_view bytes);
 
 /// Reads the bytes as the format. `fileStem` (the file's name without folder and extension) names an
 /// instrument when the file names none. Unknown fails with a message naming the formats Quorvix reads.
+/// The bytes as the format's reader takes them: gzip-compressed bytes unpacked (within the input size limit),
+/// unless the format reads them so.
+Unpacked asReaderTakes(FileFormat format, std::string bytes);
+
 ReadResult readInstruments(std::string bytes, FileFormat format, std::string_view fileStem);
 
 } // namespace quorvix

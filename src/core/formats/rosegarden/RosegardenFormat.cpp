@@ -28,6 +28,7 @@ FormatRow rosegardenFormat()
     row.encoding = FormatEncoding::Utf8;
     row.carries = {true, true, false, false, true};
     row.recognise = looksLikeRosegarden;
+    row.readsCompressed = true; // unpacked as it is parsed: the unpacked text is never held whole
     row.read = readRosegarden;
     FormatWriter& writer = row.writer;
     writer.command = "to-rosegarden";

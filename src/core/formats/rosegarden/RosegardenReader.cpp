@@ -3,257 +3,331 @@
 #include "base/Gzip.h"
 #include "base/InputFile.h"
 #include "base/Text.h"
-#include "formats/midnam/MidnamSource.h"
+#include "formats/xml/XmlEvents.h"
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <span>
 #include <tuple>
 
 namespace quorvix {
 
 namespace {
 
-using midnam::attributeNumber;
-using midnam::attributeText;
+using xml::Attribute;
+using xml::numberOf;
+using xml::valueOf;
+using Attributes = std::span<const Attribute>;
 
-bool is(pugi::xml_node node, const char* name)
+/// Where in the file an element stands, as far as device data goes.
+enum class Place : unsigned char
 {
-    return node.type() == pugi::node_element && std::string_view(node.name()) == name;
-}
+    Root,
+    Studio,
+    Device,
+    Bank,
+    Controls,
+    KeyMapping,
+    Other, ///< any other element, and everything inside it
+};
 
-/// Reads the devices of one file into the set.
-class RosegardenParser
+/// Reads the devices of one file into the set as the parser reports the elements.
+class RosegardenEvents final : public xml::Events
 {
 public:
-    RosegardenParser(const midnam::Source& source, ReadResult& result)
-        : m_source(source), m_result(result), m_set(result.set)
-    {}
+    explicit RosegardenEvents(ReadResult& result) : m_result(result), m_set(result.set) {}
 
-    void readStudio(pugi::xml_node studio)
+    /// The root element was no <rosegarden-data>: where it stands, once the parse has seen it.
+    std::optional<SourcePos> wrongRoot() const { return m_wrongRoot; }
+
+    void start(std::string_view name, Attributes attributes, SourcePos at) override
     {
-        int number = 0;
-        for (pugi::xml_node device : studio.children("device")) {
-            ++number;
-            const std::string_view type = attributeText(device, "type");
-            if (type == "midi")
-                readDevice(device, number);
-            else
-                warn(device, "the " + std::string(type.empty() ? "untyped" : type) + " device " +
-                                 inQuotes(attributeText(device, "name")) +
-                                 " is skipped: it holds no MIDI names");
+        const Place parent = m_places.empty() ? Place::Other : m_places.back();
+        Place place = Place::Other;
+        if (m_places.empty()) {
+            if (!xml::sameName(name, "rosegarden-data"))
+                m_wrongRoot = at;
+            place = Place::Root;
+        } else if (parent == Place::Root && xml::sameName(name, "studio")) {
+            place = Place::Studio;
+        } else if (parent == Place::Studio && xml::sameName(name, "device")) {
+            place = startDevice(attributes, at) ? Place::Device : Place::Other;
+        } else if (parent == Place::Device) {
+            place = inDevice(name, attributes, at);
+        } else if (parent == Place::Bank && xml::sameName(name, "program")) {
+            readProgram(attributes, at);
+        } else if (parent == Place::Controls && xml::sameName(name, "control")) {
+            readControl(attributes, at);
+        } else if (parent == Place::KeyMapping && xml::sameName(name, "key")) {
+            readKey(attributes, at);
         }
+        m_places.push_back(m_wrongRoot ? Place::Other : place);
+    }
+
+    void end(std::string_view) override
+    {
+        const Place place = m_places.back();
+        m_places.pop_back();
+        if (place == Place::Device)
+            endDevice();
+        else if (place == Place::Bank)
+            endBank();
+        else if (place == Place::KeyMapping)
+            endKeyMapping();
     }
 
 private:
     using BankKey = std::tuple<bool, int, int>; ///< percussion, MSB, LSB: how Rosegarden tells banks apart
 
-    void warn(pugi::xml_node node, std::string message)
+    /// A program whose key mapping is known only at the device's end (key mappings follow the banks).
+    struct Pending
     {
-        m_result.warnings.warn(m_source.at(node), std::move(message));
+        std::int32_t patchList;
+        std::int32_t program;
+        std::string keyMapping; ///< its `keymapping`; empty: none given
+        bool named;             ///< it has a `keymapping` attribute
+        bool percussion;
+        SourcePos at;
+    };
+
+    void warn(SourcePos at, std::string message) { m_result.warnings.warn(at, std::move(message)); }
+
+    Place inDevice(std::string_view name, Attributes attributes, SourcePos at)
+    {
+        if (xml::sameName(name, "bank"))
+            return startBank(attributes, at) ? Place::Bank : Place::Other;
+        if (xml::sameName(name, "controls"))
+            return Place::Controls;
+        if (xml::sameName(name, "keymapping")) {
+            m_keyMapName = std::string(valueOf(attributes, "name"));
+            m_keys.clear();
+            return Place::KeyMapping;
+        }
+        return Place::Other;
     }
 
-    void readDevice(pugi::xml_node device, int number)
+    bool startDevice(Attributes attributes, SourcePos at)
     {
-        m_keyMaps.clear();
+        ++m_deviceNumber;
+        const std::string_view type = valueOf(attributes, "type");
+        if (!xml::sameName(type, "midi")) {
+            warn(at, "the " + std::string(type.empty() ? "untyped" : type) + " device " +
+                         inQuotes(valueOf(attributes, "name")) + " is skipped: it holds no MIDI names");
+            return false;
+        }
+        m_instrument = Instrument{};
+        m_instrument.method = methodOf(attributes, at);
+        m_deviceName = std::string(valueOf(attributes, "name"));
+        m_banks.clear();
+        m_pending.clear();
         m_noteLists.clear();
-        m_used.clear();
-        readKeyMappings(device);
-        Instrument instrument;
-        instrument.method = methodOf(device);
-        std::map<BankKey, std::size_t> banks;
-        for (pugi::xml_node bank : device.children("bank"))
-            readBank(bank, instrument, banks);
-        instrument.controllers = readControls(device);
-        if (instrument.banks.empty() && m_noteLists.empty() && instrument.controllers == kNoList)
-            return; // an empty placeholder, which Rosegarden does not offer either
-        std::string name(attributeText(device, "name"));
-        if (name.empty())
-            name = "Device " + std::to_string(number);
-        Device made;
-        made.model = m_set.keep(name);
-        for (const std::int32_t list : m_noteLists)
-            if (std::find(m_used.begin(), m_used.end(), list) == m_used.end())
-                made.spareNoteLists.push_back(list);
-        instrument.name = made.model;
-        instrument.device = static_cast<std::int32_t>(m_set.devices.size());
-        for (const std::int32_t list : made.spareNoteLists)
-            m_set.noteLists[static_cast<std::size_t>(list)].device = instrument.device;
-        m_set.devices.push_back(std::move(made));
-        m_set.instruments.push_back(std::move(instrument));
+        m_keyMaps.clear();
+        m_controls.clear();
+        return true;
     }
 
-    BankSelectMethod methodOf(pugi::xml_node device)
+    BankSelectMethod methodOf(Attributes attributes, SourcePos at)
     {
-        const pugi::xml_attribute type = device.attribute("bankselecttype");
-        const std::optional<std::int32_t> value = attributeNumber(type);
-        if (!type || value == 0)
+        const std::optional<std::int32_t> value = numberOf(attributes, "bankselecttype");
+        if (!xml::has(attributes, "bankselecttype") || value == 0)
             return BankSelectMethod::Normal;
         if (value == 1)
             return BankSelectMethod::ProgramChange;
-        warn(device, value == 2 ? "the device selects banks with CC31 and a program change, which no other "
-                                  "format holds: its banks are read as CC0 MSB and CC32 LSB"
-                                : "bankselecttype " + inQuotes(type.value()) +
-                                      " is unknown: its banks are "
-                                      "read as CC0 MSB and CC32 LSB");
+        warn(at, value == 2
+                     ? "the device selects banks with CC31 and a program change, which no other format "
+                       "holds: its banks are read as CC0 MSB and CC32 LSB"
+                     : "bankselecttype " + inQuotes(valueOf(attributes, "bankselecttype")) +
+                           " is unknown: its banks are read as CC0 MSB and CC32 LSB");
         return BankSelectMethod::Normal;
     }
 
-    void readKeyMappings(pugi::xml_node device)
+    BankSelect selectOf(SourcePos at, int msb, int lsb)
     {
-        for (pugi::xml_node map : device.children("keymapping")) {
-            NoteList list;
-            list.name = m_set.keep(attributeText(map, "name"));
-            std::map<std::int32_t, TextRef> keys;
-            for (pugi::xml_node key : map.children("key")) {
-                const std::optional<std::int32_t> note = attributeNumber(key.attribute("number"));
-                const std::string_view name = attributeText(key, "name");
-                if (!note || *note < 0 || *note > 127 || name.empty())
-                    warn(key, "a key without a note number from 0 to 127 and a name is left out");
-                else if (!keys.try_emplace(*note, m_set.keep(name)).second)
-                    warn(key, "note " + std::to_string(*note) + " is named twice: the first name is kept");
-            }
-            if (keys.empty())
-                continue; // Rosegarden drops a key mapping without keys
-            for (const auto& [note, name] : keys)
-                list.notes.push_back(NameEntry{static_cast<std::uint16_t>(note), name});
-            const auto index = static_cast<std::int32_t>(m_set.noteLists.size());
-            m_keyMaps.try_emplace(std::string(attributeText(map, "name")), index);
-            m_noteLists.push_back(index);
-            m_set.noteLists.push_back(std::move(list));
-        }
-    }
-
-    BankSelect selectOf(pugi::xml_node bank, BankSelectMethod method, int msb, int lsb)
-    {
-        if (method != BankSelectMethod::ProgramChange)
+        if (m_instrument.method != BankSelectMethod::ProgramChange)
             return BankSelect{static_cast<std::int16_t>(msb), static_cast<std::int16_t>(lsb), -1};
         if (msb != 0)
-            warn(bank, "Rosegarden sends no MSB for this device: the bank's MSB " + std::to_string(msb) +
-                           " is left out");
+            warn(at, "Rosegarden sends no MSB for this device: the bank's MSB " + std::to_string(msb) +
+                         " is left out");
         if (lsb >= 100)
             return BankSelect{-1, -1, static_cast<std::int16_t>(lsb)};
-        warn(bank, "Rosegarden sends no bank select for an LSB below 100 on this device: the bank is read as "
-                   "selecting none");
+        warn(at, "Rosegarden sends no bank select for an LSB below 100 on this device: the bank is read as "
+                 "selecting none");
         return BankSelect{};
     }
 
-    void readBank(pugi::xml_node node, Instrument& instrument, std::map<BankKey, std::size_t>& banks)
+    bool startBank(Attributes attributes, SourcePos at)
     {
-        const std::optional<std::int32_t> msb =
-            node.attribute("msb") ? attributeNumber(node.attribute("msb")) : std::optional<std::int32_t>(0);
-        const std::optional<std::int32_t> lsb =
-            node.attribute("lsb") ? attributeNumber(node.attribute("lsb")) : std::optional<std::int32_t>(0);
+        const auto byte = [&](std::string_view name) {
+            return xml::has(attributes, name) ? numberOf(attributes, name) : std::optional<std::int32_t>(0);
+        };
+        const std::optional<std::int32_t> msb = byte("msb");
+        const std::optional<std::int32_t> lsb = byte("lsb");
         if (!msb || !lsb || *msb < 0 || *msb > 127 || *lsb < 0 || *lsb > 127) {
-            warn(node,
-                 "a bank whose MSB and LSB are not numbers from 0 to 127 is left out with its programs");
-            return;
+            warn(at, "a bank whose MSB and LSB are not numbers from 0 to 127 is left out with its programs");
+            return false;
         }
-        std::string flag(attributeText(node, "percussion"));
-        std::transform(flag.begin(), flag.end(), flag.begin(),
-                       [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-        const bool percussion = flag == "true";
+        m_percussion = xml::sameName(valueOf(attributes, "percussion"), "true");
         const auto [place, added] =
-            banks.try_emplace(BankKey{percussion, *msb, *lsb}, instrument.banks.size());
+            m_banks.try_emplace(BankKey{m_percussion, *msb, *lsb}, m_instrument.banks.size());
         if (added) {
             Bank bank;
-            bank.select = selectOf(node, instrument.method, *msb, *lsb);
+            bank.select = selectOf(at, *msb, *lsb);
             bank.number = bankNumberOf(bank.select);
-            bank.name = m_set.keep(attributeText(node, "name"));
+            bank.name = m_set.keep(valueOf(attributes, "name"));
             bank.patchList = static_cast<std::int32_t>(m_set.patchLists.size());
             m_set.patchLists.push_back(PatchList{bank.name, {}, {}});
-            instrument.banks.push_back(bank);
+            m_instrument.banks.push_back(bank);
         }
-        readPrograms(node, instrument.banks[place->second], percussion);
+        m_bank = m_instrument.banks[place->second].patchList;
+        m_bankName = std::string(valueOf(attributes, "name"));
+        m_bankAt = at;
+        m_outOfRange = 0;
+        return true;
     }
 
-    void readPrograms(pugi::xml_node bank, const Bank& into, bool percussion)
+    void readProgram(Attributes attributes, SourcePos at)
     {
-        std::vector<Patch>& patches = m_set.patchLists[static_cast<std::size_t>(into.patchList)].patches;
-        int outOfRange = 0;
-        for (pugi::xml_node program : bank.children("program")) {
-            const std::optional<std::int32_t> id = attributeNumber(program.attribute("id"));
-            const std::string_view name = attributeText(program, "name");
-            if (!id || *id < 0 || *id > 127) {
-                ++outOfRange;
+        const std::optional<std::int32_t> id = numberOf(attributes, "id");
+        if (!id || *id < 0 || *id > 127) {
+            ++m_outOfRange;
+            return;
+        }
+        std::vector<Patch>& patches = m_set.patchLists[static_cast<std::size_t>(m_bank)].patches;
+        const auto place =
+            std::lower_bound(patches.begin(), patches.end(), *id,
+                             [](const Patch& patch, std::int32_t p) { return patch.program < p; });
+        if (place != patches.end() && place->program == *id)
+            return; // Rosegarden refuses a second program of one bank and number
+        patches.insert(place, Patch{m_set.keep(valueOf(attributes, "name")), *id, kNoList});
+        const bool named = xml::has(attributes, "keymapping");
+        if (named || m_percussion)
+            m_pending.push_back(Pending{m_bank, *id,
+                                        std::string(xml::trimmed(valueOf(attributes, "keymapping"))), named,
+                                        m_percussion, at});
+    }
+
+    void endBank()
+    {
+        if (m_outOfRange > 0)
+            warn(m_bankAt, std::to_string(m_outOfRange) + (m_outOfRange == 1 ? " program" : " programs") +
+                               " of bank " + inQuotes(m_bankName) +
+                               " without an id from 0 to 127 left out: a program change sends 0 to 127");
+    }
+
+    void readKey(Attributes attributes, SourcePos at)
+    {
+        const std::optional<std::int32_t> note = numberOf(attributes, "number");
+        const std::string_view name = xml::trimmed(valueOf(attributes, "name"));
+        if (!note || *note < 0 || *note > 127 || name.empty())
+            warn(at, "a key without a note number from 0 to 127 and a name is left out");
+        else if (!m_keys.try_emplace(*note, m_set.keep(name)).second)
+            warn(at, "note " + std::to_string(*note) + " is named twice: the first name is kept");
+    }
+
+    void endKeyMapping()
+    {
+        if (m_keys.empty())
+            return; // Rosegarden drops a key mapping without keys
+        NoteList list;
+        list.name = m_set.keep(m_keyMapName);
+        for (const auto& [note, name] : m_keys)
+            list.notes.push_back(NameEntry{static_cast<std::uint16_t>(note), name});
+        const auto index = static_cast<std::int32_t>(m_set.noteLists.size());
+        m_keyMaps.try_emplace(std::string(xml::trimmed(m_keyMapName)), index);
+        m_noteLists.push_back(index);
+        m_set.noteLists.push_back(std::move(list));
+    }
+
+    void readControl(Attributes attributes, SourcePos at)
+    {
+        const std::string_view type = valueOf(attributes, "type");
+        const std::optional<std::int32_t> number = numberOf(attributes, "controllervalue");
+        const std::string_view name = xml::trimmed(valueOf(attributes, "name"));
+        if (type != "controller")
+            warn(at, "control " + inQuotes(name) + " is a " + std::string(type) +
+                         " control, which no other format names: left out");
+        else if (!number || *number < 0 || *number > 127 || name.empty())
+            warn(at, "a controller without a number from 0 to 127 and a name is left out");
+        else if (!m_controls.try_emplace(*number, m_set.keep(name)).second)
+            warn(at, "controller " + std::to_string(*number) + " is named twice: the first is kept");
+    }
+
+    /// The key mappings of the programs, now that the device's key mappings are known.
+    void resolveKeyMappings(std::vector<std::int32_t>& used)
+    {
+        for (const Pending& pending : m_pending) {
+            std::int32_t list = kNoList;
+            if (pending.named) {
+                const auto found = m_keyMaps.find(pending.keyMapping);
+                if (found != m_keyMaps.end())
+                    list = found->second;
+                else
+                    warn(pending.at, "keymapping " + inQuotes(pending.keyMapping) +
+                                         " names no key mapping of the device");
+            } else if (pending.percussion && !m_noteLists.empty()) {
+                list = m_noteLists.front();
+            }
+            if (list == kNoList)
                 continue;
-            }
-            const auto at =
-                std::lower_bound(patches.begin(), patches.end(), *id,
-                                 [](const Patch& patch, std::int32_t p) { return patch.program < p; });
-            if (at != patches.end() && at->program == *id)
-                continue; // Rosegarden refuses a second program of one bank and number
-            patches.insert(at, Patch{m_set.keep(name), *id, noteListOf(program, percussion)});
+            std::vector<Patch>& patches =
+                m_set.patchLists[static_cast<std::size_t>(pending.patchList)].patches;
+            std::lower_bound(patches.begin(), patches.end(), pending.program,
+                             [](const Patch& patch, std::int32_t p) { return patch.program < p; })
+                ->noteList = list;
+            used.push_back(list);
         }
-        if (outOfRange > 0)
-            warn(bank, std::to_string(outOfRange) + (outOfRange == 1 ? " program" : " programs") +
-                           " of bank " + inQuotes(attributeText(bank, "name")) +
-                           " without an id from 0 to 127 left out: a program change sends 0 to 127");
     }
 
-    std::int32_t noteListOf(pugi::xml_node program, bool percussion)
+    void endDevice()
     {
-        std::int32_t list = kNoList;
-        if (const pugi::xml_attribute named = program.attribute("keymapping")) {
-            const auto found = m_keyMaps.find(std::string(midnam::trimmed(named.value())));
-            if (found != m_keyMaps.end())
-                list = found->second;
-            else
-                warn(program,
-                     "keymapping " + inQuotes(named.value()) + " names no key mapping of the device");
-        } else if (percussion && !m_noteLists.empty()) {
-            list = m_noteLists.front();
+        std::vector<std::int32_t> used;
+        resolveKeyMappings(used);
+        if (!m_controls.empty()) {
+            ControlList list;
+            for (const auto& [number, name] : m_controls)
+                list.controls.push_back(NameEntry{static_cast<std::uint16_t>(number), name});
+            m_instrument.controllers = static_cast<std::int32_t>(m_set.controlLists.size());
+            m_set.controlLists.push_back(std::move(list));
         }
-        if (list != kNoList)
-            m_used.push_back(list);
-        return list;
+        if (m_instrument.banks.empty() && m_noteLists.empty() && m_instrument.controllers == kNoList)
+            return; // an empty placeholder, which Rosegarden does not offer either
+        Device made;
+        made.model =
+            m_set.keep(m_deviceName.empty() ? "Device " + std::to_string(m_deviceNumber) : m_deviceName);
+        for (const std::int32_t list : m_noteLists)
+            if (std::find(used.begin(), used.end(), list) == used.end())
+                made.spareNoteLists.push_back(list);
+        m_instrument.name = made.model;
+        m_instrument.device = static_cast<std::int32_t>(m_set.devices.size());
+        for (const std::int32_t list : made.spareNoteLists)
+            m_set.noteLists[static_cast<std::size_t>(list)].device = m_instrument.device;
+        m_set.devices.push_back(std::move(made));
+        m_set.instruments.push_back(std::move(m_instrument));
     }
 
-    std::int32_t readControls(pugi::xml_node device)
-    {
-        std::map<std::int32_t, TextRef> names;
-        for (pugi::xml_node control : device.child("controls").children("control")) {
-            const std::string_view type = attributeText(control, "type");
-            const std::optional<std::int32_t> number = attributeNumber(control.attribute("controllervalue"));
-            const std::string_view name = attributeText(control, "name");
-            if (type != "controller") {
-                warn(control, "control " + inQuotes(name) + " is a " + std::string(type) +
-                                  " control, which no other format names: left out");
-            } else if (!number || *number < 0 || *number > 127 || name.empty()) {
-                warn(control, "a controller without a number from 0 to 127 and a name is left out");
-            } else if (!names.try_emplace(*number, m_set.keep(name)).second) {
-                warn(control, "controller " + std::to_string(*number) + " is named twice: the first is kept");
-            }
-        }
-        if (names.empty())
-            return kNoList;
-        ControlList list;
-        for (const auto& [number, name] : names)
-            list.controls.push_back(NameEntry{static_cast<std::uint16_t>(number), name});
-        m_set.controlLists.push_back(std::move(list));
-        return static_cast<std::int32_t>(m_set.controlLists.size() - 1);
-    }
-
-    const midnam::Source& m_source;
     ReadResult& m_result;
     InstrumentSet& m_set;
+    std::vector<Place> m_places;
+    std::optional<SourcePos> m_wrongRoot;
+    int m_deviceNumber = 0;
+    // The device being read.
+    Instrument m_instrument;
+    std::string m_deviceName;
+    std::map<BankKey, std::size_t> m_banks;
+    std::vector<Pending> m_pending;
     std::map<std::string, std::int32_t> m_keyMaps; ///< the first key mapping of each name
     std::vector<std::int32_t> m_noteLists;         ///< the device's key mappings, in file order
-    std::vector<std::int32_t> m_used;              ///< those a patch uses
+    std::map<std::int32_t, TextRef> m_controls;
+    // The bank and key mapping being read.
+    std::int32_t m_bank = kNoList;
+    std::string m_bankName;
+    SourcePos m_bankAt;
+    bool m_percussion = false;
+    int m_outOfRange = 0;
+    std::string m_keyMapName;
+    std::map<std::int32_t, TextRef> m_keys;
 };
-
-/// The bytes themselves, or what they unpack to when they are gzip-compressed.
-bool unpacked(std::string& bytes, ReadResult& result)
-{
-    if (!isGzip(bytes))
-        return true;
-    Unpacked content = gunzip(bytes, kMaxInputSize, kMaxInputSizeText);
-    if (!content.ok()) {
-        result.fail({}, content.error);
-        return false;
-    }
-    bytes = std::move(content.bytes);
-    return true;
-}
 
 /// The name of the first element past the prolog (declaration, comments, DOCTYPE), or empty.
 std::string_view firstElementName(std::string_view text)
@@ -277,47 +351,6 @@ std::string_view firstElementName(std::string_view text)
     }
 }
 
-/// Where the text holds an "&" that starts no entity or character reference, outside comments and CDATA
-/// sections; npos when none does. pugixml takes such an "&" as a character, Rosegarden's parser refuses the
-/// file.
-std::size_t strayAmpersand(std::string_view text)
-{
-    const auto isNameChar = [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-               c == ':' || c == '.' || c == '-' || static_cast<unsigned char>(c) >= 0x80;
-    };
-    for (std::size_t at = 0; (at = text.find_first_of("&<", at)) != std::string_view::npos;) {
-        if (text[at] == '<') {
-            const std::string_view end = text.substr(at, 4) == "<!--"        ? "-->"
-                                         : text.substr(at, 9) == "<![CDATA[" ? "]]>"
-                                                                             : std::string_view();
-            at = end.empty() ? at + 1 : text.find(end, at);
-            if (at == std::string_view::npos)
-                return std::string_view::npos; // the parser has said what is wrong with it
-            continue;
-        }
-        std::size_t next = at + 1;
-        if (next < text.size() && text[next] == '#')
-            ++next;
-        const std::size_t name = next;
-        while (next < text.size() && isNameChar(text[next]))
-            ++next;
-        if (next == name || next >= text.size() || text[next] != ';')
-            return at;
-        at = next;
-    }
-    return std::string_view::npos;
-}
-
-SourcePos positionOf(std::string_view text, std::size_t offset)
-{
-    const std::string_view before = text.substr(0, offset);
-    const auto lineStart = before.rfind('\n');
-    return SourcePos{
-        static_cast<std::uint32_t>(std::count(before.begin(), before.end(), '\n') + 1),
-        static_cast<std::uint32_t>(offset - (lineStart == std::string_view::npos ? 0 : lineStart + 1) + 1)};
-}
-
 } // namespace
 
 bool looksLikeRosegarden(std::string_view bytes)
@@ -330,26 +363,33 @@ bool looksLikeRosegarden(std::string_view bytes)
 ReadResult readRosegarden(std::string bytes, std::string_view)
 {
     ReadResult result;
-    if (!unpacked(bytes, result))
-        return result;
-    if (const std::size_t stray = strayAmpersand(bytes); stray != std::string_view::npos) {
-        result.fail(positionOf(bytes, stray),
-                    "malformed XML: \"&\" starts no entity reference (write &amp;)");
+    RosegardenEvents events(result);
+    xml::PushParser parser(events, xml::Leniency::Strict);
+    // A compressed file is parsed as it unpacks: the unpacked text is never held whole.
+    std::string unpackError;
+    if (isGzip(bytes)) {
+        // Unpacked to the end even when the XML fails early: damaged data is what went wrong then.
+        bool parsing = true;
+        unpackError = gunzipEach(bytes, kMaxInputSize, kMaxInputSizeText, [&](std::string_view piece) {
+            parsing = parsing && parser.feed(piece) && !events.wrongRoot();
+            return true;
+        });
+        std::string().swap(bytes);
+    } else {
+        parser.feed(bytes);
+    }
+    if (!unpackError.empty()) {
+        result.fail({}, unpackError);
         return result;
     }
-    const midnam::Source source(std::move(bytes));
-    if (source.error()) {
-        result.error = source.error();
+    if (const auto root = events.wrongRoot()) {
+        result.fail(*root, "the root element is not <rosegarden-data>: this is no Rosegarden file");
         return result;
     }
-    const pugi::xml_node root = source.root();
-    if (!is(root, "rosegarden-data")) {
-        result.fail(source.at(root), "the root element is not <rosegarden-data>: this is no Rosegarden file");
+    if (!parser.finish() || parser.error()) {
+        result.error = parser.error();
         return result;
     }
-    RosegardenParser parser(source, result);
-    for (pugi::xml_node studio : root.children("studio"))
-        parser.readStudio(studio);
     return result;
 }
 
