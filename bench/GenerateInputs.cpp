@@ -5,7 +5,8 @@
 //   quorvix-bench-generate OUTDIR MEGABYTES...
 //
 // writes OUTDIR/master-<N>MB.ins, OUTDIR/script-<N>MB.txt, OUTDIR/script-random-<N>MB.txt and
-// OUTDIR/device-<N>MB.rgd (a Rosegarden device file that unpacks to about N MB) for each N.
+// OUTDIR/device-<N>MB.rgd (a Rosegarden device file that unpacks to about N MB) and
+// OUTDIR/instruments-<N>MB.idf (a MusE instrument definition) for each N.
 
 #include <cstdint>
 #include <cstdio>
@@ -279,6 +280,42 @@ std::string deviceXml(std::uint64_t targetBytes)
     return text + controls + keys + "    </device>\n</studio>\n</rosegarden-data>\n";
 }
 
+/// A MusE instrument definition of about `targetBytes`: one instrument, PatchGroups of 128 patches on
+/// distinct bank bytes, every twentieth a group of drum patches with a drum map each, 32 controllers.
+std::string museXml(std::uint64_t targetBytes)
+{
+    Random random(targetBytes ^ 0x49444600);
+    std::string text =
+        "<?xml version=\"1.0\"?>\n<muse version=\"1.0\">\n  <MidiInstrument name=\"Bench Synth\">\n";
+    std::string maps = "    <Drummaps>\n";
+    std::uint32_t serial = 0;
+    const std::string tail = "  </MidiInstrument>\n</muse>\n";
+    for (int bank = 0; bank < 16384 && text.size() + maps.size() + tail.size() < targetBytes; ++bank) {
+        const bool drums = bank % 20 == 19;
+        const std::string bytes =
+            " hbank=\"" + std::to_string(bank / 128) + "\" lbank=\"" + std::to_string(bank % 128) + "\"";
+        text += "    <PatchGroup name=\"Group " + std::to_string(bank) + "\">\n";
+        for (int program = 0; program < 128; ++program) {
+            text += "      <Patch name=\"" + xmlName(voiceName(random, serial++)) + "\"" + bytes +
+                    " prog=\"" + std::to_string(program) + "\"" + (drums ? " drum=\"1\"" : "") + " />\n";
+            if (drums && program % 16 == 0) {
+                maps += "      <entry>\n        <patch_collection" + bytes + " prog=\"" +
+                        std::to_string(program) + "\" />\n        <drummap>\n";
+                for (int note = 35; note < 82; ++note)
+                    maps += "          <entry pitch=\"" + std::to_string(note) + "\"><name>" +
+                            xmlName(voiceName(random, static_cast<std::uint32_t>(note))) +
+                            "</name></entry>\n";
+                maps += "        </drummap>\n      </entry>\n";
+            }
+        }
+        text += "    </PatchGroup>\n";
+    }
+    for (int control = 0; control < 32; ++control)
+        text += "    <Controller name=\"Control " + std::to_string(control) + "\" l=\"" +
+                std::to_string(control + 16) + "\" />\n";
+    return text + maps + "    </Drummaps>\n" + tail;
+}
+
 /// The bytes gzip-compressed, as Rosegarden stores its files.
 std::string gzipped(const std::string& bytes)
 {
@@ -332,7 +369,8 @@ int main(int argc, char** argv)
         if (!writeOut(outDir / ("master-" + suffix + ".ins"), masterIns(bytes)) ||
             !writeOut(outDir / ("script-" + suffix + ".txt"), cubaseScript(bytes, false)) ||
             !writeOut(outDir / ("script-random-" + suffix + ".txt"), cubaseScript(bytes, true)) ||
-            !writeOut(outDir / ("device-" + suffix + ".rgd"), gzipped(deviceXml(bytes))))
+            !writeOut(outDir / ("device-" + suffix + ".rgd"), gzipped(deviceXml(bytes))) ||
+            !writeOut(outDir / ("instruments-" + suffix + ".idf"), museXml(bytes)))
             return 1;
     }
     return 0;

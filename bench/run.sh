@@ -97,13 +97,14 @@ printf '%-24s %-22s %6s %7s %7s %7s %7s %8s %8s %8s\n' command input MB wall_s M
     peak/in
 declare -A wall_of cpu_of peak_of
 names=(list to-cubase-one to-cubase-all to-cakewalk to-cakewalk-random to-reabank-all to-midnam-all rgd-list
-    rgd-to-rosegarden)
+    rgd-to-rosegarden idf-list idf-to-muse)
 for name in "${names[@]}"; do
     [[ "$name" =~ $only ]] || continue
     case $name in
     to-midnam-all) has_command to-midnam || continue ;;
     to-reabank-all) has_command to-reabank || continue ;;
     rgd-*) has_command to-rosegarden || continue ;;
+    idf-*) has_command to-muse || continue ;;
     esac
     for size in "${sizes[@]}"; do
         master="$inputs/master-${size}MB.ins"
@@ -125,6 +126,11 @@ for name in "${names[@]}"; do
         rgd-to-rosegarden)
             file="$inputs/device-${size}MB.rgd"
             command=("$convert" to-rosegarden "$file" --all -o "$work/out")
+            ;;
+        idf-list) file="$inputs/instruments-${size}MB.idf" command=("$convert" list "$file") ;;
+        idf-to-muse)
+            file="$inputs/instruments-${size}MB.idf"
+            command=("$convert" to-muse "$file" --all -o "$work/out")
             ;;
         esac
         bytes=$(stat -c %s "$file")

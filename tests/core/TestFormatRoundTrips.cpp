@@ -272,6 +272,7 @@ constexpr CorpusFolder kCorpusFolders[] = {
     {"midnam/dtd", FileFormat::Unknown},
     {"reabank", FileFormat::Reabank},
     {"rgd", FileFormat::Rosegarden},
+    {"idf", FileFormat::Muse},
 };
 
 /// The format of the corpus folder that holds the file (the innermost listed one); Unknown for the others.
@@ -367,5 +368,5 @@ TEST(FormatRoundTrips, EveryCorpusFileIsDetectedAsTheFormatOfItsFolder)
     }
     EXPECT_EQ(wrong, "");
     EXPECT_GT(counts[FileFormat::Midnam], 450u);
-    EXPECT_GT(counts[FileFormat::Unknown], 100u);
+    EXPECT_GT(counts[FileFormat::Unknown], 50u); // the folders of formats Quorvix does not read yet
 }

@@ -90,12 +90,14 @@ void TestTextCodec::nameFilters_data()
                                  << QStringList{"Cubase Patchname Script Files (*.txt) (*.txt)",
                                                 "All Files (*.*) (*)", "MIDNAM Files (*.midnam) (*.midnam)",
                                                 "REAPER Bank Files (*.reabank) (*.reabank)",
-                                                "Rosegarden Device Files (*.rgd) (*.rgd)"};
+                                                "Rosegarden Device Files (*.rgd) (*.rgd)",
+                                                "MusE Instrument Files (*.idf) (*.idf)"};
     QTest::newRow("script save") << scriptSaveFilter()
                                  << QStringList{"Script-File (*.txt) (*.txt)",
                                                 "MIDNAM Files (*.midnam) (*.midnam)",
                                                 "REAPER Bank Files (*.reabank) (*.reabank)",
-                                                "Rosegarden Device Files (*.rgd) (*.rgd)"};
+                                                "Rosegarden Device Files (*.rgd) (*.rgd)",
+                                                "MusE Instrument Files (*.idf) (*.idf)"};
     QTest::newRow("ins save") << std::string(messages::kInsSaveFilter)
                               << QStringList{"Instrumentdefinition file (*.ins) (*.ins)"};
     QTest::newRow("several patterns")

@@ -25,6 +25,7 @@ enum class FileFormat
     Midnam,       ///< a MIDNAM document
     Reabank,      ///< a REAPER bank file
     Rosegarden,   ///< a Rosegarden device file
+    Muse,         ///< a MusE instrument definition file
 };
 
 /// How a format's names are stored.

@@ -329,42 +329,20 @@ private:
     std::map<std::int32_t, TextRef> m_keys;
 };
 
-/// The name of the first element past the prolog (declaration, comments, DOCTYPE), or empty.
-std::string_view firstElementName(std::string_view text)
-{
-    if (text.substr(0, 3) == "\xEF\xBB\xBF")
-        text.remove_prefix(3);
-    for (;;) {
-        const auto open = text.find('<');
-        if (open == std::string_view::npos || text.find_first_not_of(" \t\r\n") < open)
-            return {};
-        text.remove_prefix(open);
-        const std::string_view end = text.substr(0, 4) == "<!--" ? "-->"
-                                     : text.substr(0, 2) == "<?" ? "?>"
-                                                                 : ">";
-        if (text.substr(0, 2) != "<?" && text.substr(0, 2) != "<!")
-            return text.substr(1, text.find_first_of(" \t\r\n/>") - 1);
-        const auto close = text.find(end);
-        if (close == std::string_view::npos)
-            return {};
-        text.remove_prefix(close + end.size());
-    }
-}
-
 } // namespace
 
 bool looksLikeRosegarden(std::string_view bytes)
 {
     if (!isGzip(bytes))
-        return firstElementName(bytes) == "rosegarden-data";
-    return firstElementName(gunzip(bytes, std::size_t{1} << 16, {}, true).bytes) == "rosegarden-data";
+        return xml::firstElementName(bytes) == "rosegarden-data";
+    return xml::firstElementName(gunzip(bytes, std::size_t{1} << 16, {}, true).bytes) == "rosegarden-data";
 }
 
 ReadResult readRosegarden(std::string bytes, std::string_view)
 {
     ReadResult result;
     RosegardenEvents events(result);
-    xml::PushParser parser(events, xml::Leniency::Strict);
+    xml::PushParser parser(events);
     // A compressed file is parsed as it unpacks: the unpacked text is never held whole.
     std::string unpackError;
     if (isGzip(bytes)) {

@@ -8,6 +8,7 @@
 #include <limits>
 #include <mutex>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 namespace quorvix::xml {
@@ -74,6 +75,27 @@ std::optional<std::int32_t> numberOf(std::span<const Attribute> attributes, std:
     if (!value)
         return std::nullopt;
     return static_cast<std::int32_t>(*value);
+}
+
+std::string_view firstElementName(std::string_view text)
+{
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    for (;;) {
+        const auto open = text.find('<');
+        if (open == std::string_view::npos || text.find_first_not_of(" \t\r\n") < open)
+            return {};
+        text.remove_prefix(open);
+        const std::string_view end = text.substr(0, 4) == "<!--" ? "-->"
+                                     : text.substr(0, 2) == "<?" ? "?>"
+                                                                 : ">";
+        if (text.substr(0, 2) != "<?" && text.substr(0, 2) != "<!")
+            return text.substr(1, text.find_first_of(" \t\r\n/>") - 1);
+        const auto close = text.find(end);
+        if (close == std::string_view::npos)
+            return {};
+        text.remove_prefix(close + end.size());
+    }
 }
 
 bool sameName(std::string_view a, std::string_view b)
@@ -155,28 +177,39 @@ struct PushParser::Context
     }
 };
 
-PushParser::PushParser(Events& events, Leniency leniency)
-    : m_context(std::make_unique<Context>(events, leniency))
+namespace {
+
+/// The handlers, and the options both ways of parsing take.
+void setUp(PushParser::Context& context)
 {
     setUpOnce();
-    Context& context = *m_context;
     context.sax.initialized = XML_SAX2_MAGIC;
-    context.sax.startElementNs = Context::startElement;
-    context.sax.endElementNs = Context::endElement;
-    context.sax.characters = Context::characters;
-    context.sax.cdataBlock = Context::characters;
-    context.sax.serror = Context::structuredError;
+    context.sax.startElementNs = PushParser::Context::startElement;
+    context.sax.endElementNs = PushParser::Context::endElement;
+    context.sax.characters = PushParser::Context::characters;
+    context.sax.cdataBlock = PushParser::Context::characters;
+    context.sax.serror = PushParser::Context::structuredError;
+}
+
+/// References are replaced ("&amp;" in an attribute would otherwise come as "&#38;"), as the programs whose
+/// files these are replace them. No external entity is ever loaded (loadNothing), and libxml2 bounds what
+/// internal ones expand to. Errors go to structuredError, never to the terminal.
+int optionsFor(Leniency leniency)
+{
+    return XML_PARSE_NONET | XML_PARSE_NOENT | (leniency == Leniency::Recover ? XML_PARSE_RECOVER : 0);
+}
+
+} // namespace
+
+PushParser::PushParser(Events& events) : m_context(std::make_unique<Context>(events, Leniency::Strict))
+{
+    Context& context = *m_context;
+    setUp(context);
     context.parser = xmlCreatePushParserCtxt(&context.sax, nullptr, nullptr, 0, nullptr);
     if (context.parser == nullptr)
         throw std::bad_alloc();
     context.parser->_private = &context;
-    // References are replaced ("&amp;" in an attribute would otherwise come as "&#38;"), as the programs
-    // whose files these are replace them. No external entity is ever loaded (loadNothing), and libxml2
-    // bounds what internal ones expand to. Errors go to structuredError, never to the terminal.
-    int options = XML_PARSE_NONET | XML_PARSE_NOENT;
-    if (leniency == Leniency::Recover)
-        options |= XML_PARSE_RECOVER;
-    xmlCtxtUseOptions(context.parser, options);
+    xmlCtxtUseOptions(context.parser, optionsFor(Leniency::Strict));
 }
 
 PushParser::~PushParser()
@@ -196,7 +229,7 @@ bool PushParser::feed(std::string_view bytes)
 {
     Context& context = *m_context;
     while (!bytes.empty()) {
-        if (context.leniency == Leniency::Strict && context.error)
+        if (context.error)
             return false;
         const std::size_t piece = std::min(bytes.size(), kPiece);
         xmlParseChunk(context.parser, bytes.data(), static_cast<int>(piece), 0);
@@ -204,26 +237,48 @@ bool PushParser::feed(std::string_view bytes)
             throw std::bad_alloc();
         bytes.remove_prefix(piece);
     }
-    return context.leniency == Leniency::Recover || !context.error;
+    return !context.error;
 }
 
 bool PushParser::finish()
 {
     Context& context = *m_context;
-    if (context.leniency == Leniency::Strict && context.error)
+    if (context.error)
         return false;
     xmlParseChunk(context.parser, nullptr, 0, 1);
     if (context.failed)
         throw std::bad_alloc();
-    return context.leniency == Leniency::Recover || !context.error;
+    return !context.error;
 }
 
 std::optional<Diagnostic> parse(std::string_view document, Events& events, Leniency leniency)
 {
-    PushParser parser(events, leniency);
-    if (parser.feed(document))
-        parser.finish();
-    return parser.error();
+    if (leniency == Leniency::Strict) {
+        PushParser parser(events);
+        if (parser.feed(document))
+            parser.finish();
+        return parser.error();
+    }
+    // Recovery needs the whole document at once: libxml2's push parser gives up where this one goes on.
+    if (document.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        throw std::length_error("an XML document larger than 2 GiB");
+    PushParser::Context context(events, leniency);
+    setUp(context);
+    context.parser = xmlCreateMemoryParserCtxt(document.data(), static_cast<int>(document.size()));
+    if (context.parser == nullptr)
+        throw std::bad_alloc();
+    xmlSAXHandlerPtr own = context.parser->sax;
+    context.parser->sax = &context.sax;
+    context.parser->_private = &context;
+    xmlCtxtUseOptions(context.parser, optionsFor(leniency));
+    xmlParseDocument(context.parser);
+    context.parser->sax = own;
+    xmlFreeDoc(context.parser->myDoc);
+    xmlFreeParserCtxt(context.parser);
+    context.parser = nullptr;
+    if (context.failed)
+        throw std::bad_alloc();
+    return context.error;
 }
 
 } // namespace quorvix::xml

@@ -30,6 +30,9 @@ bool has(std::span<const Attribute> attributes, std::string_view name);
 std::optional<std::int32_t> numberOf(std::span<const Attribute> attributes, std::string_view name);
 /// The value with XML white space (space, tab, CR, LF) trimmed off both ends.
 std::string_view trimmed(std::string_view value);
+/// The name of the first element past the prolog (declaration, comments, DOCTYPE without an internal
+/// subset), or empty when the text does not start so.
+std::string_view firstElementName(std::string_view text);
 /// True when two element names are the same but for the case of ASCII letters.
 bool sameName(std::string_view a, std::string_view b);
 
@@ -51,20 +54,20 @@ enum class Leniency : unsigned char
     Recover, ///< errors are passed over as libxml2's recovery mode does: what can be read is read
 };
 
-/// One document, given in pieces of any size.
+/// One document, given in pieces of any size, parsed strictly: the first error of well-formedness ends it.
 class PushParser
 {
 public:
-    PushParser(Events& events, Leniency leniency);
+    explicit PushParser(Events& events);
     ~PushParser();
     PushParser(const PushParser&) = delete;
     PushParser& operator=(const PushParser&) = delete;
 
-    /// Parses the next bytes of the document. False once a strict parse has failed.
+    /// Parses the next bytes of the document. False once the parse has failed.
     bool feed(std::string_view bytes);
-    /// Ends the document. False when a strict parse failed.
+    /// Ends the document. False when the parse failed.
     bool finish();
-    /// The first error, "malformed XML: …" at its line and column; with Recover, the parse went on past it.
+    /// The first error, "malformed XML: …" at its line and column.
     const std::optional<Diagnostic>& error() const;
 
     struct Context;
@@ -73,7 +76,7 @@ private:
     std::unique_ptr<Context> m_context;
 };
 
-/// Parses a whole document in pieces; the first error, if any.
+/// Parses a whole document; the first error, if any (with Recover, the parse went on past it).
 std::optional<Diagnostic> parse(std::string_view document, Events& events, Leniency leniency);
 
 } // namespace quorvix::xml
