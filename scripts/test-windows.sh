@@ -26,7 +26,7 @@ failure() {
 
 # --- packages -----------------------------------------------------------------------------------------------
 packages=(cmake make dpkg-dev bsdutils g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 googletest
-    libcli11-dev g++ libpugixml-dev libxml2-dev libz-mingw-w64-dev)
+    libcli11-dev g++ libpugixml-dev libxml2-dev libz-mingw-w64-dev nlohmann-json3-dev)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -93,7 +93,7 @@ source_folder() { # package
 }
 
 build_deps() {
-    if [ -f "$prefix/.complete-with-libxml2" ]; then
+    if [ -f "$prefix/.complete-with-libxml2-json" ]; then
         return
     fi
     rm -rf "$prefix"
@@ -122,10 +122,10 @@ build_deps() {
     cmake --build "$deps/build-googletest" -j"$jobs" >/dev/null
     cmake --install "$deps/build-googletest" >/dev/null
 
-    # CLI11 is headers only; its CMake file finds them relative to itself.
-    cp -r /usr/include/CLI "$prefix/include/"
-    cp -r /usr/share/cmake/CLI11 "$prefix/share/cmake/"
-    touch "$prefix/.complete-with-libxml2"
+    # CLI11 and nlohmann/json are headers only; their CMake files find them relative to themselves.
+    cp -r /usr/include/CLI /usr/include/nlohmann "$prefix/include/"
+    cp -r /usr/share/cmake/CLI11 /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
+    touch "$prefix/.complete-with-libxml2-json"
 }
 build_deps
 
@@ -247,7 +247,8 @@ if [ -d "$corpus" ]; then
     sample="${QUORVIX_WINDOWS_MIDNAM_SAMPLE:-8}"
     inputs=()
     while IFS= read -r file; do inputs+=("$file"); done < <(
-        find "$corpus" -type f \( -iname '*.ins' -o -iname '*.txt' -o -iname '*.reabank' -o -iname '*.rgd' \) | sort
+        find "$corpus" -type f \( -iname '*.ins' -o -iname '*.txt' -o -iname '*.reabank' -o -iname '*.rgd' \
+            -o -iname '*.idf' \) | sort
         find "$corpus" -type f -iname '*.midnam' | sort | awk -v n="$sample" 'NR % n == 1')
     note "converting ${#inputs[@]} corpus files with both builds"
     # One side's run of a command, writing into its own folder; Windows gets a Windows path.
@@ -327,6 +328,9 @@ if [ -d "$corpus" ]; then
         fi
         if "$linux" --help 2>/dev/null | grep -q 'to-rosegarden'; then
             run_both "$index-to-rosegarden" to-rosegarden "$input" --all -o OUT
+        fi
+        if "$linux" --help 2>/dev/null | grep -q 'to-muse'; then
+            run_both "$index-to-muse" to-muse "$input" --all -o OUT
         fi
     done
 else

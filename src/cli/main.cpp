@@ -31,6 +31,7 @@ int main(int argc, char** argv)
                "  quorvix-convert to-cakewalk MySynth.txt --name \"My Synth\" -o MySynth.ins");
 
     setupListCommand(app);
+    setupShowCommand(app);
     for (const quorvix::FormatRow& row : quorvix::formatTable())
         if (!row.writer.command.empty())
             setupWriterCommand(app, row);
