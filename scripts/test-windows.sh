@@ -49,17 +49,17 @@ if [ -z "$wine" ]; then
     exit 1
 fi
 
-# --- pugixml, GoogleTest and CLI11 for MinGW-w64, in $deps ------------------------------------------------------
+# --- pugixml, libcsv, GoogleTest and CLI11 for MinGW-w64, in $deps -----------------------------------------------
 toolchain="$root/cmake/toolchain-mingw-w64.cmake"
 prefix="$deps/prefix"
 
-# pugixml's Debian package has no sources: take them from Debian's source package. apt-get source needs
-# deb-src entries; they are made from the system's own Debian or Ubuntu entries into a private apt state, so
-# the machine's apt configuration stays as it is.
-fetch_pugixml_source() {
-    local apt="$deps/apt"
-    rm -rf "$apt" "$deps/pugixml-src"
-    mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$deps/pugixml-src"
+# The Debian packages of pugixml and libcsv have no sources: take them from Debian's source packages. apt-get
+# source needs deb-src entries; they are made from the system's own Debian or Ubuntu entries into a private apt
+# state, so the machine's apt configuration stays as it is.
+fetch_source() { # package
+    local apt="$deps/apt" package=$1
+    rm -rf "$apt" "$deps/$package-src"
+    mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$deps/$package-src"
     local source
     for source in /etc/apt/sources.list.d/debian.sources /etc/apt/sources.list.d/ubuntu.sources; do
         [ -f "$source" ] || continue
@@ -73,29 +73,44 @@ fetch_pugixml_source() {
     local options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$apt/parts"
         -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache" -o APT::Sandbox::User=root)
     apt-get "${options[@]}" update -qq
-    (cd "$deps/pugixml-src" && apt-get "${options[@]}" source -qq pugixml >/dev/null)
+    (cd "$deps/$package-src" && apt-get "${options[@]}" source -qq "$package" >/dev/null)
+}
+
+# The folder of a package's unpacked sources, fetched when missing.
+source_folder() { # package
+    local folder
+    folder=$(find "$deps/$1-src" -mindepth 1 -maxdepth 1 -type d -name "$1-*" 2>/dev/null | head -n 1 || true)
+    if [ -z "$folder" ]; then
+        note "fetching the $1 sources (apt-get source $1)" >&2
+        fetch_source "$1" >&2
+        folder=$(find "$deps/$1-src" -mindepth 1 -maxdepth 1 -type d -name "$1-*" | head -n 1)
+    fi
+    echo "$folder"
 }
 
 build_deps() {
-    if [ -f "$prefix/.complete" ]; then
+    if [ -f "$prefix/.complete" ] && [ -f "$prefix/lib/libcsv.a" ]; then
         return
     fi
     rm -rf "$prefix"
     mkdir -p "$prefix/include" "$prefix/share/cmake"
     local common=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
 
-    local pugixml
-    pugixml=$(find "$deps/pugixml-src" -mindepth 1 -maxdepth 1 -type d -name 'pugixml-*' 2>/dev/null | head -n 1 || true)
-    if [ -z "$pugixml" ]; then
-        note "fetching the pugixml sources (apt-get source pugixml)"
-        fetch_pugixml_source
-        pugixml=$(find "$deps/pugixml-src" -mindepth 1 -maxdepth 1 -type d -name 'pugixml-*' | head -n 1)
-    fi
-    note "building pugixml and GoogleTest for Windows"
+    local pugixml libcsv
+    pugixml=$(source_folder pugixml)
+    libcsv=$(source_folder libcsv)
+    note "building pugixml, libcsv and GoogleTest for Windows"
     cmake -S "$pugixml" -B "$deps/build-pugixml" "${common[@]}" -DBUILD_SHARED_LIBS=OFF \
         -DPUGIXML_BUILD_TESTS=OFF >/dev/null
     cmake --build "$deps/build-pugixml" -j"$jobs" >/dev/null
     cmake --install "$deps/build-pugixml" >/dev/null
+
+    # libcsv is one C file: a static library of it, as Debian builds it (its autotools add nothing else).
+    mkdir -p "$deps/build-libcsv" "$prefix/lib"
+    x86_64-w64-mingw32-gcc-posix -O2 -c "$libcsv/libcsv.c" -I"$libcsv" -o "$deps/build-libcsv/libcsv.o"
+    rm -f "$prefix/lib/libcsv.a"
+    x86_64-w64-mingw32-ar rcs "$prefix/lib/libcsv.a" "$deps/build-libcsv/libcsv.o"
+    cp "$libcsv/csv.h" "$prefix/include/"
 
     cmake -S /usr/src/googletest -B "$deps/build-googletest" "${common[@]}" -DBUILD_GMOCK=ON \
         -DINSTALL_GTEST=ON >/dev/null
@@ -227,7 +242,8 @@ if [ -d "$corpus" ]; then
     sample="${QUORVIX_WINDOWS_MIDNAM_SAMPLE:-8}"
     inputs=()
     while IFS= read -r file; do inputs+=("$file"); done < <(
-        find "$corpus" -type f \( -iname '*.ins' -o -iname '*.txt' -o -iname '*.reabank' -o -iname '*.rgd' \) | sort
+        find "$corpus" -type f \( -iname '*.ins' -o -iname '*.txt' -o -iname '*.reabank' -o -iname '*.rgd' \
+            -o -iname '*.csv' \) | sort
         find "$corpus" -type f -iname '*.midnam' | sort | awk -v n="$sample" 'NR % n == 1')
     note "converting ${#inputs[@]} corpus files with both builds"
     # One side's run of a command, writing into its own folder; Windows gets a Windows path.
@@ -307,6 +323,9 @@ if [ -d "$corpus" ]; then
         fi
         if "$linux" --help 2>/dev/null | grep -q 'to-rosegarden'; then
             run_both "$index-to-rosegarden" to-rosegarden "$input" --all -o OUT
+        fi
+        if "$linux" --help 2>/dev/null | grep -q 'to-csv'; then
+            run_both "$index-to-csv" to-csv "$input" --all -o OUT
         fi
     done
 else

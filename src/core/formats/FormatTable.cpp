@@ -13,11 +13,12 @@ FormatRow cubaseScriptFormat();
 FormatRow midnamFormat();
 FormatRow reabankFormat();
 FormatRow rosegardenFormat();
+FormatRow csvFormat();
 
 std::span<const FormatRow> formatTable()
 {
-    static const std::vector<FormatRow> rows{insFormat(), cubaseScriptFormat(), midnamFormat(),
-                                             reabankFormat(), rosegardenFormat()};
+    static const std::vector<FormatRow> rows{insFormat(),     cubaseScriptFormat(), midnamFormat(),
+                                             reabankFormat(), rosegardenFormat(),   csvFormat()};
     return rows;
 }
 
