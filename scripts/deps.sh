@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libgl-dev qt6-qpa-plugins fonts-dejavu-core
-    libcli11-dev libgtest-dev libbenchmark-dev libpugixml-dev zlib1g-dev libxml2-dev libxml2-utils nlohmann-json3-dev
+    libcli11-dev libgtest-dev libbenchmark-dev libpugixml-dev libcsv-dev zlib1g-dev libxml2-dev libxml2-utils
+    nlohmann-json3-dev python3
     xvfb xauth xdotool x11-utils imagemagick
     dpkg-dev file desktop-file-utils appstream man-db groff-base
 )

@@ -49,11 +49,11 @@ if [ -z "$wine" ]; then
     exit 1
 fi
 
-# --- pugixml, libxml2, GoogleTest and CLI11 for MinGW-w64, in $deps ---------------------------------------------
+# --- pugixml, libxml2, libcsv, GoogleTest and CLI11 for MinGW-w64, in $deps -------------------------------------
 toolchain="$root/cmake/toolchain-mingw-w64.cmake"
 prefix="$deps/prefix"
 
-# Debian's pugixml and libxml2 packages hold no Windows build: they are built from Debian's source packages.
+# Debian's pugixml, libxml2 and libcsv packages hold no Windows build: they are built from Debian's source packages.
 # apt-get source needs deb-src entries; they are made from the system's own Debian or Ubuntu entries into a
 # private apt state, so the machine's apt configuration stays as it is.
 fetch_source() { # package
@@ -93,17 +93,18 @@ source_folder() { # package
 }
 
 build_deps() {
-    if [ -f "$prefix/.complete-with-libxml2-json" ]; then
+    if [ -f "$prefix/.complete-with-libxml2-json" ] && [ -f "$prefix/lib/libcsv.a" ]; then
         return
     fi
     rm -rf "$prefix"
     mkdir -p "$prefix/include" "$prefix/share/cmake"
     local common=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix")
 
-    local pugixml libxml2
+    local pugixml libxml2 libcsv
     pugixml=$(source_folder pugixml)
     libxml2=$(source_folder libxml2)
-    note "building pugixml, libxml2 and GoogleTest for Windows"
+    libcsv=$(source_folder libcsv)
+    note "building pugixml, libxml2, libcsv and GoogleTest for Windows"
     cmake -S "$pugixml" -B "$deps/build-pugixml" "${common[@]}" -DBUILD_SHARED_LIBS=OFF \
         -DPUGIXML_BUILD_TESTS=OFF >/dev/null
     cmake --build "$deps/build-pugixml" -j"$jobs" >/dev/null
@@ -116,6 +117,13 @@ build_deps() {
         -DLIBXML2_WITH_MODULES=OFF -DLIBXML2_WITH_ICU=OFF >/dev/null
     cmake --build "$deps/build-libxml2" -j"$jobs" >/dev/null
     cmake --install "$deps/build-libxml2" >/dev/null
+
+    # libcsv is one C file: a static library of it, as Debian builds it (its autotools add nothing else).
+    mkdir -p "$deps/build-libcsv" "$prefix/lib"
+    x86_64-w64-mingw32-gcc-posix -O2 -c "$libcsv/libcsv.c" -I"$libcsv" -o "$deps/build-libcsv/libcsv.o"
+    rm -f "$prefix/lib/libcsv.a"
+    x86_64-w64-mingw32-ar rcs "$prefix/lib/libcsv.a" "$deps/build-libcsv/libcsv.o"
+    cp "$libcsv/csv.h" "$prefix/include/"
 
     cmake -S /usr/src/googletest -B "$deps/build-googletest" "${common[@]}" -DBUILD_GMOCK=ON \
         -DINSTALL_GTEST=ON >/dev/null
@@ -248,7 +256,7 @@ if [ -d "$corpus" ]; then
     inputs=()
     while IFS= read -r file; do inputs+=("$file"); done < <(
         find "$corpus" -type f \( -iname '*.ins' -o -iname '*.txt' -o -iname '*.reabank' -o -iname '*.rgd' \
-            -o -iname '*.idf' \) | sort
+            -o -iname '*.idf' -o -iname '*.csv' \) | sort
         find "$corpus" -type f -iname '*.midnam' | sort | awk -v n="$sample" 'NR % n == 1')
     note "converting ${#inputs[@]} corpus files with both builds"
     # One side's run of a command, writing into its own folder; Windows gets a Windows path.
@@ -331,6 +339,9 @@ if [ -d "$corpus" ]; then
         fi
         if "$linux" --help 2>/dev/null | grep -q 'to-muse'; then
             run_both "$index-to-muse" to-muse "$input" --all -o OUT
+        fi
+        if "$linux" --help 2>/dev/null | grep -q 'to-csv'; then
+            run_both "$index-to-csv" to-csv "$input" --all -o OUT
         fi
     done
 else

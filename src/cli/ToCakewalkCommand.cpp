@@ -1,5 +1,6 @@
 #include "CliSupport.h"
 #include "Commands.h"
+#include "NameFiles.h"
 #include "app/Messages.h"
 #include "base/PathText.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
@@ -19,6 +20,7 @@ struct ToCakewalkOptions
     CLI::Option* nameOption = nullptr;
     Selection selection;
     OutputOptions output;
+    NameFileOptions names;
 };
 
 /// A script converted the way the window converts it.
@@ -79,7 +81,9 @@ void runToCakewalk(const ToCakewalkOptions& options)
     if (!target.toStdout && !mayReplace(target.path, options.output.force))
         throw CommandExit{kExitFailure};
     const TimeStamp stamp = commandTimeStamp();
-    if (input.format == FileFormat::CubaseScript || input.format == FileFormat::Unknown) {
+    // Names added from other files need the model: a script is then read as the other commands read it.
+    if ((input.format == FileFormat::CubaseScript && !options.names.given()) ||
+        input.format == FileFormat::Unknown) {
         convertScript(options, input, target, stamp);
         return;
     }
@@ -94,6 +98,7 @@ void runToCakewalk(const ToCakewalkOptions& options)
             usageError("the instrument name must not be empty");
         set.instruments[chosen.front()].name = set.keep(options.name);
     }
+    addNamesFromFiles(options.names, set, chosen);
     Diagnostics warnings;
     const InsWriteOptions writeOptions{textFromPath(pathFromText(options.input).filename()), stamp};
     const bool written =
@@ -116,6 +121,7 @@ void setupToCakewalkCommand(CLI::App& app, const FormatRow& row)
         "without its extension; for other formats the name the file gives");
     addSelectionOptions(*command, options->selection, false);
     addOutputOptions(*command, options->output, row.writer.outputHelp);
+    addNameFileOptions(*command, options->names);
     command->footer(row.writer.footer);
     command->callback([options] { runToCakewalk(*options); });
 }

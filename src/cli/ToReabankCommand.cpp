@@ -99,6 +99,7 @@ void runToReabank(const FormatRow& row, const ToReabankOptions& options)
         });
     // Every output is checked before any is written, so that a refused one leaves nothing half done.
     const WriterPlan plan = planWriterOutputs(options.writer, writer, read.set);
+    addNamesToPlan(options.writer, plan, writer, read.set);
     const NotePlan notes = withNotes ? planNoteFiles(options, read.set, plan.chosen) : NotePlan{};
     writePlannedOutputs(plan, writer, input, read.set);
     if (withNotes)

@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "base/PathText.h"
+#include "base/Text.h"
 #include "base/UniqueNames.h"
 
 #include <algorithm>
@@ -89,6 +90,7 @@ void addWriterOptions(CLI::App& command, WriterOptions& options, const std::stri
     command.add_option("FILE", options.file, inputHelp())->required();
     addSelectionOptions(command, options.selection, true);
     addOutputOptions(command, options.output, outputHelp);
+    addNameFileOptions(command, options.names);
 }
 
 std::string fileStemOf(std::string_view name, std::string_view fallback)
@@ -224,8 +226,27 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
                                           Input& input, ReadResult& read)
 {
     const WriterPlan plan = planWriterOutputs(options, writer, read.set);
+    addNamesToPlan(options, plan, writer, read.set);
     writePlannedOutputs(plan, writer, input, read.set);
     return plan.chosen;
+}
+
+void addNamesToPlan(const WriterOptions& options, const WriterPlan& plan, const InstrumentWriter& writer,
+                    InstrumentSet& set)
+{
+    if (!options.names.given())
+        return;
+    std::vector<std::size_t> written = plan.chosen;
+    if (writer.fileOf) {
+        std::vector<char> chosen(set.instruments.size());
+        for (const std::size_t index : plan.chosen)
+            chosen[index] = 1;
+        written.clear();
+        for (std::size_t i = 0; i < set.instruments.size(); ++i)
+            if (chosen[writer.fileOf(set, i)] != 0)
+                written.push_back(i);
+    }
+    addNamesFromFiles(options.names, set, written);
 }
 
 InstrumentWriter
@@ -241,7 +262,8 @@ writerOf(const FormatRow& row,
     writer.write = [&row, write = std::move(write)](const InstrumentSet& set, const Instrument& instrument,
                                                     OutputSink& out, Diagnostics& warnings) {
         const auto index = static_cast<std::size_t>(&instrument - set.instruments.data());
-        warnWhenEmpty(row, set, index, warnings);
+        if (!row.writer.saysWhenEmpty)
+            warnWhenEmpty(row, set, index, warnings);
         write(set, index, out, warnings);
     };
     return writer;
@@ -258,11 +280,37 @@ struct FormatOptions
 {
     WriterOptions writer;
     std::vector<std::string> values; ///< of the format's own options
+    std::vector<CLI::Option*> given; ///< the format's own options
 };
+
+/// Ends the command with a usage error for a value that is none of its option's choices.
+void checkChoices(const FormatRow& row, const FormatOptions& options)
+{
+    for (std::size_t i = 0; i < row.writer.options.size(); ++i) {
+        const std::vector<std::string>& choices = row.writer.options[i].choices;
+        if (choices.empty() || options.given[i]->count() == 0 ||
+            std::find(choices.begin(), choices.end(), options.values[i]) != choices.end())
+            continue;
+        std::string listed;
+        for (std::size_t c = 0; c < choices.size(); ++c)
+            listed += (c == 0 ? "" : c + 1 == choices.size() ? " or " : ", ") + choices[c];
+        usageError(row.writer.options[i].flag + " must be " + listed + ", not " +
+                   inQuotes(options.values[i]));
+    }
+}
 
 void runFormatWriter(const FormatRow& row, const FormatOptions& options)
 {
     checkWriterOptions(options.writer);
+    checkChoices(row, options);
+    // A format that holds patch names only, whatever its options (a table of to-csv holds others with
+    // --what).
+    const bool namesOnly = !row.carries.controllers && !row.carries.drumNotes && row.writer.options.empty();
+    if (namesOnly && options.writer.names.given())
+        printWarning(options.writer.names.controllersOption->count() > 0 ? options.writer.names.controllers
+                                                                         : options.writer.names.drumNotes,
+                     "its names are not written: " + std::string(row.writer.command) + " writes a " +
+                         std::string(row.name) + ", which holds patch names only");
     Input input = readInput(options.writer.file, messages::kOpenInsFailed);
     ReadResult read = readModel(input);
     const FormatRow* source = formatRow(input.format);
@@ -294,6 +342,7 @@ void setupWriterCommand(CLI::App& app, const FormatRow& row)
         CLI::Option* added = command->add_option(option.flag, options->values[i], option.help);
         if (!option.typeName.empty())
             added->type_name(option.typeName);
+        options->given.push_back(added);
     }
     command->footer(row.writer.footer);
     command->callback([&row, options] { runFormatWriter(row, *options); });

@@ -4,6 +4,7 @@
 // read the input once, choose instruments, write each whole, --all into a folder with unique file names.
 
 #include "CliSupport.h"
+#include "NameFiles.h"
 #include "base/FileNames.h"
 
 #include <functional>
@@ -17,9 +18,10 @@ struct WriterOptions
     std::string file;
     Selection selection;
     OutputOptions output;
+    NameFileOptions names;
 };
 
-/// Registers FILE, --index, --definition, --all, -o and --force.
+/// Registers FILE, --index, --definition, --all, -o, --force, --controllers and --drum-notes.
 void addWriterOptions(CLI::App& command, WriterOptions& options, const std::string& outputHelp);
 
 /// What a writer command does with each chosen instrument.
@@ -73,7 +75,11 @@ WriterPlan planWriterOutputs(const WriterOptions& options, const InstrumentWrite
 void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer, const Input& input,
                          const InstrumentSet& set);
 
-/// Plans, then writes. Returns the chosen instruments' indexes.
+/// Adds the names of --controllers and --drum-notes to every instrument of the plan's files.
+void addNamesToPlan(const WriterOptions& options, const WriterPlan& plan, const InstrumentWriter& writer,
+                    InstrumentSet& set);
+
+/// Plans, adds the names of other files, then writes. Returns the chosen instruments' indexes.
 std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer,
                                           Input& input, ReadResult& read);
 

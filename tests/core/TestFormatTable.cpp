@@ -57,7 +57,7 @@ TEST(FormatTable, ExtensionsAndNamesComeFromTheRows)
         {"Synth.INS", FileFormat::Ins},         {"dir.v2/Synth.Midnam", FileFormat::Midnam},
         {"a\\b.reabank", FileFormat::Reabank},  {"Synth.txt", FileFormat::CubaseScript},
         {".ins", FileFormat::Unknown},          {"Synth", FileFormat::Unknown},
-        {"Synth.ins.bak", FileFormat::Unknown},
+        {"Synth.ins.bak", FileFormat::Unknown}, {"Kits.CSV", FileFormat::Csv},
     };
     for (const auto& c : cases) {
         const FormatRow* row = formatOfExtension(c.path);
@@ -65,8 +65,8 @@ TEST(FormatTable, ExtensionsAndNamesComeFromTheRows)
     }
     EXPECT_EQ(unknownFormatReason("x"), "is none of the files Quorvix reads: an instrument definition file "
                                         "(.ins), a Cubase patchname script, a MIDNAM document, a REAPER bank "
-                                        "file, a Rosegarden device file (.rgd) or a MusE instrument "
-                                        "definition (.idf)");
+                                        "file, a Rosegarden device file (.rgd), a MusE instrument definition "
+                                        "(.idf) or a CSV spreadsheet (a first row naming its columns)");
 }
 
 } // namespace

@@ -97,7 +97,8 @@ WriteResult writeInstrumentFile(const FormatRow& format, const std::string& path
     // The window's definitions come from .ins files, whose names keep their bytes.
     const WriteSettings settings{sourceName, stamp, false, {}};
     WriteResult result = writeAtomically(path, [&](OutputSink& sink) {
-        warnWhenEmpty(format, set, instrument, warnings);
+        if (!format.writer.saysWhenEmpty)
+            warnWhenEmpty(format, set, instrument, warnings);
         format.writer.write(set, instrument, settings, sink, warnings);
         return true;
     });

@@ -3,6 +3,7 @@
 // Small helpers for the line-oriented text formats and their messages: blanks are spaces and tabs, numbers
 // are decimal.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,6 +38,18 @@ inline std::string_view trimBlanks(std::string_view text)
     while (end > 0 && isBlank(text[end - 1]))
         --end;
     return text.substr(0, end);
+}
+
+/// ASCII comparison that ignores case.
+inline bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
 }
 
 /// What a decimal number above the highest value a field takes gives.

@@ -14,11 +14,13 @@ FormatRow midnamFormat();
 FormatRow reabankFormat();
 FormatRow rosegardenFormat();
 FormatRow museFormat();
+FormatRow csvFormat();
 
 std::span<const FormatRow> formatTable()
 {
-    static const std::vector<FormatRow> rows{insFormat(), cubaseScriptFormat(), midnamFormat(),
-                                             reabankFormat(), rosegardenFormat(), museFormat()};
+    static const std::vector<FormatRow> rows{insFormat(),     cubaseScriptFormat(), midnamFormat(),
+                                             reabankFormat(), rosegardenFormat(),   museFormat(),
+                                             csvFormat()};
     return rows;
 }
 

@@ -26,6 +26,7 @@ enum class FileFormat
     Reabank,      ///< a REAPER bank file
     Rosegarden,   ///< a Rosegarden device file
     Muse,         ///< a MusE instrument definition file
+    Csv,          ///< a CSV table: a patch list, a note or controller table
 };
 
 /// How a format's names are stored.
@@ -70,6 +71,8 @@ struct WriterOption
     std::string flag;     ///< "--manufacturer"
     std::string help;     ///< the sub-command's help text of it
     std::string typeName; ///< what the help calls its value ("NAME"); empty for CLI11's default
+    /// The values it takes, the first of them its default; empty when it takes any text.
+    std::vector<std::string> choices = {};
 };
 
 /// The file name's stem most formats take: the instrument's name, as UTF-8.
@@ -94,6 +97,9 @@ struct FormatWriter
     /// threads at once for different instruments of one set.
     void (*write)(const InstrumentSet& set, std::size_t instrument, const WriteSettings& settings,
                   OutputSink& out, Diagnostics& warnings) = nullptr;
+    /// write() itself warns when the file names nothing (what it holds depends on the options); otherwise
+    /// the caller does, with warnWhenEmpty.
+    bool saysWhenEmpty = false;
 };
 
 struct FormatRow

@@ -16,18 +16,6 @@ std::string_view firstField(std::string_view text, std::string_view& rest)
     return text.substr(0, end);
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 std::string oneLine(std::string_view name, TextEncoding encoding)
 {
     std::string line;

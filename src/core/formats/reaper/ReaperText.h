@@ -15,9 +15,6 @@ namespace quorvix {
 /// The text up to its first space or tab; `rest` receives what follows, without the blanks before it.
 std::string_view firstField(std::string_view text, std::string_view& rest);
 
-/// ASCII comparison that ignores case.
-bool equalsNoCase(std::string_view a, std::string_view b);
-
 /// A name as one line of UTF-8 text: converted from `encoding`, line breaks (also U+2028 and U+2029), tabs
 /// and other control characters made spaces, a byte that is not valid UTF-8 made U+FFFD, and spaces at
 /// either end removed.
