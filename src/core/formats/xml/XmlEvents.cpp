@@ -253,7 +253,8 @@ bool PushParser::finish()
 
 std::optional<Diagnostic> parse(std::string_view document, Events& events, Leniency leniency)
 {
-    if (leniency == Leniency::Strict) {
+    // An empty document has nothing to recover (and libxml2 makes no memory parser of it).
+    if (leniency == Leniency::Strict || document.empty()) {
         PushParser parser(events);
         if (parser.feed(document))
             parser.finish();
