@@ -101,10 +101,10 @@ public:
         if (m_places.empty() || (!m_rooted && name == "muse")) {
             m_rooted = m_rooted || name == "muse";
             place = Place::Root;
-        } else if (parent == Place::Root && name == "MidiInstrument") {
+        } else if (parent == Place::Root && name == "MidiInstrument" && !m_open) {
             startInstrument(attributes, at);
             place = Place::Instrument;
-        } else if (parent == Place::Instrument || parent == Place::Group) {
+        } else if (m_open && (parent == Place::Instrument || parent == Place::Group)) {
             place = inInstrument(name, attributes, at, parent);
         } else if (parent == Place::Drummaps && name == "entry") {
             m_maps.push_back(DrumMap{});
@@ -161,6 +161,7 @@ private:
     void startInstrument(Attributes attributes, SourcePos at)
     {
         ++m_number;
+        m_open = true;
         m_instrument = Instrument{};
         m_name = std::string(xml::trimmed(valueOf(attributes, "name")));
         m_at = at;
@@ -282,6 +283,7 @@ private:
     InstrumentSet& m_set;
     std::vector<Place> m_places;
     bool m_rooted = false;
+    bool m_open = false; ///< a MidiInstrument is being read
     int m_number = 0;
     // The instrument being read.
     Instrument m_instrument;
@@ -387,6 +389,9 @@ void MuseEvents::attachDrumMaps()
 
 void MuseEvents::endInstrument()
 {
+    if (!m_open)
+        return;
+    m_open = false;
     attachDrumMaps();
     // MSB only (LSB only) when some bank sends it and none sends the other byte.
     bool msbOnly = std::any_of(m_instrument.banks.begin(), m_instrument.banks.end(),
