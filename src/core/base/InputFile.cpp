@@ -257,6 +257,17 @@ void judgeCompressed(InputFile& result, std::string compressed, const InputRules
     unpackInput(result, compressed, rules);
 }
 
+/// What the read input gives: its bytes, or for a compressed one what judging or unpacking them gives.
+void takeBytes(InputFile& result, std::string bytes, bool compressed, const InputRules& rules)
+{
+    if (compressed && rules.keepCompressed)
+        judgeCompressed(result, std::move(bytes), rules);
+    else if (compressed)
+        unpackInput(result, bytes, rules);
+    else
+        result.bytes = std::move(bytes);
+}
+
 } // namespace
 
 InputFile readInputHead(const std::string& path, std::size_t count)
@@ -350,12 +361,8 @@ InputFile readInput(const std::string& path, const InputRules& rules)
     platform::closeFile(fd, reason);
     if (result.ok() && patient && !info.regular && bytes.size() == 0)
         result.error = "is a pipe or device that gave nothing to read";
-    if (result.ok() && compressed && rules.keepCompressed)
-        judgeCompressed(result, bytes.take(), rules);
-    else if (result.ok() && compressed)
-        unpackInput(result, bytes.take(), rules);
-    else if (result.ok())
-        result.bytes = bytes.take();
+    if (result.ok())
+        takeBytes(result, bytes.take(), compressed, rules);
     return result;
 }
 
