@@ -48,8 +48,8 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
          "root:x:0:0:root:/root:/bin/bash\n",
          1,
          {noScript + "is none of the files Quorvix reads: an instrument definition file (.ins), a Cubase "
-                     "patchname script, a MIDNAM document, a REAPER bank file or a Rosegarden device file "
-                     "(.rgd)\n"},
+                     "patchname script, a MIDNAM document, a REAPER bank file, a Rosegarden device file "
+                     "(.rgd) or a Squarp Hapax instrument definition\n"},
          {}},
         {"a script without entries",
          "[cubase parse file]\n[end]\n",
@@ -137,10 +137,9 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
 TEST(Reliability, EveryCommandNamesAFailureOnceAfterTheFormatDetectedOrGuessed)
 {
     TempDir dir;
-    const std::string noneOf =
-        "is none of the files Quorvix reads: an instrument definition file (.ins), a "
-        "Cubase patchname script, a MIDNAM document, a REAPER bank file or a Rosegarden "
-        "device file (.rgd)";
+    const std::string noneOf = "is none of the files Quorvix reads: an instrument definition file (.ins), a "
+                               "Cubase patchname script, a MIDNAM document, a REAPER bank file, a Rosegarden "
+                               "device file (.rgd) or a Squarp Hapax instrument definition";
     const struct
     {
         const char* file;

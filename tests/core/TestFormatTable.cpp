@@ -65,7 +65,8 @@ TEST(FormatTable, ExtensionsAndNamesComeFromTheRows)
     }
     EXPECT_EQ(unknownFormatReason("x"), "is none of the files Quorvix reads: an instrument definition file "
                                         "(.ins), a Cubase patchname script, a MIDNAM document, a REAPER bank "
-                                        "file or a Rosegarden device file (.rgd)");
+                                        "file, a Rosegarden device file (.rgd) or a Squarp Hapax "
+                                        "instrument definition");
 }
 
 } // namespace

@@ -91,9 +91,9 @@ TEST(SaveFlow, SaveScriptProposesTheCleanedNameAndWritesCrLf)
 
     const auto& request = w.host.fileRequests.back();
     EXPECT_EQ(request.initialName, "SynthX 12 Bank A.txt");
-    EXPECT_EQ(request.filter,
-              "Script-File (*.txt)|*.txt|MIDNAM Files (*.midnam)|*.midnam|"
-              "REAPER Bank Files (*.reabank)|*.reabank|Rosegarden Device Files (*.rgd)|*.rgd||");
+    EXPECT_EQ(request.filter, "Script-File (*.txt)|*.txt|MIDNAM Files (*.midnam)|*.midnam|"
+                              "REAPER Bank Files (*.reabank)|*.reabank|Rosegarden Device Files (*.rgd)|*.rgd|"
+                              "Hapax Instrument Definitions (*.txt)|*.txt||");
     EXPECT_EQ(request.defaultExtension, "txt");
 
     EXPECT_EQ(w.host.events.back().text, messages::kScriptSaved);
@@ -167,7 +167,8 @@ TEST(SaveFlow, LoadScriptCancelAndSuccess)
     EXPECT_EQ(
         w.host.fileRequests.back().filter,
         "Cubase Patchname Script Files (*.txt)|*.txt|All Files (*.*)|*.*|MIDNAM Files (*.midnam)|*.midnam|"
-        "REAPER Bank Files (*.reabank)|*.reabank|Rosegarden Device Files (*.rgd)|*.rgd||");
+        "REAPER Bank Files (*.reabank)|*.reabank|Rosegarden Device Files (*.rgd)|*.rgd|"
+        "Hapax Instrument Definitions (*.txt)|*.txt||");
 
     const std::string path = "/a/rather/long/folder/name/that/goes/on/and/on/for/a/while/synth.txt";
     w.host.openAnswers.push_back(path);

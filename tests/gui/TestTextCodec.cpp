@@ -88,14 +88,17 @@ void TestTextCodec::nameFilters_data()
                                              "All Files (*.*) (*)"};
     QTest::newRow("script open") << scriptOpenFilter()
                                  << QStringList{"Cubase Patchname Script Files (*.txt) (*.txt)",
-                                                "All Files (*.*) (*)", "MIDNAM Files (*.midnam) (*.midnam)",
+                                                "All Files (*.*) (*)",
+                                                "MIDNAM Files (*.midnam) (*.midnam)",
                                                 "REAPER Bank Files (*.reabank) (*.reabank)",
-                                                "Rosegarden Device Files (*.rgd) (*.rgd)"};
+                                                "Rosegarden Device Files (*.rgd) (*.rgd)",
+                                                "Hapax Instrument Definitions (*.txt) (*.txt)"};
     QTest::newRow("script save") << scriptSaveFilter()
                                  << QStringList{"Script-File (*.txt) (*.txt)",
                                                 "MIDNAM Files (*.midnam) (*.midnam)",
                                                 "REAPER Bank Files (*.reabank) (*.reabank)",
-                                                "Rosegarden Device Files (*.rgd) (*.rgd)"};
+                                                "Rosegarden Device Files (*.rgd) (*.rgd)",
+                                                "Hapax Instrument Definitions (*.txt) (*.txt)"};
     QTest::newRow("ins save") << std::string(messages::kInsSaveFilter)
                               << QStringList{"Instrumentdefinition file (*.ins) (*.ins)"};
     QTest::newRow("several patterns")
