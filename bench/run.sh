@@ -97,7 +97,7 @@ printf '%-24s %-22s %6s %7s %7s %7s %7s %8s %8s %8s\n' command input MB wall_s M
     peak/in
 declare -A wall_of cpu_of peak_of
 names=(list to-cubase-one to-cubase-all to-cakewalk to-cakewalk-random to-reabank-all to-midnam-all rgd-list
-    rgd-to-rosegarden idf-list idf-to-muse)
+    rgd-to-rosegarden idf-list idf-to-muse to-hapax-all)
 for name in "${names[@]}"; do
     [[ "$name" =~ $only ]] || continue
     case $name in
@@ -105,6 +105,7 @@ for name in "${names[@]}"; do
     to-reabank-all) has_command to-reabank || continue ;;
     rgd-*) has_command to-rosegarden || continue ;;
     idf-*) has_command to-muse || continue ;;
+    to-hapax-all) has_command to-hapax || continue ;;
     esac
     for size in "${sizes[@]}"; do
         master="$inputs/master-${size}MB.ins"
@@ -122,6 +123,7 @@ for name in "${names[@]}"; do
             ;;
         to-reabank-all) file=$master command=("$convert" to-reabank "$file" --all -o "$work/out") ;;
         to-midnam-all) file=$master command=("$convert" to-midnam "$file" --all -o "$work/out") ;;
+        to-hapax-all) file=$master command=("$convert" to-hapax "$file" --all -o "$work/out") ;;
         rgd-list) file="$inputs/device-${size}MB.rgd" command=("$convert" list "$file") ;;
         rgd-to-rosegarden)
             file="$inputs/device-${size}MB.rgd"

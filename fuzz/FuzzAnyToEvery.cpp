@@ -1,8 +1,8 @@
 // Arbitrary bytes through the reader of the format they are detected as, and what it read through the writer
-// of every format of the table: one file for each instrument that the writer's fileOf names. Every file
-// written is detected as the writer's own format and reads back with that format's reader, but for a file
-// whose instruments have no voice: a Cubase script without entry lines and a REAPER bank file without banks
-// are refused by their readers, as there is nothing in them to read.
+// of every format of the table: one output for each instrument that the writer's fileOf names, in as many
+// files as its parts says. Every file written is detected as the writer's own format and reads back with
+// that format's reader, but for a file whose instruments have no voice: a Cubase script without entry lines
+// and a REAPER bank file without banks are refused by their readers, as there is nothing in them to read.
 
 #include "FuzzCheck.h"
 #include "base/OutputSink.h"
@@ -41,18 +41,25 @@ void writeEveryFile(const FormatRow& row, const InstrumentSet& set, const WriteS
     for (std::size_t file = 0; file < files.size(); ++file) {
         if (files[file].empty())
             continue;
-        StringSink out;
-        Diagnostics warnings;
-        row.writer.write(set, file, settings, out, warnings);
-        // A file of instruments without voices holds nothing a reader could take.
+        // A file of instruments without voices holds nothing a reader could take (a program above 127, which
+        // a reader keeps to name it, is no voice of a file).
         std::size_t voices = 0;
         for (const std::size_t held : files[file])
-            voices += set.voiceCount(set.instruments[held]);
-        if (voices == 0)
-            continue;
-        check(detectFormat(out.text) == row.format);
-        const ReadResult back = row.read(std::move(out.text), "Fuzz");
-        check(back.ok());
+            set.forEachVoice(set.instruments[held],
+                             [&](const Voice& voice) { voices += voice.program <= 127; });
+        const std::size_t parts = row.writer.parts(set, file);
+        check(parts >= 1);
+        WriteSettings own = settings;
+        for (own.part = 0; own.part < parts; ++own.part) {
+            StringSink out;
+            Diagnostics warnings;
+            row.writer.write(set, file, own, out, warnings);
+            if (voices == 0)
+                continue;
+            check(detectFormat(out.text) == row.format);
+            const ReadResult back = row.read(std::move(out.text), "Fuzz");
+            check(back.ok());
+        }
     }
 }
 

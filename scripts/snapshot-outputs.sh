@@ -38,6 +38,13 @@ snapshot_input() {
     run_one "$base/to-midnam" to-midnam "$input" --all -o "$base/to-midnam/files"
     run_one "$base/to-reabank" to-reabank "$input" --all -o "$base/to-reabank/files" \
         --notes "$base/to-reabank/files/notes"
+    # Commands of later versions, so that snapshots of versions before and after them compare.
+    local command
+    for command in to-rosegarden to-hapax; do
+        if "$convert" --help 2>/dev/null | grep -q "$command"; then
+            run_one "$base/$command" "$command" "$input" --all -o "$base/$command/files"
+        fi
+    done
 }
 
 inputs=()

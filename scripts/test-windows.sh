@@ -343,6 +343,9 @@ if [ -d "$corpus" ]; then
         if "$linux" --help 2>/dev/null | grep -q 'to-csv'; then
             run_both "$index-to-csv" to-csv "$input" --all -o OUT
         fi
+        if "$linux" --help 2>/dev/null | grep -q 'to-hapax'; then
+            run_both "$index-to-hapax" to-hapax "$input" --all -o OUT
+        fi
     done
 else
     note "no corpus at $corpus: the round trip is skipped"

@@ -93,10 +93,10 @@ void runToReabank(const FormatRow& row, const ToReabankOptions& options)
     reaper.notesWritten = options.notesOption->count() > 0;
     reaper.notesHint = "write them as REAPER note-name files with --notes DIR";
 
-    const InstrumentWriter writer = writerOf(
-        row, [&](const InstrumentSet& set, std::size_t index, OutputSink& out, Diagnostics& warnings) {
-            writeReabank(set, set.instruments[index], reaper, out, warnings);
-        });
+    const InstrumentWriter writer = writerOf(row, [&](const InstrumentSet& set, std::size_t index,
+                                                      std::size_t, OutputSink& out, Diagnostics& warnings) {
+        writeReabank(set, set.instruments[index], reaper, out, warnings);
+    });
     // Every output is checked before any is written, so that a refused one leaves nothing half done.
     const WriterPlan plan = planWriterOutputs(options.writer, writer, read.set);
     addNamesToPlan(options.writer, plan, writer, read.set);

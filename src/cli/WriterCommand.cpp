@@ -162,26 +162,61 @@ std::vector<std::size_t> chooseFiles(const WriterOptions& options, const Instrum
 
 } // namespace
 
+namespace {
+
+/// True when -o names a folder: one that is there, or a path that ends in a separator.
+bool namesFolder(const OutputOptions& output)
+{
+    if (output.outputOption == nullptr || output.outputOption->count() == 0 || output.output.empty() ||
+        output.output == "-")
+        return false;
+    const char last = output.output.back();
+    if (last == '/' || last == static_cast<char>(std::filesystem::path::preferred_separator))
+        return true;
+    std::error_code ignored;
+    return std::filesystem::is_directory(pathFromText(output.output), ignored);
+}
+
+/// Ends the command when one instrument is written as several files and -o names no folder for them.
+void checkFolderForParts(const WriterOptions& options, const InstrumentSet& set, const WriterPlan& plan)
+{
+    if (options.selection.all || plan.chosen.size() < 2 || namesFolder(options.output))
+        return;
+    const std::string what = inQuotes(set.utf8(set.instruments[plan.chosen.front()].name)) +
+                             " is written as " + std::to_string(plan.chosen.size()) + " files: -o must name ";
+    if (options.output.output == "-")
+        usageError(what + "a folder for them, not standard output");
+    usageError(what + "a folder for them (one that is there, or a path ending in /)");
+}
+
+} // namespace
+
 WriterPlan planWriterOutputs(const WriterOptions& options, const InstrumentWriter& writer,
                              const InstrumentSet& set)
 {
     WriterPlan plan;
-    plan.chosen = chooseFiles(options, writer, set);
-    if (!options.selection.all) {
-        const Instrument& instrument = set.instruments[plan.chosen.front()];
-        const std::string file =
-            fittedFileName(fileStemOf(writer.fileStemName(set, instrument)), {}, writer.extension);
-        plan.targets.push_back(resolveOutput(options.output, file));
+    std::vector<std::string> stems;
+    for (const std::size_t index : chooseFiles(options, writer, set)) {
+        const std::size_t parts = writer.parts ? std::max<std::size_t>(writer.parts(set, index), 1) : 1;
+        const std::string stem = fileStemOf(writer.fileStemName(set, set.instruments[index]));
+        for (std::size_t part = 0; part < parts; ++part) {
+            plan.chosen.push_back(index);
+            plan.parts.push_back(part);
+            stems.push_back(partFileStem(stem, part, parts));
+        }
+    }
+    // -o names a file, unless the writer's output may be several files: then it may name their folder.
+    if (!options.selection.all && plan.chosen.size() == 1 && !(writer.parts && namesFolder(options.output))) {
+        plan.targets.push_back(
+            resolveOutput(options.output, fittedFileName(stems.front(), {}, writer.extension)));
         if (!plan.targets.back().toStdout && !mayReplace(plan.targets.back().path, options.output.force))
             throw CommandExit{kExitFailure};
         return plan;
     }
 
     checkWriterOptions(options);
+    checkFolderForParts(options, set, plan);
     plan.folder = checkOutputFolder(resolveOutput(options.output, {}).path);
-    std::vector<std::string> stems;
-    for (const std::size_t index : plan.chosen)
-        stems.push_back(fileStemOf(writer.fileStemName(set, set.instruments[index])));
     bool mayWriteAll = true;
     for (const std::string& file : uniqueFileNames(stems, writer.extension)) {
         const std::string& folder = plan.folder.path;
@@ -199,12 +234,13 @@ void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer,
                          const InstrumentSet& set)
 {
     makeOutputFolder(plan.folder);
-    // Writes one instrument; what it has to say (a failure first, then the warnings) goes to `messages`.
+    // Writes one file; what it has to say (a failure first, then the warnings) goes to `messages`.
     const auto writeOne = [&](std::size_t i, std::string& messages) {
         const Instrument& instrument = set.instruments[plan.chosen[i]];
         Diagnostics warnings;
-        const std::string error = writeOutputQuietly(
-            plan.targets[i], [&](OutputSink& out) { writer.write(set, instrument, out, warnings); });
+        const std::string error = writeOutputQuietly(plan.targets[i], [&](OutputSink& out) {
+            writer.write(set, instrument, plan.parts[i], out, warnings);
+        });
         if (!error.empty())
             messages += errorLine(error);
         messages += diagnosticLines(input.path, warnings);
@@ -251,7 +287,7 @@ void addNamesToPlan(const WriterOptions& options, const WriterPlan& plan, const 
 
 InstrumentWriter
 writerOf(const FormatRow& row,
-         std::function<void(const InstrumentSet&, std::size_t, OutputSink&, Diagnostics&)> write)
+         std::function<void(const InstrumentSet&, std::size_t, std::size_t, OutputSink&, Diagnostics&)> write)
 {
     InstrumentWriter writer;
     writer.extension = std::string(row.extensions.front());
@@ -259,12 +295,15 @@ writerOf(const FormatRow& row,
         return row.writer.fileStem(set, static_cast<std::size_t>(&instrument - set.instruments.data()));
     };
     writer.fileOf = row.writer.fileOf;
+    if (row.writer.parts != onePart)
+        writer.parts = row.writer.parts;
     writer.write = [&row, write = std::move(write)](const InstrumentSet& set, const Instrument& instrument,
-                                                    OutputSink& out, Diagnostics& warnings) {
+                                                    std::size_t part, OutputSink& out,
+                                                    Diagnostics& warnings) {
         const auto index = static_cast<std::size_t>(&instrument - set.instruments.data());
-        if (!row.writer.saysWhenEmpty)
+        if (part == 0 && !row.writer.saysWhenEmpty)
             warnWhenEmpty(row, set, index, warnings);
-        write(set, index, out, warnings);
+        write(set, index, part, out, warnings);
     };
     return writer;
 }
@@ -283,19 +322,19 @@ struct FormatOptions
     std::vector<CLI::Option*> given; ///< the format's own options
 };
 
-/// Ends the command with a usage error for a value that is none of its option's choices.
+/// Ends the command with a usage error for a value of the format's own options that it does not take.
 void checkChoices(const FormatRow& row, const FormatOptions& options)
 {
     for (std::size_t i = 0; i < row.writer.options.size(); ++i) {
-        const std::vector<std::string>& choices = row.writer.options[i].choices;
+        const WriterOption& option = row.writer.options[i];
+        const std::vector<std::string>& choices = option.choices;
         if (choices.empty() || options.given[i]->count() == 0 ||
             std::find(choices.begin(), choices.end(), options.values[i]) != choices.end())
             continue;
         std::string listed;
         for (std::size_t c = 0; c < choices.size(); ++c)
             listed += (c == 0 ? "" : c + 1 == choices.size() ? " or " : ", ") + choices[c];
-        usageError(row.writer.options[i].flag + " must be " + listed + ", not " +
-                   inQuotes(options.values[i]));
+        usageError(option.flag + " takes " + listed + ", not " + inQuotes(options.values[i]));
     }
 }
 
@@ -314,12 +353,18 @@ void runFormatWriter(const FormatRow& row, const FormatOptions& options)
     Input input = readInput(options.writer.file, messages::kOpenInsFailed);
     ReadResult read = readModel(input);
     const FormatRow* source = formatRow(input.format);
-    const WriteSettings settings{sourceNameOf(options.writer.file), commandTimeStamp(),
-                                 source != nullptr && source->encoding == FormatEncoding::Utf8,
-                                 options.values};
+    WriteSettings settings;
+    settings.sourceName = sourceNameOf(options.writer.file);
+    settings.stamp = commandTimeStamp();
+    settings.sourceIsUtf8 = source != nullptr && source->encoding == FormatEncoding::Utf8;
+    settings.values = options.values;
     const InstrumentWriter writer =
-        writerOf(row, [&](const InstrumentSet& set, std::size_t index, OutputSink& out,
-                          Diagnostics& warnings) { row.writer.write(set, index, settings, out, warnings); });
+        writerOf(row, [&](const InstrumentSet& set, std::size_t index, std::size_t part, OutputSink& out,
+                          Diagnostics& warnings) {
+            WriteSettings own = settings;
+            own.part = part;
+            row.writer.write(set, index, own, out, warnings);
+        });
     runWriterCommand(options.writer, writer, input, read);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// The shape every command that writes one file per instrument shares (to-cubase, to-midnam, to-reabank):
-// read the input once, choose instruments, write each whole, --all into a folder with unique file names.
+// The shape every command that writes files per instrument shares (to-cubase, to-midnam, to-reabank, ...):
+// read the input once, choose instruments, write each file whole, --all (and an instrument that a format
+// writes as several files) into a folder with unique file names.
 
 #include "CliSupport.h"
 #include "NameFiles.h"
@@ -31,11 +32,16 @@ struct InstrumentWriter
     std::string extension;
     /// The name the default file name is made from (letters, digits, spaces and underscores are kept).
     std::function<std::string(const InstrumentSet&, const Instrument&)> fileStemName;
-    /// Writes the instrument; warnings go to `warnings`. With --all it runs on several threads at once.
-    std::function<void(const InstrumentSet&, const Instrument&, OutputSink&, Diagnostics&)> write;
+    /// Writes the instrument, or its part `part` (see parts); warnings go to `warnings`. With --all it runs
+    /// on several threads at once.
+    std::function<void(const InstrumentSet&, const Instrument&, std::size_t part, OutputSink&, Diagnostics&)>
+        write;
     /// When set: the instrument whose file also holds instrument `index`; of the chosen instruments one file
     /// is written per such instrument.
     std::function<std::size_t(const InstrumentSet&, std::size_t index)> fileOf;
+    /// When set: how many files instrument `index` is written as (else one); -o may then name a folder for
+    /// one file too.
+    std::function<std::size_t(const InstrumentSet&, std::size_t index)> parts;
 };
 
 /// Ends the command with a usage error for options that do not fit together (--all with -o -).
@@ -56,17 +62,19 @@ OutputFolder checkOutputFolder(const std::string& path);
 /// "PATH: the folder cannot be made: REASON" when it cannot.
 void makeOutputFolder(const OutputFolder& folder);
 
-/// Where the chosen instruments go (one file: -o PATH, -o - or the default name in the current folder; --all:
-/// one file each in the -o folder), checked before anything is written.
+/// Where the chosen instruments go (one file: -o PATH, -o - or the default name in the current folder, or,
+/// for a writer with parts, in the folder -o names; --all, or an instrument written as several files: every
+/// file in the -o folder), checked before anything is written.
 struct WriterPlan
 {
-    std::vector<std::size_t> chosen;   ///< the chosen instruments' indexes
+    std::vector<std::size_t> chosen;   ///< the instrument of each file (once per file of an instrument)
+    std::vector<std::size_t> parts;    ///< which of its instrument's files each is, from 0
     std::vector<OutputTarget> targets; ///< one for each
-    OutputFolder folder;               ///< with --all, the folder
+    OutputFolder folder;               ///< with several files, the folder
 };
 
 /// Chooses the instruments and their files; ends the command when one of the files may not be written
-/// (mayReplace) or the folder is something else.
+/// (mayReplace), the folder is something else, or an instrument written as several files has no folder.
 WriterPlan planWriterOutputs(const WriterOptions& options, const InstrumentWriter& writer,
                              const InstrumentSet& set);
 
@@ -84,10 +92,10 @@ std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const In
                                           Input& input, ReadResult& read);
 
 /// The InstrumentWriter of a row of the format table, whose files are written by `write` (instrument index,
-/// sink, warnings).
-InstrumentWriter
-writerOf(const FormatRow& row,
-         std::function<void(const InstrumentSet&, std::size_t, OutputSink&, Diagnostics&)> write);
+/// part, sink, warnings).
+InstrumentWriter writerOf(
+    const FormatRow& row,
+    std::function<void(const InstrumentSet&, std::size_t, std::size_t, OutputSink&, Diagnostics&)> write);
 
 /// The file name of the input path, as a header comment names the source.
 std::string sourceNameOf(const std::string& path);

@@ -141,7 +141,7 @@ TEST(NameFiles, EveryWriterTakesNamesOfOtherFilesAndSaysWhatItDidWithThem)
          {"to-csv", synth, "--what", "drums"},
          2,
          "",
-         "quorvix-convert: error: --what must be voices, notes or controllers, not \"drums\"\n"},
+         "quorvix-convert: error: --what takes voices, notes or controllers, not \"drums\"\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -49,8 +49,8 @@ TEST(Reliability, ToCakewalkOnWhatIsAndIsNotAScript)
          1,
          {noScript + "is none of the files Quorvix reads: an instrument definition file (.ins), a Cubase "
                      "patchname script, a MIDNAM document, a REAPER bank file, a Rosegarden device file "
-                     "(.rgd), a MusE instrument definition (.idf) or a CSV spreadsheet (a first row naming "
-                     "its columns)\n"},
+                     "(.rgd), a MusE instrument definition (.idf), a CSV spreadsheet (a first row naming "
+                     "its columns) or a Squarp Hapax instrument definition\n"},
          {}},
         {"a script without entries",
          "[cubase parse file]\n[end]\n",
@@ -141,8 +141,8 @@ TEST(Reliability, EveryCommandNamesAFailureOnceAfterTheFormatDetectedOrGuessed)
     const std::string noneOf =
         "is none of the files Quorvix reads: an instrument definition file (.ins), a "
         "Cubase patchname script, a MIDNAM document, a REAPER bank file, a Rosegarden "
-        "device file (.rgd), a MusE instrument definition (.idf) or a CSV spreadsheet (a "
-        "first row naming its columns)";
+        "device file (.rgd), a MusE instrument definition (.idf), a CSV spreadsheet (a "
+        "first row naming its columns) or a Squarp Hapax instrument definition";
     const struct
     {
         const char* file;

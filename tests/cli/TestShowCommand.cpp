@@ -39,7 +39,8 @@ TEST(ShowCommand, ShowsBanksPatchesNoteListsAndControllers)
     const auto controls =
         test::runConvert({"show", (test::dataDir() / "midnam-synth.midnam").string(), "--json"});
     ASSERT_EQ(controls.status, 0) << controls.err;
-    for (const auto& shown : nlohmann::json::parse(controls.out).at("definitions"))
+    const auto shownControls = nlohmann::json::parse(controls.out);
+    for (const auto& shown : shownControls.at("definitions"))
         for (const auto& control : shown.at("controllers"))
             EXPECT_TRUE(control.at("type") == "cc" || control.at("type") == "cc14" ||
                         control.at("type") == "rpn" || control.at("type") == "nrpn");

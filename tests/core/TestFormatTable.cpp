@@ -63,10 +63,12 @@ TEST(FormatTable, ExtensionsAndNamesComeFromTheRows)
         const FormatRow* row = formatOfExtension(c.path);
         EXPECT_EQ(row != nullptr ? row->format : FileFormat::Unknown, c.format) << c.path;
     }
-    EXPECT_EQ(unknownFormatReason("x"), "is none of the files Quorvix reads: an instrument definition file "
-                                        "(.ins), a Cubase patchname script, a MIDNAM document, a REAPER bank "
-                                        "file, a Rosegarden device file (.rgd), a MusE instrument definition "
-                                        "(.idf) or a CSV spreadsheet (a first row naming its columns)");
+    EXPECT_EQ(unknownFormatReason("x"),
+              "is none of the files Quorvix reads: an instrument definition file "
+              "(.ins), a Cubase patchname script, a MIDNAM document, a REAPER bank "
+              "file, a Rosegarden device file (.rgd), a MusE instrument definition "
+              "(.idf), a CSV spreadsheet (a first row naming its columns) or a Squarp "
+              "Hapax instrument definition");
 }
 
 } // namespace

@@ -93,7 +93,8 @@ TEST(SaveFlow, SaveScriptProposesTheCleanedNameAndWritesCrLf)
     EXPECT_EQ(request.initialName, "SynthX 12 Bank A.txt");
     EXPECT_EQ(request.filter, "Script-File (*.txt)|*.txt|MIDNAM Files (*.midnam)|*.midnam|"
                               "REAPER Bank Files (*.reabank)|*.reabank|Rosegarden Device Files (*.rgd)|*.rgd|"
-                              "MusE Instrument Files (*.idf)|*.idf|CSV Spreadsheets (*.csv)|*.csv||");
+                              "MusE Instrument Files (*.idf)|*.idf|CSV Spreadsheets (*.csv)|*.csv|"
+                              "Hapax Instrument Definitions (*.txt)|*.txt||");
     EXPECT_EQ(request.defaultExtension, "txt");
 
     EXPECT_EQ(w.host.events.back().text, messages::kScriptSaved);
@@ -168,7 +169,8 @@ TEST(SaveFlow, LoadScriptCancelAndSuccess)
         w.host.fileRequests.back().filter,
         "Cubase Patchname Script Files (*.txt)|*.txt|All Files (*.*)|*.*|MIDNAM Files (*.midnam)|*.midnam|"
         "REAPER Bank Files (*.reabank)|*.reabank|Rosegarden Device Files (*.rgd)|*.rgd|"
-        "MusE Instrument Files (*.idf)|*.idf|CSV Spreadsheets (*.csv)|*.csv||");
+        "MusE Instrument Files (*.idf)|*.idf|CSV Spreadsheets (*.csv)|*.csv|"
+        "Hapax Instrument Definitions (*.txt)|*.txt||");
 
     const std::string path = "/a/rather/long/folder/name/that/goes/on/and/on/for/a/while/synth.txt";
     w.host.openAnswers.push_back(path);

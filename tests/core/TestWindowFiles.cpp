@@ -31,6 +31,7 @@ constexpr const char* kScript =
     "[cubase parse file]\r\n[define patchnames]\r\n[p3,   0,   1,   2]\tAlpha\r\n[end]\r\n";
 constexpr const char* kReabank = "Bank 0 0 Main\n0 Alpha\n";
 constexpr const char* kMidnam = "<?xml version=\"1.0\"?>\n<MIDINameDocument/>\n";
+constexpr const char* kHapax = "VERSION 1\nTRACKNAME Synth\n[PC]\n1 Alpha\n[/PC]\n";
 
 struct Window
 {
@@ -98,6 +99,7 @@ TEST(WindowFiles, LoadCommandFollowsTheContentThenTheName)
         {"script.ins", kScript, Button::LoadScript},
         {"device.midnam", kMidnam, Button::LoadScript},
         {"bank.reabank", kReabank, Button::LoadScript},
+        {"hapax.ins", kHapax, Button::LoadScript},
         {"docstrip.ins", "\\input docstrip\n", Button::LoadDefinition},
         {"GONE.INS", nullptr, Button::LoadDefinition},
         {"photo.png", "\x89PNG\r\n", Button::LoadScript},
@@ -172,7 +174,13 @@ TEST(WindowFiles, SavedFormatFollowsTheTypedExtensionThenTheFileType)
         {"out.dat", 1, "<?xml"},
         {"out.dat", 2, "// REAPER bank file"},
         {"out", 0, "[cubase parse file]"},
-        {"out", 7, "[cubase parse file]"},
+        {"out", 9, "[cubase parse file]"},
+        // .txt is the script's, unless the type selected is the Hapax's, whose files have it too.
+        {"out.txt", 6, "VERSION 1\n"},
+        {"out.TXT", 6, "VERSION 1\n"},
+        {"out", 6, "VERSION 1\n"},
+        {"out.txt", 3, "[cubase parse file]"},
+        {"out.midnam", 6, "<?xml"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.typed) + " type " + std::to_string(row.fileType));
@@ -188,6 +196,46 @@ TEST(WindowFiles, SavedFormatFollowsTheTypedExtensionThenTheFileType)
         EXPECT_EQ(w.dialog.fieldText(Field::SavedScript), ShortenPath(target.string()));
         EXPECT_EQ(w.host.buttons(), "1000 1020");
     }
+}
+
+TEST(WindowFiles, AHapaxDefinitionOfMoreThan128VoicesIsSavedAsNumberedFilesBesideTheChosenName)
+{
+    std::string ins = ".Patch Names\r\n[Hundred]\r\n";
+    for (int p = 0; p < 100; ++p)
+        ins += std::to_string(p) + "=Voice " + std::to_string(p) + "\r\n";
+    ins += ".Instrument Definitions\r\n[Big]\r\nPatch[0]=Hundred\r\nPatch[1]=Hundred\r\n";
+    TempDir card;
+    const auto save = [&](Window& w, std::optional<bool> replace) {
+        w.host.selections.push_back(0);
+        w.dialog.openFile(w.file("big.ins", ins));
+        w.dialog.ConvertToCubaseScript();
+        w.host.events.clear();
+        w.host.saveAnswers.push_back((card / "Big.txt").string());
+        w.host.saveFileTypes.push_back(6); // Hapax Instrument Definitions
+        if (replace)
+            w.host.yesNoAnswers.push_back(*replace);
+        w.dialog.SaveScript();
+    };
+    Window w;
+    save(w, std::nullopt);
+    EXPECT_EQ(
+        w.host.messages(),
+        std::vector<std::string>{std::string(messages::kScriptSaved) +
+                                 "\n\nbig.ins: warning: \"Big\": 200 voices are more than the 128 [PC] lines "
+                                 "of a Hapax definition: written as 2 files of whole banks, each with the "
+                                 "definition's other sections"});
+    EXPECT_EQ(readFile(card / "Big 2.txt").rfind("VERSION 1\n", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(card / "Big.txt"));
+
+    // Files that are there are asked about, the first of them by its name.
+    writeFile(card / "Big 2.txt", "the user's own");
+    std::filesystem::remove(card / "Big 1.txt");
+    Window again;
+    save(again, false);
+    EXPECT_EQ(again.host.messages(),
+              std::vector<std::string>{"Use existing file \"" + (card / "Big 2.txt").string() + "\" ?"});
+    EXPECT_EQ(readFile(card / "Big 2.txt"), "the user's own");
+    EXPECT_FALSE(std::filesystem::exists(card / "Big 1.txt"));
 }
 
 TEST(WindowFiles, DocumentsConvertThroughTheModelWithTheProposedName)
@@ -207,6 +255,8 @@ TEST(WindowFiles, DocumentsConvertThroughTheModelWithTheProposedName)
          "Caf\xE9",
          "Tone 1",
          {"Caf\xE9 (Voices)", "Caf\xE9 (Drums)"}},
+        // A PC without bank bytes and one with CC0 0 select the same bank: a further definition holds one.
+        {"Hapax renamed", "hapax-drums.txt", "Mine", "Beat Box 2", {"Mine", "Mine (Bank 0:NULL)"}},
         // Its "Bank * *" names program 0 as the first bank does: a further definition holds it.
         {"REAPER renamed",
          "reabank-synth.reabank",

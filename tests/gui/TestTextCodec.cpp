@@ -93,14 +93,16 @@ void TestTextCodec::nameFilters_data()
                                                 "REAPER Bank Files (*.reabank) (*.reabank)",
                                                 "Rosegarden Device Files (*.rgd) (*.rgd)",
                                                 "MusE Instrument Files (*.idf) (*.idf)",
-                                                "CSV Spreadsheets (*.csv) (*.csv)"};
+                                                "CSV Spreadsheets (*.csv) (*.csv)",
+                                                "Hapax Instrument Definitions (*.txt) (*.txt)"};
     QTest::newRow("script save") << scriptSaveFilter()
                                  << QStringList{"Script-File (*.txt) (*.txt)",
                                                 "MIDNAM Files (*.midnam) (*.midnam)",
                                                 "REAPER Bank Files (*.reabank) (*.reabank)",
                                                 "Rosegarden Device Files (*.rgd) (*.rgd)",
                                                 "MusE Instrument Files (*.idf) (*.idf)",
-                                                "CSV Spreadsheets (*.csv) (*.csv)"};
+                                                "CSV Spreadsheets (*.csv) (*.csv)",
+                                                "Hapax Instrument Definitions (*.txt) (*.txt)"};
     QTest::newRow("ins save") << std::string(messages::kInsSaveFilter)
                               << QStringList{"Instrumentdefinition file (*.ins) (*.ins)"};
     QTest::newRow("several patterns")

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "base/PathText.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -68,6 +70,14 @@ void writeFile(const fs::path& path, std::string_view bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path.string());
+}
+
+std::set<std::string> entriesOf(const std::filesystem::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(textFromPath(entry.path().filename()));
+    return names;
 }
 
 std::vector<std::string> splitCrLf(std::string_view bytes)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,9 @@ std::filesystem::path convertExe();
 /// Whole file as bytes; throws std::runtime_error when it cannot be read.
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
+
+/// The names of the entries of a folder.
+std::set<std::string> entriesOf(const std::filesystem::path& folder);
 
 /// Splits bytes at CR LF (the format the program writes); a missing final line end is an error.
 std::vector<std::string> splitCrLf(std::string_view bytes);

@@ -50,6 +50,15 @@ std::string replacePlaceholder(std::string_view format, std::string_view value)
     return text;
 }
 
+/// The first of the paths that holds a file with something in it; empty when none does.
+std::string firstNonEmptyFile(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        if (existingFileSize(path) > 0)
+            return path;
+    return {};
+}
+
 } // namespace
 
 std::string ShortenPath(std::string_view path)
@@ -308,8 +317,9 @@ void ConverterDialog::SaveLines(SaveKind kind)
     const std::string& path = chosen->path;
     const FormatRow* format = script ? scriptSaveFormat(path, chosen->fileType) : nullptr;
 
-    if (existingFileSize(path) > 0 &&
-        !m_host.askYesNo(replacePlaceholder(messages::kUseExistingFile, path))) {
+    const std::string replaced = firstNonEmptyFile(format == nullptr ? std::vector<std::string>{path}
+                                                                     : chosenDefinitionPaths(*format, path));
+    if (!replaced.empty() && !m_host.askYesNo(replacePlaceholder(messages::kUseExistingFile, replaced))) {
         endQuietly();
         return;
     }

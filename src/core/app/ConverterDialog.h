@@ -139,6 +139,8 @@ private:
     bool loadVoiceList();
     /// ConvertToCakewalkDefinition for a script, read or not.
     void convertScript(const InputFile& script);
+    /// The files writeChosenDefinition writes for `path`.
+    std::vector<std::string> chosenDefinitionPaths(const FormatRow& format, const std::string& path);
     /// Writes the chosen definition of the loaded .ins file in the format.
     WriteResult writeChosenDefinition(const FormatRow& format, const std::string& path,
                                       Diagnostics& warnings);

@@ -111,6 +111,15 @@ void ConverterDialog::openFiles(const std::vector<std::string>& paths)
     m_host.message(text);
 }
 
+std::vector<std::string> ConverterDialog::chosenDefinitionPaths(const FormatRow& format,
+                                                                const std::string& path)
+{
+    const LoadedDefinition loaded = m_zt.ChosenDefinition(m_library);
+    if (loaded.set == nullptr)
+        return {path};
+    return instrumentFilePaths(format, path, *loaded.set, loaded.instrument);
+}
+
 WriteResult ConverterDialog::writeChosenDefinition(const FormatRow& format, const std::string& path,
                                                    Diagnostics& warnings)
 {

@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "base/Encoding.h"
 #include "base/OutputSink.h"
+#include "base/Text.h"
 
 #include <algorithm>
 #include <numeric>
@@ -78,14 +79,38 @@ std::string scriptSaveFilter()
 
 const FormatRow* scriptSaveFormat(std::string_view path, std::size_t fileType)
 {
-    if (hasExtension(path, "txt"))
-        return nullptr;
     const std::vector<const FormatRow*> rows = modelFormats(true);
+    const FormatRow* selected = fileType >= 1 && fileType <= rows.size() ? rows[fileType - 1] : nullptr;
+    const auto hasOneOf = [&](const FormatRow& row) {
+        return std::any_of(row.extensions.begin(), row.extensions.end(), [&](std::string_view extension) {
+            return hasExtension(path, extension.substr(1));
+        });
+    };
+    // ".txt" is the script's own extension: another format of .txt files is saved only when it is chosen.
+    if (hasExtension(path, "txt"))
+        return selected != nullptr && hasOneOf(*selected) ? selected : nullptr;
     for (const FormatRow* row : rows)
-        for (const std::string_view extension : row->extensions)
-            if (hasExtension(path, extension.substr(1)))
-                return row;
-    return fileType >= 1 && fileType <= rows.size() ? rows[fileType - 1] : nullptr;
+        if (hasOneOf(*row))
+            return row;
+    return selected;
+}
+
+std::vector<std::string> instrumentFilePaths(const FormatRow& format, const std::string& path,
+                                             const InstrumentSet& set, std::size_t instrument)
+{
+    const std::size_t parts = instrument < set.instruments.size() ? format.writer.parts(set, instrument) : 1;
+    if (parts <= 1)
+        return {path};
+    const std::size_t nameStart = path.size() - fileNameOf(path).size();
+    const auto dot = path.rfind('.');
+    const std::size_t stemEnd = dot != std::string::npos && dot > nameStart ? dot : path.size();
+    std::vector<std::string> paths;
+    for (std::size_t part = 0; part < parts; ++part)
+        paths.push_back(
+            path.substr(0, nameStart) +
+            partFileStem(std::string_view(path).substr(nameStart, stemEnd - nameStart), part, parts) +
+            path.substr(stemEnd));
+    return paths;
 }
 
 WriteResult writeInstrumentFile(const FormatRow& format, const std::string& path, const InstrumentSet& set,
@@ -95,13 +120,22 @@ WriteResult writeInstrumentFile(const FormatRow& format, const std::string& path
     if (instrument >= set.instruments.size())
         return {false, "there is no instrument to write"};
     // The window's definitions come from .ins files, whose names keep their bytes.
-    const WriteSettings settings{sourceName, stamp, false, {}};
-    WriteResult result = writeAtomically(path, [&](OutputSink& sink) {
-        if (!format.writer.saysWhenEmpty)
-            warnWhenEmpty(format, set, instrument, warnings);
-        format.writer.write(set, instrument, settings, sink, warnings);
-        return true;
-    });
+    WriteSettings settings;
+    settings.sourceName = sourceName;
+    settings.stamp = stamp;
+    WriteResult result{true, {}};
+    const std::vector<std::string> paths = instrumentFilePaths(format, path, set, instrument);
+    for (std::size_t part = 0; part < paths.size() && result.ok; ++part) {
+        settings.part = part;
+        result = writeAtomically(paths[part], [&](OutputSink& sink) {
+            if (part == 0 && !format.writer.saysWhenEmpty)
+                warnWhenEmpty(format, set, instrument, warnings);
+            format.writer.write(set, instrument, settings, sink, warnings);
+            return true;
+        });
+        if (!result.ok && paths.size() > 1)
+            result.error = inQuotes(paths[part]) + ": " + result.error;
+    }
     warnings.finish();
     return result;
 }

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvix {
 
@@ -30,14 +31,20 @@ std::string scriptOpenFilter();
 /// The "Save Script" dialog's filter: the script's own type, then one per format written through the model.
 std::string scriptSaveFilter();
 
-/// The format for a name chosen in the "Save Script" dialog: nullptr for the converted script (an extension
-/// ".txt"), else the format whose extension the name has, else the one of the file type selected in the
-/// dialog (0 the script, then scriptSaveFilter's order; any other counts as the first).
+/// The format for a name chosen in the "Save Script" dialog: for the extension ".txt" the converted script
+/// (nullptr), unless the file type selected is a format whose files have that extension too; else the
+/// format whose extension the name has, else the one of the file type selected in the dialog (0 the script,
+/// then scriptSaveFilter's order; any other counts as the first).
 const FormatRow* scriptSaveFormat(std::string_view path, std::size_t fileType);
 
-/// Writes instrument `instrument` of `set` to `path` in the format, whole or not at all; the writer's
-/// warnings go to `warnings`. `sourceName` (the file the set came from) and `stamp` go into the header
-/// comment.
+/// The files writeInstrumentFile writes for `path`: the path itself, or, for an instrument the format
+/// writes as several files, the path with each part's number after its stem ("Synth 1.txt", ...).
+std::vector<std::string> instrumentFilePaths(const FormatRow& format, const std::string& path,
+                                             const InstrumentSet& set, std::size_t instrument);
+
+/// Writes instrument `instrument` of `set` to `path` (or to each of instrumentFilePaths) in the format, each
+/// file whole or not at all, stopping at the first that fails; the writer's warnings go to `warnings`.
+/// `sourceName` (the file the set came from) and `stamp` go into the header comment.
 WriteResult writeInstrumentFile(const FormatRow& format, const std::string& path, const InstrumentSet& set,
                                 std::size_t instrument, const std::string& sourceName, const TimeStamp& stamp,
                                 Diagnostics& warnings);

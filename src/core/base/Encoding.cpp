@@ -81,6 +81,14 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i)
     return length;
 }
 
+char32_t utf8CharacterAt(std::string_view text, std::size_t i, std::size_t& length)
+{
+    length = utf8SequenceLength(text, i);
+    if (length == 1 && static_cast<unsigned char>(text[i]) >= 0x80)
+        return 0xFFFD;
+    return decodeAt(text, i, length);
+}
+
 bool isValidUtf8(std::string_view bytes)
 {
     std::size_t i = 0;

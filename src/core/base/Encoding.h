@@ -40,6 +40,10 @@ TextEncoding guessEncoding(std::string_view bytes);
 /// Length of the UTF-8 sequence that starts at `i`, or 1 when the bytes there are not valid UTF-8.
 std::size_t utf8SequenceLength(std::string_view text, std::size_t i);
 
+/// The character that starts at `i` of UTF-8 text, with the bytes it takes in `length`; U+FFFD (one byte)
+/// where the bytes there are not valid UTF-8.
+char32_t utf8CharacterAt(std::string_view text, std::size_t i, std::size_t& length);
+
 /// Windows-1252 bytes as UTF-8. The five bytes the code page leaves undefined become the C1 controls of the
 /// same value.
 std::string windows1252ToUtf8(std::string_view bytes);

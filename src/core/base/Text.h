@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorvix {
 
@@ -107,6 +108,17 @@ inline std::string inQuotes(std::string_view text)
     out += text;
     out += '"';
     return out;
+}
+
+/// The first `shown` texts joined with ", ", and " and N more" for the rest: a long list in a message.
+inline std::string shortList(const std::vector<std::string>& texts, std::size_t shown = 5)
+{
+    std::string list;
+    for (std::size_t n = 0; n < texts.size() && n < shown; ++n)
+        list += (n == 0 ? "" : ", ") + texts[n];
+    if (texts.size() > shown)
+        list += " and " + std::to_string(texts.size() - shown) + " more";
+    return list;
 }
 
 } // namespace quorvix

@@ -1,5 +1,6 @@
 #include "formats/FormatTable.h"
 
+#include "base/FileNames.h"
 #include "base/Text.h"
 
 #include <algorithm>
@@ -15,12 +16,13 @@ FormatRow reabankFormat();
 FormatRow rosegardenFormat();
 FormatRow museFormat();
 FormatRow csvFormat();
+FormatRow hapaxFormat();
 
 std::span<const FormatRow> formatTable()
 {
     static const std::vector<FormatRow> rows{insFormat(),     cubaseScriptFormat(), midnamFormat(),
                                              reabankFormat(), rosegardenFormat(),   museFormat(),
-                                             csvFormat()};
+                                             csvFormat(),     hapaxFormat()};
     return rows;
 }
 
@@ -32,6 +34,24 @@ std::string instrumentNameStem(const InstrumentSet& set, std::size_t instrument)
 std::size_t ownFile(const InstrumentSet&, std::size_t index)
 {
     return index;
+}
+
+std::size_t onePart(const InstrumentSet&, std::size_t)
+{
+    return 1;
+}
+
+std::string partFileStem(std::string_view stem, std::size_t part, std::size_t parts)
+{
+    if (parts <= 1)
+        return std::string(stem);
+    const std::string count = std::to_string(parts);
+    std::string number = std::to_string(part + 1);
+    number.insert(0, count.size() - std::min(count.size(), number.size()), '0');
+    // The number must survive the cutting of a long name to a file name's length (with " (2)" and the
+    // extension beside it).
+    constexpr std::size_t kRoom = 32;
+    return std::string(cutAtCharacter(stem, kFileNameLimit - kRoom)) + " " + number;
 }
 
 const FormatRow* formatRow(FileFormat format)
@@ -60,10 +80,13 @@ const FormatRow* formatOfExtension(std::string_view path)
 
 namespace {
 
-/// True when the instrument holds something the format carries: patches, or its note or controller names.
+/// True when the instrument holds something the format carries: patches (of a program a program change
+/// sends: a reader may keep higher ones, to be named), or its note or controller names.
 bool holdsNames(const FormatRow& row, const InstrumentSet& set, const Instrument& instrument)
 {
-    if (set.voiceCount(instrument) > 0)
+    bool sendable = false;
+    set.forEachVoice(instrument, [&](const Voice& voice) { sendable = sendable || voice.program <= 127; });
+    if (sendable)
         return true;
     const Device* device =
         instrument.device >= 0 && static_cast<std::size_t>(instrument.device) < set.devices.size()

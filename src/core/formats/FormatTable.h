@@ -27,6 +27,7 @@ enum class FileFormat
     Rosegarden,   ///< a Rosegarden device file
     Muse,         ///< a MusE instrument definition file
     Csv,          ///< a CSV table: a patch list, a note or controller table
+    Hapax,        ///< a Squarp Hapax instrument definition
 };
 
 /// How a format's names are stored.
@@ -52,6 +53,8 @@ struct FormatCarries
     bool rpnNrpn = false;     ///< RPN and NRPN names
     bool nameSets = false;    ///< several name sets (channel assignments) of one device in one file
     bool bankMethods = false; ///< bank-select methods other than CC0 + CC32
+    /// The voices of a bank selected with a program change (a format that cannot send one leaves them out).
+    bool programBanks = true;
 };
 
 /// What a writer is told besides the instrument.
@@ -63,6 +66,8 @@ struct WriteSettings
     bool sourceIsUtf8 = false;
     /// The values of the writer's own options (FormatWriter::options), in their order; empty when not given.
     std::vector<std::string> values;
+    /// Which of the files of the instrument's output to write (FormatWriter::parts), from 0.
+    std::size_t part = 0;
 };
 
 /// An option of one format's writer, offered by its command-line sub-command as "--FLAG VALUE".
@@ -81,6 +86,14 @@ std::string instrumentNameStem(const InstrumentSet& set, std::size_t instrument)
 /// One instrument a file: the file of instrument `index` is its own.
 std::size_t ownFile(const InstrumentSet& set, std::size_t index);
 
+/// One file an instrument: the output of every instrument is one part.
+std::size_t onePart(const InstrumentSet& set, std::size_t index);
+
+/// The stem of file `part` (from 0) of an output of `parts` files: the stem itself for one file, else the
+/// stem (cut to leave room in a file name) and the part's number from 1, with leading zeros to the width of
+/// `parts` so that the files sort in their order ("Synth 01" ... "Synth 12").
+std::string partFileStem(std::string_view stem, std::size_t part, std::size_t parts);
+
 /// How a format is written. Every function is set.
 struct FormatWriter
 {
@@ -93,8 +106,11 @@ struct FormatWriter
     std::string (*fileStem)(const InstrumentSet& set, std::size_t instrument) = instrumentNameStem;
     /// The instrument whose file also holds instrument `index` (itself, for one instrument a file).
     std::size_t (*fileOf)(const InstrumentSet& set, std::size_t index) = ownFile;
-    /// Writes the file of instrument `instrument` (see fileOf); warnings go to `warnings`. Runs on several
-    /// threads at once for different instruments of one set.
+    /// How many files the output of instrument `index` (one fileOf names) is, at least 1: a format whose
+    /// files hold a limited number of voices writes a larger instrument as several, named by partFileStem.
+    std::size_t (*parts)(const InstrumentSet& set, std::size_t index) = onePart;
+    /// Writes the file of instrument `instrument` (see fileOf), or its part settings.part (see parts);
+    /// warnings go to `warnings`. Runs on several threads at once for different instruments or parts.
     void (*write)(const InstrumentSet& set, std::size_t instrument, const WriteSettings& settings,
                   OutputSink& out, Diagnostics& warnings) = nullptr;
     /// write() itself warns when the file names nothing (what it holds depends on the options); otherwise

@@ -96,6 +96,29 @@ TextRef InstrumentSet::keep(std::string_view text)
     return ref;
 }
 
+TextRef InstrumentSet::keepUtf8(std::string_view text)
+{
+    if (encoding == TextEncoding::Windows1252 && isValidUtf8(text))
+        return keep(utf8ToWindows1252(text));
+    return keep(text);
+}
+
+BankSelectMethod agreedMethod(const std::vector<Bank>& banks)
+{
+    bool found = false;
+    BankSelectMethod agreed = BankSelectMethod::Normal;
+    for (const Bank& bank : banks) {
+        BankSelectMethod method;
+        if ((bank.select.msb < 0 && bank.select.lsb < 0) || !methodOf(bank.select, method))
+            continue;
+        if (found && method != agreed)
+            return BankSelectMethod::Normal;
+        found = true;
+        agreed = method;
+    }
+    return agreed;
+}
+
 std::size_t InstrumentSet::voiceCount(const Instrument& instrument) const
 {
     std::size_t count = 0;

@@ -56,6 +56,12 @@ std::int32_t bankNumberOf(const BankSelect& select);
 /// MsbOnly, CC32 alone LsbOnly, a program change of 100 or more alone ProgramChange.
 bool methodOf(const BankSelect& select, BankSelectMethod& method);
 
+struct Bank;
+
+/// The method that every bank's select agrees on (a bank that sends neither CC0 nor CC32 agrees with any);
+/// Normal when they differ.
+BankSelectMethod agreedMethod(const std::vector<Bank>& banks);
+
 inline constexpr std::int32_t kNoList = -1;
 
 /// The most note lists a set holds, so that a patch names its own in the bits its program leaves.
@@ -189,6 +195,8 @@ public:
     TextRef refer(std::string_view part) const;
     /// Copies text into the set (std::length_error beyond 4 GiB in all).
     TextRef keep(std::string_view text);
+    /// Copies UTF-8 text into the set in its encoding (converted for a Windows-1252 set).
+    TextRef keepUtf8(std::string_view text);
 
     /// The encoding of every name in the set.
     TextEncoding encoding = TextEncoding::Utf8;

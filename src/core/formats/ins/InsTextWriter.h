@@ -75,6 +75,8 @@ private:
     const std::string& listName(Kind kind, std::int32_t index) const;
     void writeHeader(LineWriter& lines);
     void writeLists(LineWriter& lines);
+    /// The lines of a patch list; programs above 127, which no definition holds, are named in a warning.
+    void writePatches(LineWriter& lines, std::int32_t index);
     void writeInstrument(LineWriter& lines, const Definition& definition);
 
     const InstrumentSet& m_set;

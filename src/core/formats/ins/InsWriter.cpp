@@ -133,8 +133,7 @@ void InsTextWriter::writeLists(LineWriter& lines)
             lines.line();
             lines.line({"[", listName(static_cast<Kind>(kind), index), "]"});
             if (kind == kPatch) {
-                for (const Patch& patch : patchList(index).patches)
-                    lines.line({std::to_string(patch.program), "=", safe(patch.name, "patch name")});
+                writePatches(lines, index);
                 continue;
             }
             const std::vector<NameEntry>& entries =
@@ -146,6 +145,23 @@ void InsTextWriter::writeLists(LineWriter& lines)
         }
         lines.line();
     }
+}
+
+void InsTextWriter::writePatches(LineWriter& lines, std::int32_t index)
+{
+    std::vector<std::string> high;
+    for (const Patch& patch : patchList(index).patches) {
+        if (patch.program > 127)
+            high.push_back(inQuotes(m_set.utf8(patch.name)) + " (" + std::to_string(patch.program) + ")");
+        else
+            lines.line({std::to_string(patch.program), "=", safe(patch.name, "patch name")});
+    }
+    if (!high.empty())
+        m_warnings.warn(SourcePos{}, "patch list " + inQuotes(listName(kPatch, index)) + ": " +
+                                         std::to_string(high.size()) +
+                                         " programs above 127 are left out (Cakewalk numbers programs 0 to "
+                                         "127): " +
+                                         shortList(high));
 }
 
 void InsTextWriter::writeInstrument(LineWriter& lines, const Definition& definition)

@@ -45,13 +45,8 @@ void InsTextWriter::planDefinitions()
 void InsTextWriter::warnSilentBanks(const std::string& name)
 {
     for (const auto& [sent, banks] : m_silentBanks) {
-        std::string shown;
-        for (std::size_t n = 0; n < banks.size() && n < 5; ++n)
-            shown += (n == 0 ? "" : ", ") + banks[n];
-        if (banks.size() > 5)
-            shown += " and " + std::to_string(banks.size() - 5) + " more";
         m_warnings.warn(SourcePos{}, inQuotes(name) + ": " + (banks.size() == 1 ? "bank " : "banks ") +
-                                         shown + (banks.size() == 1 ? " sends" : " send") +
+                                         shortList(banks) + (banks.size() == 1 ? " sends" : " send") +
                                          " no bank select; the definition will send " + sent +
                                          (banks.size() == 1 ? " for it" : " for them"));
     }

@@ -121,11 +121,9 @@ public:
             m_instrument.name = m_instrumentName;
         else if (!m_titleName.empty())
             m_instrument.name = m_titleName;
-        else if (m_set.encoding == TextEncoding::Windows1252 && isValidUtf8(fileStem))
-            m_instrument.name = m_set.keep(utf8ToWindows1252(fileStem));
         else
-            m_instrument.name = m_set.keep(fileStem);
-        m_instrument.method = agreedMethod();
+            m_instrument.name = m_set.keepUtf8(fileStem);
+        m_instrument.method = agreedMethod(m_instrument.banks);
         m_set.instruments.push_back(std::move(m_instrument));
         return true;
     }
@@ -224,22 +222,6 @@ private:
                   [](const Patch& a, const Patch& b) { return a.program < b.program; });
     }
 
-    BankSelectMethod agreedMethod() const
-    {
-        bool found = false;
-        BankSelectMethod agreed = BankSelectMethod::Normal;
-        for (const Bank& bank : m_instrument.banks) {
-            BankSelectMethod method;
-            if ((bank.select.msb < 0 && bank.select.lsb < 0) || !methodOf(bank.select, method))
-                continue;
-            if (found && method != agreed)
-                return BankSelectMethod::Normal;
-            found = true;
-            agreed = method;
-        }
-        return agreed;
-    }
-
     ReadResult& m_result;
     InstrumentSet& m_set;
     Instrument m_instrument;
@@ -282,31 +264,10 @@ bool looksLikeReabank(std::string_view head)
 ReadResult readReabank(std::string bytes, std::string_view fileStem)
 {
     ReadResult result;
-    // The set keeps the source and the names added to it below 4 GiB; no bank file comes near half that.
-    if (bytes.size() > std::numeric_limits<std::uint32_t>::max() / 2) {
-        result.fail({}, "is larger than 2 GiB, too large for a REAPER bank file");
+    if (!beginTextRead(result, std::move(bytes), "a REAPER bank file"))
         return result;
-    }
-    if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
-        result.fail({lineNumberAt(bytes, nul), 0},
-                    "holds a NUL byte: this is binary data, not a REAPER bank file");
-        return result;
-    }
-    const TextEncoding encoding = guessEncoding(bytes);
-    result.set = InstrumentSet(std::move(bytes), encoding);
-    const std::string_view text = withoutByteOrderMark(result.set.source());
-
     ReabankParser parser(result);
-    LineCursor lines(text);
-    std::string_view line;
-    while (lines.next(line))
-        parser.line(lines.number(), line);
-    if (!parser.finish(fileStem)) {
-        result.warnings = Diagnostics{};
-        result.set = InstrumentSet{};
-        return result;
-    }
-    result.warnings.finish();
+    readLines(result, parser, fileStem);
     return result;
 }
 

@@ -340,17 +340,6 @@ private:
         m_xml << "        </controls>\n\n";
     }
 
-    /// The first five of the texts, and how many more there are.
-    static std::string shortList(const std::vector<std::string>& texts)
-    {
-        std::string shown;
-        for (std::size_t n = 0; n < texts.size() && n < 5; ++n)
-            shown += (n == 0 ? "" : ", ") + texts[n];
-        if (texts.size() > 5)
-            shown += " and " + std::to_string(texts.size() - 5) + " more";
-        return shown;
-    }
-
     void warnChanged()
     {
         for (std::size_t kind = 0; kind < kChangedKinds; ++kind) {
