@@ -80,6 +80,24 @@ QString nameFilterSuffix(const QString& nameFilter)
     return suffix.contains(u'*') || suffix.contains(u'?') || suffix.contains(u'[') ? QString() : suffix;
 }
 
+namespace {
+
+/// The index of the selected file type. With its details hidden, the dialog may give the filter as it shows
+/// it, without the pattern added after the description; two types whose descriptions differ but whose
+/// patterns are the same (*.txt) must still be told apart.
+std::size_t filterIndex(const QStringList& filters, const QString& selected)
+{
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        const QString& filter = filters[i];
+        const qsizetype details = filter.lastIndexOf(QLatin1String(" ("));
+        if (filter == selected || (details > 0 && filter.left(details) == selected))
+            return static_cast<std::size_t>(i);
+    }
+    return 0;
+}
+
+} // namespace
+
 std::optional<SaveChoice> QtDialogHost::runFileDialog(const FileDialogRequest& request, bool save)
 {
     QFileDialog dialog(m_mainWindow);
@@ -106,8 +124,7 @@ std::optional<SaveChoice> QtDialogHost::runFileDialog(const FileDialogRequest& r
     const QStringList files = dialog.selectedFiles();
     SaveChoice choice;
     choice.path = files.isEmpty() ? std::string() : pathBytes(files.constFirst());
-    choice.fileType =
-        static_cast<std::size_t>(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())));
+    choice.fileType = filterIndex(filters, dialog.selectedNameFilter());
     return choice;
 }
 
