@@ -168,11 +168,9 @@ private:
     void forEachControl(Visit&& visit) const
     {
         for (const std::int32_t index : {m_instrument.controllers, m_instrument.rpns, m_instrument.nrpns})
-            if (index >= 0 && static_cast<std::size_t>(index) < m_set.controlLists.size()) {
-                const ControlList& list = m_set.controlLists[static_cast<std::size_t>(index)];
-                for (const NameEntry& control : list.controls)
-                    visit(list.kind, control);
-            }
+            if (const ControlList* list = m_set.controlListAt(index))
+                for (const NameEntry& control : list->controls)
+                    visit(list->kind, control);
     }
 
     const InstrumentSet& m_set;

@@ -17,6 +17,26 @@ namespace quorvix::cli {
 
 namespace {
 
+/// Runs `work` on as many threads as there are cores (at most 8, at most `count`), this one among them, and
+/// waits for them all.
+void runOnThreads(std::size_t count, const std::function<void()>& work)
+{
+    constexpr std::size_t kMostThreads = 8;
+    const std::size_t wanted =
+        std::min({std::max<std::size_t>(1, std::thread::hardware_concurrency()), kMostThreads, count});
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < wanted; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // the system gives no more threads: fewer do the work
+        }
+    }
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+}
+
 /// Runs `writeOne(i, messages)` for every i below `count`, on as many threads as the machine runs at once
 /// (files are independent: each is made and written whole by one thread). The messages are printed in the
 /// order of i, each as soon as those before it are. Returns false when any call did; an exception ends the
@@ -64,20 +84,7 @@ bool writeEachInOrder(std::size_t count, const std::function<bool(std::size_t, s
         }
     };
 
-    constexpr std::size_t kMostThreads = 8;
-    const std::size_t wanted =
-        std::min({std::max<std::size_t>(1, std::thread::hardware_concurrency()), kMostThreads, count});
-    std::vector<std::thread> helpers;
-    for (std::size_t t = 1; t < wanted; ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break; // the system gives no more threads: fewer do the work
-        }
-    }
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    runOnThreads(count, work);
     if (failure)
         std::rethrow_exception(failure);
     return ok;

@@ -215,6 +215,29 @@ public:
         return &patchLists[static_cast<std::size_t>(bank.patchList)];
     }
 
+    /// The control list at `index`, or null when the set holds none there.
+    const ControlList* controlListAt(std::int32_t index) const
+    {
+        if (index < 0 || static_cast<std::size_t>(index) >= controlLists.size())
+            return nullptr;
+        return &controlLists[static_cast<std::size_t>(index)];
+    }
+
+    /// The note names a patch of `instrument` plays with: its own list, else the instrument's; kNoList when
+    /// that is no list of the set or names no note.
+    std::int32_t drumNotesOf(const Instrument& instrument, const Patch& patch) const
+    {
+        const std::int32_t list = patch.noteList != kNoList ? patch.noteList : instrument.noteList;
+        return namesNotes(list) ? list : kNoList;
+    }
+
+    /// True for a note list of the set that names at least one note.
+    bool namesNotes(std::int32_t list) const
+    {
+        return list >= 0 && static_cast<std::size_t>(list) < noteLists.size() &&
+               !noteLists[static_cast<std::size_t>(list)].notes.empty();
+    }
+
     /// The number of voices: every patch of every bank.
     std::size_t voiceCount(const Instrument& instrument) const;
 

@@ -277,6 +277,8 @@ private:
 
     void readController(Attributes attributes, SourcePos at);
     void attachDrumMaps();
+    void settleBanks();
+    void addControlLists();
     void endInstrument();
 
     ReadResult& m_result;
@@ -387,12 +389,9 @@ void MuseEvents::attachDrumMaps()
     }
 }
 
-void MuseEvents::endInstrument()
+/// The banks' names from their PatchGroups, and the bank-select method their bytes give.
+void MuseEvents::settleBanks()
 {
-    if (!m_open)
-        return;
-    m_open = false;
-    attachDrumMaps();
     // MSB only (LSB only) when some bank sends it and none sends the other byte.
     bool msbOnly = std::any_of(m_instrument.banks.begin(), m_instrument.banks.end(),
                                [](const Bank& bank) { return bank.select.msb >= 0; });
@@ -418,6 +417,11 @@ void MuseEvents::endInstrument()
         warn(m_at, "instrument " + inQuotes(m_name) +
                        ": some banks give hbank alone and others lbank too; each "
                        "bank keeps the bytes its patches give");
+}
+
+/// The instrument's controller, RPN and NRPN lists from the names read.
+void MuseEvents::addControlLists()
+{
     for (std::size_t kind = 0; kind < m_controls.size(); ++kind) {
         if (m_controls[kind].empty())
             continue;
@@ -437,6 +441,16 @@ void MuseEvents::endInstrument()
             warn(m_at, "instrument " + inQuotes(m_name) +
                            " names both 7-bit and 14-bit controllers; the 14-bit ones are left out");
     }
+}
+
+void MuseEvents::endInstrument()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    attachDrumMaps();
+    settleBanks();
+    addControlLists();
     if (m_blocks > 0)
         warn(m_at, "instrument " + inQuotes(m_name) + ": " + std::to_string(m_blocks) +
                        (m_blocks == 1 ? " SysEx or Init block is" : " SysEx and Init blocks are") +

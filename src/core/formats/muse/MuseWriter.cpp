@@ -58,13 +58,7 @@ public:
 private:
     void warn(std::string message) { m_warnings.warn(SourcePos{}, std::move(message)); }
 
-    std::int32_t noteListOf(const Patch& patch) const
-    {
-        const std::int32_t list = patch.noteList != kNoList ? patch.noteList : m_instrument.noteList;
-        const bool held = list >= 0 && static_cast<std::size_t>(list) < m_set.noteLists.size() &&
-                          !m_set.noteLists[static_cast<std::size_t>(list)].notes.empty();
-        return held ? list : kNoList;
-    }
+    std::int32_t noteListOf(const Patch& patch) const { return m_set.drumNotesOf(m_instrument, patch); }
 
     /// A bank whose patches all have drum names; MusE keeps such patches apart by their drum flag.
     bool drumBank(const Bank& bank) const
@@ -141,17 +135,10 @@ private:
         m_xml << "    </PatchGroup>\n";
     }
 
-    const ControlList* controlList(std::int32_t index) const
-    {
-        return index >= 0 && static_cast<std::size_t>(index) < m_set.controlLists.size()
-                   ? &m_set.controlLists[static_cast<std::size_t>(index)]
-                   : nullptr;
-    }
-
     void writeControllers()
     {
         for (const std::int32_t index : {m_instrument.controllers, m_instrument.rpns, m_instrument.nrpns}) {
-            const ControlList* list = controlList(index);
+            const ControlList* list = m_set.controlListAt(index);
             if (list == nullptr)
                 continue;
             for (const NameEntry& control : list->controls) {

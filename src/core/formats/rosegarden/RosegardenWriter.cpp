@@ -151,18 +151,8 @@ private:
         return midnam::commentText(text);
     }
 
-    /// True for a note list of the set that names a note: Rosegarden drops a key mapping without keys.
-    bool noteListHeld(std::int32_t list) const
-    {
-        return list >= 0 && static_cast<std::size_t>(list) < m_set.noteLists.size() &&
-               !m_set.noteLists[static_cast<std::size_t>(list)].notes.empty();
-    }
-
-    std::int32_t noteListOf(const Patch& patch) const
-    {
-        const std::int32_t list = patch.noteList != kNoList ? patch.noteList : m_instrument.noteList;
-        return noteListHeld(list) ? list : kNoList;
-    }
+    /// The key mapping's list of a patch; a list without notes is none, as Rosegarden drops it.
+    std::int32_t noteListOf(const Patch& patch) const { return m_set.drumNotesOf(m_instrument, patch); }
 
     /// Each bank's written bytes, its key (percussion, MSB, LSB) and what Rosegarden sends differently.
     void planBanks()
@@ -206,7 +196,7 @@ private:
         writeBanks(group);
         if (number == 0)
             for (const std::int32_t spare : spareLists())
-                if (noteListHeld(spare))
+                if (m_set.namesNotes(spare))
                     keyMappingOf(spare);
         writeControls();
         writeKeyMappings();
@@ -307,16 +297,9 @@ private:
         }
     }
 
-    const ControlList* controlList(std::int32_t index) const
-    {
-        return index >= 0 && static_cast<std::size_t>(index) < m_set.controlLists.size()
-                   ? &m_set.controlLists[static_cast<std::size_t>(index)]
-                   : nullptr;
-    }
-
     void writeControls()
     {
-        const ControlList* list = controlList(m_instrument.controllers);
+        const ControlList* list = m_set.controlListAt(m_instrument.controllers);
         if (list == nullptr || list->controls.empty())
             return;
         m_xml << "        <controls>\n";
@@ -354,14 +337,14 @@ private:
     void warnUnheld()
     {
         std::size_t wide = 0;
-        if (const ControlList* list = controlList(m_instrument.controllers))
+        if (const ControlList* list = m_set.controlListAt(m_instrument.controllers))
             wide = static_cast<std::size_t>(std::count_if(list->controls.begin(), list->controls.end(),
                                                           [](const NameEntry& c) { return c.number > 127; }));
         if (wide > 0)
             warn(inQuotes(m_name) + ": " + std::to_string(wide) + " controller numbers above 127 left out");
         for (const auto& [index, kind] :
              {std::pair{m_instrument.rpns, "RPN"}, std::pair{m_instrument.nrpns, "NRPN"}}) {
-            const ControlList* list = controlList(index);
+            const ControlList* list = m_set.controlListAt(index);
             if (list != nullptr && !list->controls.empty())
                 warn(inQuotes(m_name) + ": " + std::to_string(list->controls.size()) + " " + kind +
                      (list->controls.size() == 1 ? " name is" : " names are") +
