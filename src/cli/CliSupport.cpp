@@ -238,7 +238,7 @@ void addSelectionOptions(CLI::App& command, Selection& selection, bool withAll)
 }
 
 std::vector<std::size_t> chooseInstruments(const Selection& selection, const InstrumentSet& set,
-                                           const std::string& path, bool defaultAll)
+                                           std::string_view holder, bool defaultAll)
 {
     const std::size_t count = set.instruments.size();
     const auto listed = [&](const std::string& message) {
@@ -247,8 +247,9 @@ std::vector<std::size_t> chooseInstruments(const Selection& selection, const Ins
             text += "\n  " + std::to_string(i) + "\t" + std::string(set.text(set.instruments[i].name));
         usageError(text);
     };
-    const std::string counted = inQuotes(path) + " holds " + std::to_string(count) +
-                                " instrument definitions (0 to " + std::to_string(count - 1) + ")";
+    const std::string counted = std::string(holder) + (holder.front() == '"' ? " holds " : " hold ") +
+                                std::to_string(count) + " instrument definitions (0 to " +
+                                std::to_string(count - 1) + ")";
     std::vector<std::size_t> chosen;
     if (selection.all ||
         (defaultAll && selection.indexOption->count() == 0 && selection.definitionOption->count() == 0)) {

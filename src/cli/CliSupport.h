@@ -88,9 +88,10 @@ struct Selection
 void addSelectionOptions(CLI::App& command, Selection& selection, bool withAll);
 
 /// The chosen instruments' indexes; without a choice the only instrument, or all when `defaultAll`. A usage
-/// error lists the instruments.
+/// error lists the instruments and names what holds them: `holder`, a quoted path ("holds") or "the 3
+/// files" ("hold").
 std::vector<std::size_t> chooseInstruments(const Selection& selection, const InstrumentSet& set,
-                                           const std::string& path, bool defaultAll = false);
+                                           std::string_view holder, bool defaultAll = false);
 
 /// The output options every conversion offers.
 struct OutputOptions

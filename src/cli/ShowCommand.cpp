@@ -184,7 +184,8 @@ void runShow(ShowOptions& options)
     Input input = readInput(options.file, messages::kOpenInsFailed);
     const ReadResult read = readModel(input);
     const InstrumentSet& set = read.set;
-    const std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.file, true);
+    const std::vector<std::size_t> chosen =
+        chooseInstruments(options.selection, set, inQuotes(options.file), true);
     std::string out;
     if (options.json) {
         json definitions = json::array();

@@ -1,8 +1,11 @@
 #include "CliSupport.h"
 #include "Commands.h"
+#include "Inputs.h"
 #include "NameFiles.h"
 #include "app/Messages.h"
 #include "base/PathText.h"
+#include "base/Text.h"
+#include "base/UniqueNames.h"
 #include "formats/cubase/CakewalkDefinitionWriter.h"
 #include "formats/ins/InsWriter.h"
 
@@ -15,7 +18,7 @@ namespace {
 
 struct ToCakewalkOptions
 {
-    std::string input;
+    std::vector<std::string> inputs;
     std::string name;
     CLI::Option* nameOption = nullptr;
     Selection selection;
@@ -74,23 +77,46 @@ void convertScript(const ToCakewalkOptions& options, const Input& input, const O
     }
 }
 
+/// Definitions of several inputs that share a name are written under names of their own: a reader keeps one
+/// definition of a name, the later replacing the earlier.
+void keepNamesApart(Inputs& inputs, const std::vector<std::size_t>& chosen)
+{
+    InstrumentSet& set = inputs.read.set;
+    UniqueNames unique;
+    for (const std::size_t index : chosen) {
+        const std::string name(set.text(set.instruments[index].name));
+        const std::string made = unique.make(name);
+        if (made == name)
+            continue;
+        set.instruments[index].name = set.keep(made);
+        printWarning(inputs.inputOf(index).path,
+                     "definition " + inQuotes(toUtf8(name, set.encoding)) + " is written as " +
+                         inQuotes(set.utf8(set.instruments[index].name)) +
+                         ": a definition of that name comes earlier, and Cakewalk keeps one definition "
+                         "of a name");
+    }
+}
+
 void runToCakewalk(const ToCakewalkOptions& options)
 {
-    Input input = readInput(options.input, messages::kConvertFailed, messages::kNoWindowsScript);
-    const OutputTarget target = resolveOutput(options.output, DefaultDefinitionFileName(options.input));
+    const OutputTarget target =
+        resolveOutput(options.output, DefaultDefinitionFileName(options.inputs.front()));
     if (!target.toStdout && !mayReplace(target.path, options.output.force))
         throw CommandExit{kExitFailure};
     const TimeStamp stamp = commandTimeStamp();
-    // Names added from other files need the model: a script is then read as the other commands read it.
-    if ((input.format == FileFormat::CubaseScript && !options.names.given()) ||
-        input.format == FileFormat::Unknown) {
-        convertScript(options, input, target, stamp);
+    Input first = readInput(options.inputs.front(), messages::kConvertFailed, messages::kNoWindowsScript);
+    // One script is converted the way the window converts it. Names added from other files need the model:
+    // a script is then read as the other commands read it.
+    if (options.inputs.size() == 1 && ((first.format == FileFormat::CubaseScript && !options.names.given()) ||
+                                       first.format == FileFormat::Unknown)) {
+        convertScript(options, first, target, stamp);
         return;
     }
 
-    ReadResult read = readModel(input);
-    InstrumentSet& set = read.set;
-    const std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.input, true);
+    Inputs inputs =
+        readInputs(options.inputs, messages::kConvertFailed, messages::kNoWindowsScript, std::move(first));
+    InstrumentSet& set = inputs.read.set;
+    const std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, inputs.holder(), true);
     if (options.nameOption->count() > 0) {
         if (chosen.size() != 1)
             usageError("--name names one definition: choose it with --index N or --definition NAME");
@@ -98,12 +124,16 @@ void runToCakewalk(const ToCakewalkOptions& options)
             usageError("the instrument name must not be empty");
         set.instruments[chosen.front()].name = set.keep(options.name);
     }
+    if (inputs.files.size() > 1)
+        keepNamesApart(inputs, chosen);
     addNamesFromFiles(options.names, set, chosen);
     Diagnostics warnings;
-    const InsWriteOptions writeOptions{textFromPath(pathFromText(options.input).filename()), stamp};
+    const InsWriteOptions writeOptions{inputs.sourceName(), stamp};
     const bool written =
         writeOutput(target, [&](OutputSink& out) { writeIns(set, chosen, writeOptions, out, warnings); });
-    printDiagnostics(input.path, warnings);
+    // Of several inputs, what the written file lacks is named after it.
+    printDiagnostics(inputs.files.size() == 1 || target.toStdout ? inputs.files.front().path : target.path,
+                     warnings);
     if (!written)
         throw CommandExit{kExitFailure};
 }
@@ -114,7 +144,7 @@ void setupToCakewalkCommand(CLI::App& app, const FormatRow& row)
 {
     auto* command = app.add_subcommand(row.writer.command, row.writer.summary);
     auto options = std::make_shared<ToCakewalkOptions>();
-    command->add_option("INPUT", options->input, inputHelp(&row))->required();
+    command->add_option("INPUT", options->inputs, inputsHelp(&row))->required();
     options->nameOption = command->add_option(
         "--name", options->name,
         "The instrument's name in the definition. Default: the script's [device name], else the file name "

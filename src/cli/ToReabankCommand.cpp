@@ -62,21 +62,25 @@ NotePlan planNoteFiles(const ToReabankOptions& options, const InstrumentSet& set
     return plan;
 }
 
-void writeNoteFiles(const NotePlan& plan, const ToReabankOptions& options, const Input& input,
-                    const InstrumentSet& set, const ReaperOptions& reaper)
+void writeNoteFiles(const NotePlan& plan, const ToReabankOptions& options, const Inputs& inputs,
+                    const ReaperOptions& reaper)
 {
+    const InstrumentSet& set = inputs.read.set;
     bool ok = true;
     if (!plan.files.empty())
         makeOutputFolder(plan.folder);
     for (const NotePlan::NoteFile& file : plan.files) {
         const Instrument& instrument = set.instruments[file.instrument];
+        ReaperOptions own = reaper;
+        own.sourceName = inputs.sourceNameOf(file.instrument);
         ok = writeOutput(
                  {false, file.path, options.writer.output.force},
-                 [&](OutputSink& out) { writeReaperNoteNames(set, instrument, file.list, reaper, out); }) &&
+                 [&](OutputSink& out) { writeReaperNoteNames(set, instrument, file.list, own, out); }) &&
              ok;
     }
     if (plan.files.empty())
-        printWarning(input.path, "holds no drum-note names: no note-name file written");
+        printWarning(inputs.shownPaths(), std::string(inputs.files.size() == 1 ? "holds" : "hold") +
+                                              " no drum-note names: no note-name file written");
     if (!ok)
         throw CommandExit{kExitFailure};
 }
@@ -87,23 +91,25 @@ void runToReabank(const FormatRow& row, const ToReabankOptions& options)
     const bool withNotes = options.notesOption->count() > 0;
     if (withNotes && options.notes.empty())
         usageError("--notes needs a folder, not an empty text");
-    Input input = readInput(options.writer.file, messages::kOpenInsFailed);
-    ReadResult read = readModel(input);
-    ReaperOptions reaper{sourceNameOf(options.writer.file), commandTimeStamp()};
+    Inputs inputs = readInputs(options.writer.files, messages::kOpenInsFailed);
+    InstrumentSet& set = inputs.read.set;
+    ReaperOptions reaper{{}, commandTimeStamp()};
     reaper.notesWritten = options.notesOption->count() > 0;
     reaper.notesHint = "write them as REAPER note-name files with --notes DIR";
 
     const InstrumentWriter writer = writerOf(row, [&](const InstrumentSet& set, std::size_t index,
                                                       std::size_t, OutputSink& out, Diagnostics& warnings) {
-        writeReabank(set, set.instruments[index], reaper, out, warnings);
+        ReaperOptions own = reaper;
+        own.sourceName = inputs.sourceNameOf(index);
+        writeReabank(set, set.instruments[index], own, out, warnings);
     });
     // Every output is checked before any is written, so that a refused one leaves nothing half done.
-    const WriterPlan plan = planWriterOutputs(options.writer, writer, read.set);
-    addNamesToPlan(options.writer, plan, writer, read.set);
-    const NotePlan notes = withNotes ? planNoteFiles(options, read.set, plan.chosen) : NotePlan{};
-    writePlannedOutputs(plan, writer, input, read.set);
+    const WriterPlan plan = planWriterOutputs(options.writer, writer, inputs);
+    addNamesToPlan(options.writer, plan, writer, set);
+    const NotePlan notes = withNotes ? planNoteFiles(options, set, plan.chosen) : NotePlan{};
+    writePlannedOutputs(plan, writer, inputs);
     if (withNotes)
-        writeNoteFiles(notes, options, input, read.set, reaper);
+        writeNoteFiles(notes, options, inputs, reaper);
 }
 
 } // namespace

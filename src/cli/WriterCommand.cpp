@@ -94,7 +94,7 @@ bool writeEachInOrder(std::size_t count, const std::function<bool(std::size_t, s
 
 void addWriterOptions(CLI::App& command, WriterOptions& options, const std::string& outputHelp)
 {
-    command.add_option("FILE", options.file, inputHelp())->required();
+    command.add_option("FILE", options.files, inputsHelp())->required();
     addSelectionOptions(command, options.selection, true);
     addOutputOptions(command, options.output, outputHelp);
     addNameFileOptions(command, options.names);
@@ -146,13 +146,14 @@ namespace {
 
 /// The chosen instruments, one for each file: of instruments that go into one file, the one whose file it is.
 std::vector<std::size_t> chooseFiles(const WriterOptions& options, const InstrumentWriter& writer,
-                                     const InstrumentSet& set)
+                                     const Inputs& inputs)
 {
+    const InstrumentSet& set = inputs.read.set;
     // Instruments that all go into one file need no choosing.
     bool oneFile = writer.fileOf && !set.instruments.empty();
     for (std::size_t i = 1; oneFile && i < set.instruments.size(); ++i)
         oneFile = writer.fileOf(set, i) == writer.fileOf(set, 0);
-    std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, options.file, oneFile);
+    std::vector<std::size_t> chosen = chooseInstruments(options.selection, set, inputs.holder(), oneFile);
     if (writer.fileOf) {
         std::vector<char> seen(set.instruments.size());
         std::vector<std::size_t> files;
@@ -198,12 +199,17 @@ void checkFolderForParts(const WriterOptions& options, const InstrumentSet& set,
 
 } // namespace
 
-WriterPlan planWriterOutputs(const WriterOptions& options, const InstrumentWriter& writer,
-                             const InstrumentSet& set)
+WriterPlan planWriterOutputs(const WriterOptions& given, const InstrumentWriter& writer, const Inputs& inputs)
 {
+    // Several inputs without a choice of one definition are written as with --all.
+    WriterOptions options = given;
+    if (inputs.files.size() > 1 && given.selection.indexOption->count() == 0 &&
+        given.selection.definitionOption->count() == 0)
+        options.selection.all = true;
+    const InstrumentSet& set = inputs.read.set;
     WriterPlan plan;
     std::vector<std::string> stems;
-    for (const std::size_t index : chooseFiles(options, writer, set)) {
+    for (const std::size_t index : chooseFiles(options, writer, inputs)) {
         const std::size_t parts = writer.parts ? std::max<std::size_t>(writer.parts(set, index), 1) : 1;
         const std::string stem = fileStemOf(writer.fileStemName(set, set.instruments[index]));
         for (std::size_t part = 0; part < parts; ++part) {
@@ -237,9 +243,9 @@ WriterPlan planWriterOutputs(const WriterOptions& options, const InstrumentWrite
     return plan;
 }
 
-void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer, const Input& input,
-                         const InstrumentSet& set)
+void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer, const Inputs& inputs)
 {
+    const InstrumentSet& set = inputs.read.set;
     makeOutputFolder(plan.folder);
     // Writes one file; what it has to say (a failure first, then the warnings) goes to `messages`.
     const auto writeOne = [&](std::size_t i, std::string& messages) {
@@ -250,7 +256,7 @@ void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer,
         });
         if (!error.empty())
             messages += errorLine(error);
-        messages += diagnosticLines(input.path, warnings);
+        messages += diagnosticLines(inputs.inputOf(plan.chosen[i]).path, warnings);
         return error.empty();
     };
     bool ok = true;
@@ -266,11 +272,11 @@ void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer,
 }
 
 std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer,
-                                          Input& input, ReadResult& read)
+                                          Inputs& inputs)
 {
-    const WriterPlan plan = planWriterOutputs(options, writer, read.set);
-    addNamesToPlan(options, plan, writer, read.set);
-    writePlannedOutputs(plan, writer, input, read.set);
+    const WriterPlan plan = planWriterOutputs(options, writer, inputs);
+    addNamesToPlan(options, plan, writer, inputs.read.set);
+    writePlannedOutputs(plan, writer, inputs);
     return plan.chosen;
 }
 
@@ -315,11 +321,6 @@ writerOf(const FormatRow& row,
     return writer;
 }
 
-std::string sourceNameOf(const std::string& path)
-{
-    return textFromPath(pathFromText(path).filename());
-}
-
 namespace {
 
 struct FormatOptions
@@ -357,22 +358,20 @@ void runFormatWriter(const FormatRow& row, const FormatOptions& options)
                                                                          : options.writer.names.drumNotes,
                      "its names are not written: " + std::string(row.writer.command) + " writes a " +
                          std::string(row.name) + ", which holds patch names only");
-    Input input = readInput(options.writer.file, messages::kOpenInsFailed);
-    ReadResult read = readModel(input);
-    const FormatRow* source = formatRow(input.format);
+    Inputs inputs = readInputs(options.writer.files, messages::kOpenInsFailed);
     WriteSettings settings;
-    settings.sourceName = sourceNameOf(options.writer.file);
     settings.stamp = commandTimeStamp();
-    settings.sourceIsUtf8 = source != nullptr && source->encoding == FormatEncoding::Utf8;
+    settings.sourceIsUtf8 = inputs.anyUtf8Format();
     settings.values = options.values;
     const InstrumentWriter writer =
         writerOf(row, [&](const InstrumentSet& set, std::size_t index, std::size_t part, OutputSink& out,
                           Diagnostics& warnings) {
             WriteSettings own = settings;
+            own.sourceName = inputs.sourceNameOf(index);
             own.part = part;
             row.writer.write(set, index, own, out, warnings);
         });
-    runWriterCommand(options.writer, writer, input, read);
+    runWriterCommand(options.writer, writer, inputs);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // writes as several files) into a folder with unique file names.
 
 #include "CliSupport.h"
+#include "Inputs.h"
 #include "NameFiles.h"
 #include "base/FileNames.h"
 
@@ -16,13 +17,13 @@ namespace quorvix::cli {
 
 struct WriterOptions
 {
-    std::string file;
+    std::vector<std::string> files;
     Selection selection;
     OutputOptions output;
     NameFileOptions names;
 };
 
-/// Registers FILE, --index, --definition, --all, -o, --force, --controllers and --drum-notes.
+/// Registers FILE (one or more), --index, --definition, --all, -o, --force, --controllers and --drum-notes.
 void addWriterOptions(CLI::App& command, WriterOptions& options, const std::string& outputHelp);
 
 /// What a writer command does with each chosen instrument.
@@ -73,15 +74,15 @@ struct WriterPlan
     OutputFolder folder;               ///< with several files, the folder
 };
 
-/// Chooses the instruments and their files; ends the command when one of the files may not be written
-/// (mayReplace), the folder is something else, or an instrument written as several files has no folder.
+/// Chooses the instruments and their files (of several inputs, without --index or --definition, every
+/// instrument as with --all); ends the command when one of the files may not be written (mayReplace), the
+/// folder is something else, or an instrument written as several files has no folder.
 WriterPlan planWriterOutputs(const WriterOptions& options, const InstrumentWriter& writer,
-                             const InstrumentSet& set);
+                             const Inputs& inputs);
 
-/// Makes the plan's folder when missing and writes every instrument to its file; ends the command when one
-/// failed.
-void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer, const Input& input,
-                         const InstrumentSet& set);
+/// Makes the plan's folder when missing and writes every instrument to its file (its warnings name the
+/// input it comes from); ends the command when one failed.
+void writePlannedOutputs(const WriterPlan& plan, const InstrumentWriter& writer, const Inputs& inputs);
 
 /// Adds the names of --controllers and --drum-notes to every instrument of the plan's files.
 void addNamesToPlan(const WriterOptions& options, const WriterPlan& plan, const InstrumentWriter& writer,
@@ -89,16 +90,13 @@ void addNamesToPlan(const WriterOptions& options, const WriterPlan& plan, const 
 
 /// Plans, adds the names of other files, then writes. Returns the chosen instruments' indexes.
 std::vector<std::size_t> runWriterCommand(const WriterOptions& options, const InstrumentWriter& writer,
-                                          Input& input, ReadResult& read);
+                                          Inputs& inputs);
 
 /// The InstrumentWriter of a row of the format table, whose files are written by `write` (instrument index,
 /// part, sink, warnings).
 InstrumentWriter writerOf(
     const FormatRow& row,
     std::function<void(const InstrumentSet&, std::size_t, std::size_t, OutputSink&, Diagnostics&)> write);
-
-/// The file name of the input path, as a header comment names the source.
-std::string sourceNameOf(const std::string& path);
 
 /// The default file name's stem for a name (fileStemFrom; `fallback` when nothing visible is left).
 std::string fileStemOf(std::string_view name, std::string_view fallback = kUnnamedFileStem);
