@@ -97,14 +97,14 @@ printf '%-24s %-22s %6s %7s %7s %7s %7s %8s %8s %8s\n' command input MB wall_s M
     peak/in
 declare -A wall_of cpu_of peak_of
 names=(list to-cubase-one to-cubase-all to-cakewalk to-cakewalk-random to-reabank-all to-midnam-all rgd-list
-    rgd-to-rosegarden idf-list idf-to-muse to-hapax-all)
+    rgd-to-rosegarden idf-list idf-to-muse to-hapax-all merge-to-cakewalk)
 for name in "${names[@]}"; do
     [[ "$name" =~ $only ]] || continue
     case $name in
     to-midnam-all) has_command to-midnam || continue ;;
     to-reabank-all) has_command to-reabank || continue ;;
     rgd-*) has_command to-rosegarden || continue ;;
-    idf-*) has_command to-muse || continue ;;
+    idf-* | merge-*) has_command to-muse || continue ;;
     to-hapax-all) has_command to-hapax || continue ;;
     esac
     for size in "${sizes[@]}"; do
@@ -130,6 +130,11 @@ for name in "${names[@]}"; do
             command=("$convert" to-rosegarden "$file" --all -o "$work/out")
             ;;
         idf-list) file="$inputs/instruments-${size}MB.idf" command=("$convert" list "$file") ;;
+        merge-to-cakewalk)
+            # One .ins of two inputs: the MusE file's definitions after the .ins file's.
+            file=$master
+            command=("$convert" to-cakewalk "$file" "$inputs/instruments-${size}MB.idf" -o "$work/out/master.ins")
+            ;;
         idf-to-muse)
             file="$inputs/instruments-${size}MB.idf"
             command=("$convert" to-muse "$file" --all -o "$work/out")

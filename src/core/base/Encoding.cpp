@@ -143,9 +143,14 @@ void appendWindows1252AsUtf8(std::string& out, std::string_view bytes)
 
 std::string utf8ToWindows1252(std::string_view utf8, char replacement, std::size_t* lost)
 {
-    std::string out;
-    out.reserve(utf8.size());
+    // Most names are ASCII: their bytes are copied at once, up to the first that is not.
     std::size_t i = 0;
+    while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80)
+        ++i;
+    std::string out(utf8.substr(0, i));
+    if (i == utf8.size())
+        return out;
+    out.reserve(utf8.size());
     while (i < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         if (lead < 0x80) {

@@ -197,6 +197,10 @@ public:
     TextRef keep(std::string_view text);
     /// Copies UTF-8 text into the set in its encoding (converted for a Windows-1252 set).
     TextRef keepUtf8(std::string_view text);
+    /// The bytes of all its text: the source and what keep() added.
+    std::size_t textSize() const { return m_source.size() + m_kept.size(); }
+    /// Makes room for `bytes` more of keep() at once (a set that a whole other set is copied into).
+    void reserveKept(std::size_t bytes) { m_kept.reserve(m_kept.size() + bytes); }
 
     /// The encoding of every name in the set.
     TextEncoding encoding = TextEncoding::Utf8;

@@ -1,95 +1,102 @@
 #include "model/MergedSets.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <unordered_map>
 
 namespace quorvix {
 
 namespace {
 
-/// Appends sets to one, sharing the lists that an earlier set holds alike. A list is known by a key: its
-/// name, its device and its entries, each text with its length before it.
+/// FNV-1a over the parts of a list, each text ended by its length so that no two lists hash alike by
+/// where their texts are cut.
+struct Hash
+{
+    std::uint64_t value = 14695981039346656037ULL;
+
+    void add(std::uint64_t number)
+    {
+        for (int shift = 0; shift < 64; shift += 8)
+            value = (value ^ ((number >> shift) & 0xFF)) * 1099511628211ULL;
+    }
+    void add(std::string_view text)
+    {
+        for (const char c : text)
+            value = (value ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        add(text.size());
+    }
+};
+
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+/// Appends sets to one, sharing the lists that an earlier set holds alike. A list is found by the hash of its
+/// name, its device (or for a patch list its notes' lists) and its entries, then compared whole.
 class Merger
 {
 public:
     explicit Merger(InstrumentSet& into) : m_into(into)
     {
         for (std::size_t i = 0; i < into.noteLists.size(); ++i)
-            m_known.try_emplace(keyOf(into, into.noteLists[i], into.noteLists[i].device), index(i));
+            m_known.emplace(hashOf(into, into.noteLists[i], into.noteLists[i].device), index(i));
         for (std::size_t i = 0; i < into.controlLists.size(); ++i)
-            m_known.try_emplace(keyOf(into, into.controlLists[i], into.controlLists[i].device), index(i));
+            m_known.emplace(hashOf(into, into.controlLists[i], into.controlLists[i].device), index(i));
         for (std::size_t i = 0; i < into.patchLists.size(); ++i)
-            m_known.try_emplace(keyOf(into, into.patchLists[i]), index(i));
+            m_known.emplace(hashOf(into, into.patchLists[i], nullptr), index(i));
     }
 
     void append(const InstrumentSet& from);
 
 private:
     static std::int32_t index(std::size_t i) { return static_cast<std::int32_t>(i); }
+    static std::int32_t moved(std::int32_t index, const std::vector<std::int32_t>* map)
+    {
+        if (map == nullptr)
+            return index;
+        return index >= 0 && static_cast<std::size_t>(index) < map->size()
+                   ? (*map)[static_cast<std::size_t>(index)]
+                   : kNoList;
+    }
 
-    /// A text of `from` in the merged set's encoding.
+    /// A text of `from` in the merged set's encoding; valid until the next call.
     std::string_view textOf(const InstrumentSet& from, TextRef ref)
     {
-        if (from.encoding == m_into.encoding)
-            return from.text(ref);
-        m_scratch = from.utf8(ref);
+        const std::string_view text = from.text(ref);
+        if (from.encoding == m_into.encoding || isAscii(text))
+            return text;
+        m_scratch = toUtf8(text, from.encoding);
         return m_scratch;
     }
     TextRef copy(const InstrumentSet& from, TextRef ref)
     {
         return ref.empty() ? TextRef{} : m_into.keep(textOf(from, ref));
     }
-    static std::int32_t moved(std::int32_t index, const std::vector<std::int32_t>& map)
+    bool same(const InstrumentSet& from, TextRef ours, TextRef theirs)
     {
-        return index >= 0 && static_cast<std::size_t>(index) < map.size()
-                   ? map[static_cast<std::size_t>(index)]
-                   : kNoList;
+        return textOf(from, theirs) == m_into.text(ours);
     }
 
-    void addText(std::string& key, const InstrumentSet& from, TextRef ref)
+    std::uint64_t hashOf(const InstrumentSet& from, const NoteList& list, std::int32_t device);
+    std::uint64_t hashOf(const InstrumentSet& from, const ControlList& list, std::int32_t device);
+    std::uint64_t hashOf(const InstrumentSet& from, const PatchList& list,
+                         const std::vector<std::int32_t>* notes);
+    bool sameEntries(const InstrumentSet& from, const std::vector<NameEntry>& ours,
+                     const std::vector<NameEntry>& theirs);
+    bool samePatches(const InstrumentSet& from, const PatchList& ours, const PatchList& theirs,
+                     const std::vector<std::int32_t>& notes);
+    /// The index of a list of the merged set that `equal` finds alike among those of `hash`; kNoList if none.
+    template <typename Equal>
+    std::int32_t known(std::uint64_t hash, Equal&& equal) const
     {
-        const std::string_view text = textOf(from, ref);
-        key += std::to_string(text.size());
-        key += ':';
-        key += text;
-    }
-    template <typename List>
-    std::string keyOf(const InstrumentSet& from, const List& list, std::int32_t device)
-    {
-        std::string key = std::is_same_v<List, NoteList> ? "n" : "c";
-        if constexpr (std::is_same_v<List, ControlList>)
-            key += std::to_string(static_cast<int>(list.kind));
-        key += std::to_string(device) + ';';
-        addText(key, from, list.name);
-        const auto& entries = [&]() -> const std::vector<NameEntry>& {
-            if constexpr (std::is_same_v<List, NoteList>)
-                return list.notes;
-            else
-                return list.controls;
-        }();
-        for (const NameEntry& entry : entries) {
-            key += std::to_string(entry.number) + '=';
-            addText(key, from, entry.name);
-        }
-        return key;
-    }
-    /// A patch list's key, its note lists named by their merged indexes.
-    std::string keyOf(const InstrumentSet& from, const PatchList& list,
-                      const std::vector<std::int32_t>* notes = nullptr)
-    {
-        std::string key = "p";
-        addText(key, from, list.name);
-        for (std::size_t i = 0; i < list.patches.size(); ++i) {
-            const Patch& patch = list.patches[i];
-            const std::int32_t noteList = notes != nullptr ? moved(patch.noteList, *notes) : patch.noteList;
-            key += std::to_string(patch.program) + '/' + std::to_string(noteList) + '=';
-            addText(key, from, patch.name);
-            if (i < list.labels.size())
-                addText(key, from, list.labels[i]);
-        }
-        return key;
+        const auto [first, last] = m_known.equal_range(hash);
+        for (auto it = first; it != last; ++it)
+            if (equal(it->second))
+                return it->second;
+        return kNoList;
     }
 
     std::vector<std::int32_t> appendNoteLists(const InstrumentSet& from, std::int32_t deviceOffset);
@@ -100,9 +107,81 @@ private:
                        const std::vector<std::int32_t>& controls);
 
     InstrumentSet& m_into;
-    std::unordered_map<std::string, std::int32_t> m_known;
+    /// Lists of the three kinds by hash; a hash names the kind it was made for, so they share one map.
+    std::unordered_multimap<std::uint64_t, std::int32_t> m_known;
     std::string m_scratch;
 };
+
+std::uint64_t Merger::hashOf(const InstrumentSet& from, const NoteList& list, std::int32_t device)
+{
+    Hash hash;
+    hash.add(std::uint64_t{'n'} << 32 | static_cast<std::uint32_t>(device));
+    hash.add(textOf(from, list.name));
+    for (const NameEntry& note : list.notes) {
+        hash.add(note.number);
+        hash.add(textOf(from, note.name));
+    }
+    return hash.value;
+}
+
+std::uint64_t Merger::hashOf(const InstrumentSet& from, const ControlList& list, std::int32_t device)
+{
+    Hash hash;
+    hash.add(std::uint64_t{'c'} << 40 | std::uint64_t{static_cast<std::uint8_t>(list.kind)} << 32 |
+             static_cast<std::uint32_t>(device));
+    hash.add(textOf(from, list.name));
+    for (const NameEntry& control : list.controls) {
+        hash.add(control.number);
+        hash.add(textOf(from, control.name));
+    }
+    return hash.value;
+}
+
+std::uint64_t Merger::hashOf(const InstrumentSet& from, const PatchList& list,
+                             const std::vector<std::int32_t>* notes)
+{
+    Hash hash;
+    hash.add(std::uint64_t{'p'} << 32 | list.labels.size());
+    hash.add(textOf(from, list.name));
+    for (const Patch& patch : list.patches) {
+        hash.add(static_cast<std::uint64_t>(patch.program) << 32 |
+                 static_cast<std::uint32_t>(moved(patch.noteList, notes)));
+        hash.add(textOf(from, patch.name));
+    }
+    for (const TextRef label : list.labels)
+        hash.add(textOf(from, label));
+    return hash.value;
+}
+
+bool Merger::sameEntries(const InstrumentSet& from, const std::vector<NameEntry>& ours,
+                         const std::vector<NameEntry>& theirs)
+{
+    if (ours.size() != theirs.size())
+        return false;
+    for (std::size_t i = 0; i < ours.size(); ++i)
+        if (ours[i].number != theirs[i].number || !same(from, ours[i].name, theirs[i].name))
+            return false;
+    return true;
+}
+
+bool Merger::samePatches(const InstrumentSet& from, const PatchList& ours, const PatchList& theirs,
+                         const std::vector<std::int32_t>& notes)
+{
+    if (ours.patches.size() != theirs.patches.size() || ours.labels.size() != theirs.labels.size() ||
+        !same(from, ours.name, theirs.name))
+        return false;
+    for (std::size_t i = 0; i < ours.patches.size(); ++i) {
+        const Patch& our = ours.patches[i];
+        const Patch& their = theirs.patches[i];
+        if (our.program != their.program || our.noteList != moved(their.noteList, &notes) ||
+            !same(from, our.name, their.name))
+            return false;
+    }
+    for (std::size_t i = 0; i < ours.labels.size(); ++i)
+        if (!same(from, ours.labels[i], theirs.labels[i]))
+            return false;
+    return true;
+}
 
 std::vector<std::int32_t> Merger::appendNoteLists(const InstrumentSet& from, std::int32_t deviceOffset)
 {
@@ -110,11 +189,18 @@ std::vector<std::int32_t> Merger::appendNoteLists(const InstrumentSet& from, std
     map.reserve(from.noteLists.size());
     for (const NoteList& list : from.noteLists) {
         const std::int32_t device = list.device < 0 ? -1 : list.device + deviceOffset;
-        const auto [known, added] =
-            m_known.try_emplace(keyOf(from, list, device), index(m_into.noteLists.size()));
-        map.push_back(known->second);
-        if (!added)
+        const std::uint64_t hash = hashOf(from, list, device);
+        const std::int32_t found = known(hash, [&](std::int32_t i) {
+            const NoteList& ours = m_into.noteLists[static_cast<std::size_t>(i)];
+            return ours.device == device && same(from, ours.name, list.name) &&
+                   sameEntries(from, ours.notes, list.notes);
+        });
+        if (found != kNoList) {
+            map.push_back(found);
             continue;
+        }
+        map.push_back(index(m_into.noteLists.size()));
+        m_known.emplace(hash, map.back());
         NoteList& copied = m_into.noteLists.emplace_back();
         copied.name = copy(from, list.name);
         copied.device = device;
@@ -131,11 +217,18 @@ std::vector<std::int32_t> Merger::appendControlLists(const InstrumentSet& from, 
     map.reserve(from.controlLists.size());
     for (const ControlList& list : from.controlLists) {
         const std::int32_t device = list.device < 0 ? -1 : list.device + deviceOffset;
-        const auto [known, added] =
-            m_known.try_emplace(keyOf(from, list, device), index(m_into.controlLists.size()));
-        map.push_back(known->second);
-        if (!added)
+        const std::uint64_t hash = hashOf(from, list, device);
+        const std::int32_t found = known(hash, [&](std::int32_t i) {
+            const ControlList& ours = m_into.controlLists[static_cast<std::size_t>(i)];
+            return ours.device == device && ours.kind == list.kind && same(from, ours.name, list.name) &&
+                   sameEntries(from, ours.controls, list.controls);
+        });
+        if (found != kNoList) {
+            map.push_back(found);
             continue;
+        }
+        map.push_back(index(m_into.controlLists.size()));
+        m_known.emplace(hash, map.back());
         ControlList& copied = m_into.controlLists.emplace_back();
         copied.name = copy(from, list.name);
         copied.kind = list.kind;
@@ -153,11 +246,16 @@ std::vector<std::int32_t> Merger::appendPatchLists(const InstrumentSet& from,
     std::vector<std::int32_t> map;
     map.reserve(from.patchLists.size());
     for (const PatchList& list : from.patchLists) {
-        const auto [known, added] =
-            m_known.try_emplace(keyOf(from, list, &notes), index(m_into.patchLists.size()));
-        map.push_back(known->second);
-        if (!added)
+        const std::uint64_t hash = hashOf(from, list, &notes);
+        const std::int32_t found = known(hash, [&](std::int32_t i) {
+            return samePatches(from, m_into.patchLists[static_cast<std::size_t>(i)], list, notes);
+        });
+        if (found != kNoList) {
+            map.push_back(found);
             continue;
+        }
+        map.push_back(index(m_into.patchLists.size()));
+        m_known.emplace(hash, map.back());
         PatchList& copied = m_into.patchLists.emplace_back();
         copied.name = copy(from, list.name);
         copied.patches.reserve(list.patches.size());
@@ -165,7 +263,7 @@ std::vector<std::int32_t> Merger::appendPatchLists(const InstrumentSet& from,
             Patch& kept = copied.patches.emplace_back();
             kept.name = copy(from, patch.name);
             kept.program = patch.program;
-            kept.noteList = moved(patch.noteList, notes);
+            kept.noteList = moved(patch.noteList, &notes);
         }
         for (const TextRef label : list.labels)
             copied.labels.push_back(copy(from, label));
@@ -189,9 +287,9 @@ void Merger::appendDevices(const InstrumentSet& from, const std::vector<std::int
                 copiedMode.nameSets[channel] = copy(from, mode.nameSets[channel]);
         }
         for (const std::int32_t list : device.spareNoteLists)
-            copied.spareNoteLists.push_back(moved(list, notes));
+            copied.spareNoteLists.push_back(moved(list, &notes));
         for (const std::int32_t list : device.spareControlLists)
-            copied.spareControlLists.push_back(moved(list, controls));
+            copied.spareControlLists.push_back(moved(list, &controls));
     }
 }
 
@@ -207,13 +305,13 @@ void Merger::append(const InstrumentSet& from)
         copied.name = copy(from, instrument.name);
         copied.nameSet = copy(from, instrument.nameSet);
         copied.device = instrument.device < 0 ? -1 : instrument.device + deviceOffset;
-        copied.noteList = moved(instrument.noteList, notes);
-        copied.controllers = moved(instrument.controllers, controls);
-        copied.rpns = moved(instrument.rpns, controls);
-        copied.nrpns = moved(instrument.nrpns, controls);
+        copied.noteList = moved(instrument.noteList, &notes);
+        copied.controllers = moved(instrument.controllers, &controls);
+        copied.rpns = moved(instrument.rpns, &controls);
+        copied.nrpns = moved(instrument.nrpns, &controls);
         for (Bank& bank : copied.banks) {
             bank.name = copy(from, bank.name);
-            bank.patchList = moved(bank.patchList, patches);
+            bank.patchList = moved(bank.patchList, &patches);
         }
     }
 }
@@ -237,6 +335,10 @@ InstrumentSet mergedSets(std::vector<InstrumentSet> sets, std::vector<std::size_
             encoding = TextEncoding::Utf8;
     const bool keepFirst = sets.front().encoding == encoding;
     InstrumentSet merged = keepFirst ? std::move(sets.front()) : InstrumentSet(std::string(), encoding);
+    std::size_t copied = 0;
+    for (std::size_t i = keepFirst ? 1 : 0; i < sets.size(); ++i)
+        copied += sets[i].textSize();
+    merged.reserveKept(copied);
     Merger merger(merged);
     for (std::size_t i = 0; i < sets.size(); ++i) {
         if (firstInstrument != nullptr)
