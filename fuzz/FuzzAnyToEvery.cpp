@@ -3,6 +3,7 @@
 // files as its parts says. Every file written is detected as the writer's own format and reads back with
 // that format's reader, but for a file whose instruments have no voice: a Cubase script without entry lines
 // and a REAPER bank file without banks are refused by their readers, as there is nothing in them to read.
+// Two copies of what it read, merged into one set, keep every voice of each.
 
 #include "FuzzCheck.h"
 #include "base/OutputSink.h"
@@ -10,6 +11,7 @@
 #include "formats/Formats.h"
 #include "formats/ins/InsWriter.h"
 #include "formats/reaper/ReabankWriter.h"
+#include "model/MergedSets.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -84,6 +86,33 @@ void writeCommandsFiles(const InstrumentSet& set)
     }
 }
 
+/// Every voice of an instrument, its name as UTF-8.
+std::vector<std::string> voicesOf(const InstrumentSet& set, const Instrument& instrument)
+{
+    std::vector<std::string> voices;
+    set.forEachVoice(instrument, [&](const Voice& voice) {
+        voices.push_back(std::to_string(voice.bank) + ":" + std::to_string(voice.program) + "=" +
+                         toUtf8(voice.name, set.encoding));
+    });
+    return voices;
+}
+
+/// The set merged with itself after a Windows-1252 set without instruments: a UTF-8 set is then copied
+/// whole into a new one, a Windows-1252 set appended to the first.
+void mergeWithItself(const InstrumentSet& set)
+{
+    std::vector<InstrumentSet> sets;
+    sets.emplace_back(std::string(), TextEncoding::Windows1252);
+    sets.push_back(set);
+    sets.push_back(set);
+    std::vector<std::size_t> first;
+    const InstrumentSet merged = mergedSets(std::move(sets), &first);
+    const std::size_t count = set.instruments.size();
+    check(merged.instruments.size() == 2 * count && first.size() == 3 && first[2] == count);
+    for (std::size_t i = 0; i < 2 * count; ++i)
+        check(voicesOf(merged, merged.instruments[i]) == voicesOf(set, set.instruments[i % count]));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -104,5 +133,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (target.writer.write)
             writeEveryFile(target, read.set, settings);
     writeCommandsFiles(read.set);
+    mergeWithItself(read.set);
     return 0;
 }
