@@ -22,7 +22,8 @@ nlohmann::json voicesOf(const fs::path& ins)
     const RunResult shown = runConvert({"show", ins.string(), "--json"});
     EXPECT_EQ(shown.status, 0) << describe(shown);
     nlohmann::json voices = nlohmann::json::array();
-    for (const auto& definition : nlohmann::json::parse(shown.out).at("definitions")) {
+    const nlohmann::json document = nlohmann::json::parse(shown.out);
+    for (const auto& definition : document.at("definitions")) {
         nlohmann::json patches = nlohmann::json::array();
         for (const auto& patch : definition.at("patches"))
             patches.push_back({patch.at("bank"), patch.at("program"), patch.at("name")});
