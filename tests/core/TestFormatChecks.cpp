@@ -71,11 +71,24 @@ TEST(FormatChecks, ArdourFindsWhatItRejectsMergesAndIgnores)
          {"3: no <Author>: Ardour rejects the document", "10: Channel \"17\" is outside 1 to 16",
           "17: Ardour ignores <ControlChange>", "19: UsesPatchNameList \"Missing\" names no PatchNameList",
           "23: a <Patch> without Name", "26: UsesNoteNameList \"Nowhere\"",
-          "30: note 36 of list \"Kit\" is named again", "31: note \"128\"", "34: Type \"rpn\""}},
+          "30: note 36 of list \"Kit\" is named again", "31: note \"128\"",
+          "34: control 0 of Type \"rpn\" \"Bend range\": Ardour takes it for controller 0"}},
         {"a shared list of two bank numbers",
          "ardour",
          fixture("midnam-synth.midnam"),
-         {"27: banks \"Preset\" (0) and \"User\" (1) share patch list \"Factory\""}},
+         {"27: banks \"Preset\" (0) and \"User\" (1) share patch list \"Factory\"",
+          "63: 1 NRPN name of list \"Controls\", from here on: Ardour leaves NRPN controls out"}},
+        {"controls and a model Ardour installs",
+         "ardour",
+         midnam("<MasterDeviceNames><Manufacturer>A</Manufacturer><Model>Generic</Model>" + mode +
+                "<ControlNameList Name=\"C\">\n<Control Type=\"7bit\" Number=\"6\" Name=\"Data\"/>\n"
+                "<Control Type=\"RPN\" Number=\"6\" Name=\"Bend\"/>\n<Control Type=\"NRPN\" Number=\"9\" "
+                "Name=\"N1\"/>\n<Control Type=\"NRPN\" Number=\"10\" Name=\"N2\"/>\n</ControlNameList>"
+                "</MasterDeviceNames>\n"),
+         {"4: model \"Generic\" is the model of a document Ardour installs",
+          "7: control 6 of Type \"RPN\" \"Bend\": Ardour takes it for controller 6",
+          "7: controller 6 is named again in list \"C\" (first on line 6): Ardour ignores it",
+          "8: 2 NRPN names of list \"C\", from here on"}},
         {"merged devices and modes",
          "ardour",
          midnam(

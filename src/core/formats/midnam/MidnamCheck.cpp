@@ -1,6 +1,7 @@
 #include "formats/midnam/MidnamCheck.h"
 
 #include "base/Text.h"
+#include "formats/midnam/ArdourModels.h"
 #include "formats/midnam/MidnamSource.h"
 #include "formats/midnam/XmlStream.h"
 
@@ -73,8 +74,8 @@ private:
             noteList(node);
         else if (named(node, "UsesNoteNameList"))
             m_usedNoteLists.emplace_back(std::string(attributeText(node, "Name")), lineOf(node));
-        else if (named(node, "Control"))
-            control(node);
+        else if (named(node, "ControlNameList"))
+            controlList(node);
     }
 
     /// Reports every element of a kind after the first.
@@ -117,6 +118,10 @@ private:
         if (!fresh)
             problem(node, "model " + inQuotes(name) + " is named again (first on line " +
                               std::to_string(at->second) + "): Ardour ignores a model it has loaded already");
+        else if (isArdourModel(name))
+            problem(node, "model " + inQuotes(name) +
+                              " is the model of a document Ardour installs: Ardour keeps the one of the two "
+                              "files it loads first and ignores the other");
     }
 
     void channel(pugi::xml_node node)
@@ -185,14 +190,37 @@ private:
         });
     }
 
-    void control(pugi::xml_node node)
+    /// Ardour leaves NRPN controls out and takes every other for a controller of its number.
+    void controlList(pugi::xml_node list)
     {
-        const pugi::xml_attribute type = node.attribute("Type");
-        const std::string_view value = type.value();
-        if (type && value != "7bit" && value != "14bit" && value != "RPN" && value != "NRPN")
-            problem(node, "control " + inQuotes(attributeText(node, "Number")) + " has Type " +
-                              inQuotes(value) +
-                              ", none of 7bit, 14bit, RPN and NRPN: Ardour takes it for a 7-bit controller");
+        const std::string name(attributeText(list, "Name"));
+        std::map<long, std::uint32_t> seen;
+        pugi::xml_node firstNrpn;
+        std::size_t nrpns = 0;
+        for (pugi::xml_node control : list.children("Control")) {
+            const std::string_view type = control.attribute("Type").value();
+            const std::string number(attributeText(control, "Number"));
+            if (type == "NRPN") {
+                firstNrpn = nrpns++ == 0 ? control : firstNrpn;
+                continue;
+            }
+            if (control.attribute("Type") && type != "7bit" && type != "14bit")
+                problem(control, "control " + number + " of Type " + inQuotes(type) + " " +
+                                     inQuotes(control.attribute("Name").value()) +
+                                     ": Ardour takes it for controller " + number);
+            const auto value = attributeNumber(control.attribute("Number"));
+            if (!value)
+                continue;
+            const auto [at, fresh] = seen.try_emplace(*value, lineOf(control));
+            if (!fresh)
+                problem(control, "controller " + number + " is named again in list " + inQuotes(name) +
+                                     " (first on line " + std::to_string(at->second) +
+                                     "): Ardour ignores it");
+        }
+        if (nrpns > 0)
+            problem(firstNrpn, std::to_string(nrpns) + (nrpns == 1 ? " NRPN name" : " NRPN names") +
+                                   " of list " + inQuotes(name) +
+                                   ", from here on: Ardour leaves NRPN controls out");
     }
 
     void patchListsFound()
