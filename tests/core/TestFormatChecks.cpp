@@ -264,10 +264,12 @@ TEST(FormatChecks, MuseFindsWhatItIgnoresAndKeepsOtherwise)
          {"4: lbank 843 is outside 0 to 127: MusE keeps it as 75",
           "5: patch \"B\" has the numbers of the patch on line 4", "6: controller type \"Sysex\"",
           "8: instrument \"I\" is named again (first on line 3)", "8: MusE takes only its first program, 0"}},
-        {"references and no root",
+        {"references, quotes and no root",
          "muse",
-         "<?xml version=\"1.0\"?>\n<other>\n<x name=\"Caf&#233;\"/>\n</other>\n",
-         {"0: no <muse> element", "3: a numeric character reference"}},
+         "<?xml version=\"1.0\"?>\n<other>\n<x name=\"Caf&#233;\"/>\n<y name='It&apos;s' "
+         "a=\"'\"/>\n</other>\n",
+         {"0: no <muse> element", "3: a numeric character reference",
+          "4: an attribute value in single quotes"}},
     };
     for (const Case& c : cases)
         expectProblems(c);

@@ -118,18 +118,38 @@ private:
     std::map<std::tuple<int, int, int, bool>, std::uint32_t> m_patches;
 };
 
-/// MusE's parser drops numeric character references ("&#233;"); the XML parser has replaced them, so they
-/// are found in the bytes.
-void numericReferences(std::string_view bytes, Diagnostics& problems)
+/// What MusE's own parser reads otherwise than XML, found in the bytes (the XML parser hides it): numeric
+/// character references ("&#233;"), which it drops, and attribute values in single quotes, which it does not
+/// read. One problem of each kind a line.
+void rawText(std::string_view bytes, Diagnostics& problems)
 {
     std::uint32_t line = 1;
-    std::uint32_t reported = 0;
+    std::uint32_t reference = 0;
+    std::uint32_t quote = 0;
+    bool inTag = false;
+    char value = 0; // the quote of the attribute value being read, if any
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\n')
+        const char c = bytes[i];
+        const char next = i + 1 < bytes.size() ? bytes[i + 1] : '\0';
+        if (c == '\n')
             ++line;
-        else if (bytes[i] == '&' && i + 1 < bytes.size() && bytes[i + 1] == '#' && line != reported) {
+        if (c == '&' && next == '#' && line != reference) {
             problems.warn(line, "a numeric character reference (&#...;): MusE drops it from the text");
-            reported = line;
+            reference = line;
+        }
+        if (value != 0) {
+            value = c == value ? 0 : value;
+        } else if (inTag && c == '=' && (next == '"' || next == '\'')) {
+            value = next;
+            ++i;
+            if (next == '\'' && line != quote) {
+                problems.warn(line,
+                              "an attribute value in single quotes: MusE reads only double-quoted values");
+                quote = line;
+            }
+        } else {
+            // The declaration and a DOCTYPE are no element: MusE skips everything before <muse>.
+            inTag = c == '<' ? next != '?' && next != '!' : c == '>' ? false : inTag;
         }
     }
 }
@@ -143,7 +163,7 @@ void checkForMuse(std::string_view bytes, Diagnostics& problems)
     xml::parse(bytes, rules, xml::Leniency::Recover);
     if (!rules.sawMuse())
         problems.warn(0, "no <muse> element: MusE reads no instrument of the file");
-    numericReferences(bytes, problems);
+    rawText(bytes, problems);
     problems.sortByLine();
 }
 
