@@ -109,7 +109,15 @@ TEST(FormatChecks, ArdourFindsWhatItRejectsMergesAndIgnores)
                 "<PatchNameList Name=\"L\"><Patch Name=\"P\" ProgramChange=\"0\"/></PatchNameList>"
                 "</PatchBank></ChannelNameSet></MasterDeviceNames>\n"),
          {"5: UsesPatchNameList \"L\" names no PatchNameList of <MasterDeviceNames>"}},
-        {"no author, no manufacturer", "ardour", midnam("", ""), {"2: no <Author>", "2: no <Manufacturer>"}},
+        {"no author, no manufacturer",
+         "ardour",
+         midnam("<MasterDeviceNames><Model>X</Model>" + mode + "</MasterDeviceNames>\n", ""),
+         {"2: no <Author>", "4: no <Manufacturer>"}},
+        {"lists for other files' devices",
+         "ardour",
+         midnam("<ExtendingDeviceNames><Manufacturer>A</Manufacturer></ExtendingDeviceNames>\n"
+                "<ExtendingDeviceNames><Manufacturer>A</Manufacturer></ExtendingDeviceNames>\n"),
+         {}},
         {"not well-formed",
          "ardour",
          "<MIDINameDocument>\n<Author>\n</MIDINameDocument>\n",

@@ -53,7 +53,7 @@ private:
         if (named(node, "Author"))
             ++m_authors;
         else if (named(node, "Manufacturer"))
-            once(node, m_manufacturer, "a second <Manufacturer>", "Ardour takes a document of exactly one");
+            m_manufacturers.push_back(node);
         else if (named(node, "MasterDeviceNames"))
             once(node, m_device, "a second <MasterDeviceNames>",
                  "Ardour merges the lists of every device of a document");
@@ -93,8 +93,15 @@ private:
         if (m_authors == 0)
             problem(root,
                     "no <Author>: Ardour rejects the document (\"No author information in MIDNAM file\")");
-        if (!m_manufacturer)
-            problem(root, "no <Manufacturer>: Ardour takes a document of exactly one");
+        // Ardour reads the manufacturer document-wide for each device, expecting one.
+        if (m_device && m_manufacturers.empty())
+            problem(m_device, "no <Manufacturer>: Ardour expects one in the document");
+        for (std::size_t i = 1; m_device && i < m_manufacturers.size(); ++i)
+            problem(m_manufacturers[i],
+                    "a second <Manufacturer> (the first is on line " +
+                        std::to_string(lineOf(m_manufacturers.front())) +
+                        "): Ardour expects one in the document and takes the first for every "
+                        "device");
         if (m_modelCount == 0 && m_device)
             problem(m_device, "no <Model>: Ardour offers the device under no model name");
         if (m_device && !m_mode)
@@ -252,7 +259,7 @@ private:
     Diagnostics& m_problems;
     std::size_t m_authors = 0;
     std::size_t m_modelCount = 0;
-    pugi::xml_node m_manufacturer;
+    std::vector<pugi::xml_node> m_manufacturers;
     pugi::xml_node m_device;
     pugi::xml_node m_mode;
     std::map<std::string, std::uint32_t> m_models;
