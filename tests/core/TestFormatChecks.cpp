@@ -107,16 +107,21 @@ TEST(FormatChecks, ArdourFindsWhatItRejectsMergesAndIgnores)
          midnam("<MasterDeviceNames><Manufacturer>A</Manufacturer><Model>X</Model>" + mode +
                 "<ChannelNameSet Name=\"S\"><PatchBank Name=\"B\"><UsesPatchNameList Name=\"L\"/>\n"
                 "<PatchNameList Name=\"L\"><Patch Name=\"P\" ProgramChange=\"0\"/></PatchNameList>"
-                "</PatchBank></ChannelNameSet></MasterDeviceNames>\n"),
-         {"5: UsesPatchNameList \"L\" names no PatchNameList of <MasterDeviceNames>"}},
+                "</PatchBank>\n<PatchBank Name=\"Empty\"><UsesPatchNameList "
+                "Name=\"E\"/></PatchBank></ChannelNameSet>"
+                "<PatchNameList Name=\"E\"/></MasterDeviceNames>\n"),
+         {"5: UsesPatchNameList \"L\" names no PatchNameList of <MasterDeviceNames>",
+          "7: UsesPatchNameList \"E\" names no PatchNameList"}},
         {"no author, no manufacturer",
          "ardour",
          midnam("<MasterDeviceNames><Model>X</Model>" + mode + "</MasterDeviceNames>\n", ""),
          {"2: no <Author>", "4: no <Manufacturer>"}},
         {"lists for other files' devices",
          "ardour",
-         midnam("<ExtendingDeviceNames><Manufacturer>A</Manufacturer></ExtendingDeviceNames>\n"
-                "<ExtendingDeviceNames><Manufacturer>A</Manufacturer></ExtendingDeviceNames>\n"),
+         midnam("<ExtendingDeviceNames><Manufacturer>A</Manufacturer><Model>Generic</Model></"
+                "ExtendingDeviceNames>\n"
+                "<ExtendingDeviceNames><Manufacturer>A</Manufacturer><Model>Generic</Model></"
+                "ExtendingDeviceNames>\n"),
          {}},
         {"not well-formed",
          "ardour",

@@ -61,11 +61,12 @@ private:
             once(node, m_mode, "a second <CustomDeviceMode>",
                  "Ardour merges the channel assignments of every mode of a document");
         else if (named(node, "Model"))
-            model(node);
+            m_modelNodes.push_back(node);
         else if (named(node, "ChannelNameSetAssign"))
             channel(node);
-        else if (named(node, "PatchNameList") && named(node.parent(), "MasterDeviceNames"))
-            m_patchLists.insert(std::string(attributeText(node, "Name")));
+        else if (named(node, "PatchNameList") && named(node.parent(), "MasterDeviceNames") &&
+                 node.find_child([](pugi::xml_node child) { return child.type() == pugi::node_element; }))
+            m_patchLists.insert(std::string(attributeText(node, "Name"))); // Ardour drops an empty one
         else if (named(node, "PatchBank"))
             bank(node);
         else if (named(node, "Patch") && !node.attribute("Name"))
@@ -102,7 +103,10 @@ private:
                         std::to_string(lineOf(m_manufacturers.front())) +
                         "): Ardour expects one in the document and takes the first for every "
                         "device");
-        if (m_modelCount == 0 && m_device)
+        // Models, as the manufacturer, count where the document has a device of its own.
+        for (std::size_t i = 0; m_device && i < m_modelNodes.size(); ++i)
+            model(m_modelNodes[i]);
+        if (m_modelNodes.empty() && m_device)
             problem(m_device, "no <Model>: Ardour offers the device under no model name");
         if (m_device && !m_mode)
             problem(m_device, "no <CustomDeviceMode>: Ardour shows the Generic names for this model");
@@ -110,7 +114,6 @@ private:
 
     void model(pugi::xml_node node)
     {
-        ++m_modelCount;
         const pugi::xml_node text = node.first_child();
         if (!text || text.type() != pugi::node_pcdata || text.next_sibling()) {
             problem(node, "<Model> is not one plain text: Ardour expects exactly one text in it");
@@ -258,7 +261,7 @@ private:
     const midnam::Source& m_source;
     Diagnostics& m_problems;
     std::size_t m_authors = 0;
-    std::size_t m_modelCount = 0;
+    std::vector<pugi::xml_node> m_modelNodes;
     std::vector<pugi::xml_node> m_manufacturers;
     pugi::xml_node m_device;
     pugi::xml_node m_mode;
