@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds every fuzz target with clang (libFuzzer + ASan + UBSan) and runs each for a bounded time, seeded from
 # tests/data, the kept regressions and, when present, the files of ../shared/corpus below 1 MiB; the MIDNAM,
-# REAPER, MusE, CSV and Hapax targets get the tokens of fuzz/dictionaries/. Fails on any finding; a crashing input
-# is left in build-fuzz/findings/ to be added to fuzz/regressions/<target>/ once fixed.
+# REAPER, MusE, CSV, Hapax and check-rule targets get the tokens of fuzz/dictionaries/. Fails on any finding; a
+# crashing input is left in build-fuzz/findings/ to be added to fuzz/regressions/<target>/ once fixed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds="${1:-60}"
@@ -38,6 +38,7 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
     *muse*) dictionary=(-dict="$root/fuzz/dictionaries/muse.dict") ;;
     *csv*) dictionary=(-dict="$root/fuzz/dictionaries/csv.dict") ;;
     *hapax*) dictionary=(-dict="$root/fuzz/dictionaries/hapax.dict") ;;
+    *check*) dictionary=(-dict="$root/fuzz/dictionaries/check.dict") ;;
     esac
     echo "fuzz: $name for ${seconds}s"
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \

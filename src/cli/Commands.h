@@ -21,6 +21,8 @@ struct CommandExit
 
 void setupListCommand(CLI::App& app);
 void setupShowCommand(CLI::App& app);
+/// check FILE [--for PROGRAM]: what the program refuses, ignores or shows otherwise.
+void setupCheckCommand(CLI::App& app);
 /// The sub-command that writes the row's format: the one every writer shares, or the format's own where it
 /// does more (to-cakewalk converts scripts as the window does; to-reabank also writes note-name files).
 void setupWriterCommand(CLI::App& app, const FormatRow& row);

@@ -32,6 +32,7 @@ int main(int argc, char** argv)
 
     setupListCommand(app);
     setupShowCommand(app);
+    setupCheckCommand(app);
     for (const quorvix::FormatRow& row : quorvix::formatTable())
         if (!row.writer.command.empty())
             setupWriterCommand(app, row);

@@ -30,6 +30,11 @@ void Diagnostics::finish()
 
 std::string formatDiagnostic(std::string_view path, const Diagnostic& diagnostic)
 {
+    return formatDiagnostic(path, diagnostic, diagnostic.severity == Severity::Error ? "error" : "warning");
+}
+
+std::string formatDiagnostic(std::string_view path, const Diagnostic& diagnostic, std::string_view label)
+{
     std::string text(path);
     if (diagnostic.at.line > 0) {
         text += ':';
@@ -39,7 +44,9 @@ std::string formatDiagnostic(std::string_view path, const Diagnostic& diagnostic
             text += std::to_string(diagnostic.at.column);
         }
     }
-    text += diagnostic.severity == Severity::Error ? ": error: " : ": warning: ";
+    text += ": ";
+    text += label;
+    text += ": ";
     // One diagnostic stays one line: a line break or other control character quoted from a file is shown as
     // an escape.
     for (const char c : diagnostic.message) {

@@ -58,4 +58,7 @@ private:
 /// control characters of the message other than tab are shown as escapes (\r, \n, \x01).
 std::string formatDiagnostic(std::string_view path, const Diagnostic& diagnostic);
 
+/// The same with `label` in the place of "warning" or "error" ("PATH:LINE: problem: MESSAGE").
+std::string formatDiagnostic(std::string_view path, const Diagnostic& diagnostic, std::string_view label);
+
 } // namespace quorvix

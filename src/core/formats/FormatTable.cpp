@@ -62,6 +62,14 @@ const FormatRow* formatRow(FileFormat format)
     return nullptr;
 }
 
+const FormatRow* formatOfProgram(std::string_view program)
+{
+    for (const FormatRow& row : formatTable())
+        if (!row.program.empty() && row.program == program)
+            return &row;
+    return nullptr;
+}
+
 const FormatRow* formatOfExtension(std::string_view path)
 {
     const auto slash = path.find_last_of("/\\");

@@ -145,10 +145,20 @@ struct FormatRow
     ReadResult (*read)(std::string bytes, std::string_view fileStem) = nullptr;
     /// How it is written; no command when `command` is empty.
     FormatWriter writer;
+    /// The program that reads files of the format: its name for `check --for` ("ardour"), empty for a format
+    /// no one program reads, and how messages name it ("Ardour").
+    std::string_view program;
+    std::string_view programName;
+    /// Puts into `problems` what the program refuses, ignores or shows otherwise in a file of the format
+    /// (the bytes as read() takes them), each at its line where it has one. Set when `program` is.
+    void (*check)(std::string_view bytes, Diagnostics& problems) = nullptr;
 };
 
 /// Every format, in the order they are listed to the user.
 std::span<const FormatRow> formatTable();
+
+/// The row whose program is named `program` (as `check --for` takes it); nullptr when none is.
+const FormatRow* formatOfProgram(std::string_view program);
 
 /// The row of a format; nullptr for Unknown.
 const FormatRow* formatRow(FileFormat format);

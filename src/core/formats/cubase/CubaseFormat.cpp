@@ -2,6 +2,7 @@
 #include "base/Text.h"
 #include "formats/FormatTable.h"
 #include "formats/cubase/CubaseScriptWriter.h"
+#include "formats/cubase/ScriptCheck.h"
 #include "formats/cubase/ScriptReader.h"
 #include "model/SpareLists.h"
 #include "model/VoiceRecord.h"
@@ -56,6 +57,9 @@ FormatRow cubaseScriptFormat()
     row.failure = InputFailure::NoWindowsScript;
     row.recognise = looksLikeCubaseScript;
     row.read = readCubaseScript;
+    row.program = "cubase";
+    row.programName = "Cubase";
+    row.check = checkForCubase;
     FormatWriter& writer = row.writer;
     writer.command = "to-cubase";
     writer.summary = "Convert instrument definitions to Cubase patchname scripts";

@@ -1,4 +1,5 @@
 #include "formats/FormatTable.h"
+#include "formats/hapax/HapaxCheck.h"
 #include "formats/hapax/HapaxReader.h"
 #include "formats/hapax/HapaxWriter.h"
 
@@ -31,6 +32,9 @@ FormatRow hapaxFormat()
     row.carries = {false, true, false, false, true, false};
     row.recognise = looksLikeHapax;
     row.read = readHapax;
+    row.program = "hapax";
+    row.programName = "Hapax";
+    row.check = checkForHapax;
     FormatWriter& writer = row.writer;
     writer.command = "to-hapax";
     writer.summary = "Convert to Squarp Hapax instrument definitions (.txt)";

@@ -1,4 +1,5 @@
 #include "formats/FormatTable.h"
+#include "formats/ins/InsCheck.h"
 #include "formats/ins/InsReader.h"
 #include "formats/ins/InsWriter.h"
 
@@ -34,6 +35,9 @@ FormatRow insFormat()
     row.carries = {true, true, true, false, true};
     row.recognise = looksLikeIns;
     row.read = read;
+    row.program = "cakewalk";
+    row.programName = "Cakewalk";
+    row.check = checkForCakewalk;
     FormatWriter& writer = row.writer;
     writer.command = "to-cakewalk";
     writer.summary = "Convert to a Cakewalk instrument definition file (.ins)";

@@ -1,4 +1,5 @@
 #include "formats/FormatTable.h"
+#include "formats/midnam/MidnamCheck.h"
 #include "formats/midnam/MidnamReader.h"
 #include "formats/midnam/MidnamWriter.h"
 
@@ -48,6 +49,9 @@ FormatRow midnamFormat()
     row.looksPastHead = true; // a prolog may be of any length
     row.needsMore = endsInXmlProlog;
     row.read = read;
+    row.program = "ardour";
+    row.programName = "Ardour";
+    row.check = checkForArdour;
     FormatWriter& writer = row.writer;
     writer.command = "to-midnam";
     writer.summary =

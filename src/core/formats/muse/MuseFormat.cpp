@@ -1,4 +1,5 @@
 #include "formats/FormatTable.h"
+#include "formats/muse/MuseCheck.h"
 #include "formats/muse/MuseReader.h"
 #include "formats/muse/MuseWriter.h"
 
@@ -28,6 +29,9 @@ FormatRow museFormat()
     row.carries = {true, true, true, false, true};
     row.recognise = looksLikeMuse;
     row.read = readMuse;
+    row.program = "muse";
+    row.programName = "MusE";
+    row.check = checkForMuse;
     FormatWriter& writer = row.writer;
     writer.command = "to-muse";
     writer.summary = "Convert to MusE instrument definitions (.idf)";

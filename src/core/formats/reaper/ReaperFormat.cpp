@@ -1,4 +1,5 @@
 #include "formats/FormatTable.h"
+#include "formats/reaper/ReabankCheck.h"
 #include "formats/reaper/ReabankReader.h"
 #include "formats/reaper/ReabankWriter.h"
 
@@ -28,6 +29,9 @@ FormatRow reabankFormat()
     row.encoding = FormatEncoding::Utf8;
     row.recognise = looksLikeReabank;
     row.read = readReabank;
+    row.program = "reaper";
+    row.programName = "REAPER";
+    row.check = checkForReaper;
     FormatWriter& writer = row.writer;
     writer.command = "to-reabank";
     writer.summary = "Convert to REAPER bank files (.reabank) and note-name files";

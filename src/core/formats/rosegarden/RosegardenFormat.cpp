@@ -1,4 +1,5 @@
 #include "formats/FormatTable.h"
+#include "formats/rosegarden/RosegardenCheck.h"
 #include "formats/rosegarden/RosegardenReader.h"
 #include "formats/rosegarden/RosegardenWriter.h"
 
@@ -30,6 +31,9 @@ FormatRow rosegardenFormat()
     row.recognise = looksLikeRosegarden;
     row.readsCompressed = true; // unpacked as it is parsed: the unpacked text is never held whole
     row.read = readRosegarden;
+    row.program = "rosegarden";
+    row.programName = "Rosegarden";
+    row.check = checkForRosegarden;
     FormatWriter& writer = row.writer;
     writer.command = "to-rosegarden";
     writer.summary = "Convert to Rosegarden device files (.rgd)";
