@@ -153,7 +153,8 @@ std::vector<WriteCase> writeCases()
           "<PatchBank Name=\"Bank 3\">\n        <MIDICommands>\n          <ProgramChange Number=\"103\"/>\n"
           "        </MIDICommands>\n        <PatchNameList/>"},
          {},
-         {},
+         {"banks \"Internal\", \"Bank 3\" are selected with a program change, which Ardour does not send: it "
+          "selects banks by CC0 and CC32 only"},
          false},
         {"Windows-1252 names become UTF-8; markup characters are escaped; what XML cannot hold is left out",
          [] {
@@ -180,7 +181,7 @@ std::vector<WriteCase> writeCases()
              m.bank("Kits", none,
                     m.patches("", {{0, "Std"}, {1, "Room"}, {2, "Void"}}, {kNoList, unnamed, empty}));
              m.instrument().controllers = m.controls("Std", ControlKind::Controller, {{7, "Volume"}});
-             m.instrument().rpns = m.controls("Std (RPN)", ControlKind::Rpn, {{0, "Bend"}});
+             m.instrument().rpns = m.controls("Std (RPN)", ControlKind::Rpn, {{0, "Bend"}, {7, "Shadowed"}});
              m.instrument().nrpns = m.controls("Std (NRPN)", ControlKind::Nrpn, {{300, "Cutoff"}});
              return m;
          },
@@ -196,9 +197,11 @@ std::vector<WriteCase> writeCases()
           "Name=\"Notes\">",
           "<ControlNameList Name=\"Std\">\n      <Control Type=\"7bit\" Number=\"7\" Name=\"Volume\"/>\n"
           "      <Control Type=\"RPN\" Number=\"0\" Name=\"Bend\"/>\n"
+          "      <Control Type=\"RPN\" Number=\"7\" Name=\"Shadowed\"/>\n"
           "      <Control Type=\"NRPN\" Number=\"300\" Name=\"Cutoff\"/>\n    </ControlNameList>"},
          {"Empty"},
-         {}},
+         {"1 RPN name is written as MIDNAM RPN controls, which Ardour shows as the names of the unnamed "
+          "controllers of the same numbers"}},
         {"numbers out of range are left out with a warning",
          [] {
              Model m = synth("Synth");
@@ -217,6 +220,18 @@ std::vector<WriteCase> writeCases()
          {"bank \"B\": bank select MSB 200 is not from 0 to 127; left out",
           "patch \"B\": program 130 is not from 0 to 127; left out",
           "note 140 is not from 0 to 127; left out", "14bit control 40 is not from 0 to 31; left out"},
+         false},
+        {"a model of a document Ardour installs is named",
+         [] {
+             Model m = synth("01/W");
+             m.bank("B", none, m.patches("", {{0, "A"}}));
+             return m;
+         },
+         {},
+         {"<Model>01/W</Model>"},
+         {},
+         {"model \"01/W\" is the model of a document Ardour installs: Ardour keeps the one of the two files it "
+          "loads first and ignores the other"},
          false},
         {"an instrument without banks gets an empty one",
          [] { return synth(""); },

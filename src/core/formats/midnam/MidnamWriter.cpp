@@ -1,10 +1,12 @@
 #include "formats/midnam/MidnamWriter.h"
 
 #include "base/Text.h"
+#include "formats/midnam/ArdourModels.h"
 #include "formats/midnam/MidnamPlan.h"
 #include "formats/midnam/XmlStream.h"
 
 #include <algorithm>
+#include <bitset>
 #include <functional>
 #include <vector>
 
@@ -65,6 +67,10 @@ public:
             m_out << "    <Model>";
             m_out.text(model);
             m_out << "</Model>\n";
+            if (isArdourModel(model))
+                warn("model " + inQuotes(model) +
+                     " is the model of a document Ardour installs: Ardour keeps the one of the two files it "
+                     "loads first and ignores the other");
         }
         writeModes();
         for (std::size_t i = 0; i < m_instruments.size(); ++i)
@@ -78,10 +84,31 @@ public:
         m_out.flush();
         if (m_out.leftOut())
             warn("names held characters that XML cannot hold; they were left out");
+        warnOfArdour();
     }
 
 private:
     std::string clean(TextRef ref) const { return cleanName(m_set.utf8(ref)); }
+
+    /// What the document holds that Ardour, the reader most of these files are for, takes otherwise.
+    void warnOfArdour()
+    {
+        if (!m_programBanks.empty()) {
+            std::string listed;
+            for (std::size_t i = 0; i < m_programBanks.size() && i < 5; ++i)
+                listed += (i == 0 ? "" : ", ") + inQuotes(m_programBanks[i]);
+            if (m_programBanks.size() > 5)
+                listed += " and " + std::to_string(m_programBanks.size() - 5) + " more";
+            warn((m_programBanks.size() == 1 ? "bank " : "banks ") + listed +
+                 (m_programBanks.size() == 1 ? " is" : " are") +
+                 " selected with a program change, which Ardour does not send: it selects banks by CC0 and "
+                 "CC32 only");
+        }
+        if (m_rpns > 0)
+            warn(std::to_string(m_rpns) + (m_rpns == 1 ? " RPN name is" : " RPN names are") +
+                 " written as MIDNAM RPN controls, which Ardour shows as the names of the unnamed controllers "
+                 "of the same numbers");
+    }
 
     /// A name of the set as UTF-8: as it is when it is (ASCII is the same in every encoding of the set),
     /// else converted into a buffer that the next call reuses.
@@ -239,6 +266,7 @@ private:
             m_out << "/>\n";
         }
         if (sends(select.program, "bank select program change")) {
+            m_programBanks.push_back(std::string(name));
             m_out << "          <ProgramChange";
             m_out.attribute("Number", select.program);
             m_out << "/>\n";
@@ -311,6 +339,7 @@ private:
         m_out << "    <ControlNameList";
         m_out.attribute("Name", m_plan.controlListNames[index]);
         m_out << ">\n";
+        std::bitset<128> controllers; // Ardour keys controls by number, and keeps the first of a number
         for (const std::int32_t at : m_plan.controlKeys[index]) {
             const ControlList* list = listAt(m_set.controlLists, at);
             if (!list)
@@ -320,6 +349,10 @@ private:
                     warn(std::string(typeOf(list->kind)) + " control " + std::to_string(control.number) +
                          " is not from 0 to " + std::to_string(midnam::limitOf(list->kind)) + "; left out");
                     continue;
+                }
+                if (control.number < controllers.size()) {
+                    m_rpns += list->kind == ControlKind::Rpn && !controllers[control.number];
+                    controllers.set(control.number);
                 }
                 m_out << "      <Control";
                 m_out.attribute("Type", typeOf(list->kind));
@@ -338,6 +371,8 @@ private:
     Diagnostics& m_warnings;
     midnam::DocumentPlan m_plan;
     std::string m_converted; ///< the last name utf8() converted
+    std::vector<std::string> m_programBanks; ///< banks selected with a program change
+    std::size_t m_rpns = 0;                  ///< RPN names written
 };
 
 } // namespace
