@@ -230,7 +230,8 @@ std::vector<WriteCase> writeCases()
          {},
          {"<Model>01/W</Model>"},
          {},
-         {"model \"01/W\" is the model of a document Ardour installs: Ardour keeps the one of the two files it "
+         {"model \"01/W\" is the model of a document Ardour installs: Ardour keeps the one of the two files "
+          "it "
           "loads first and ignores the other"},
          false},
         {"an instrument without banks gets an empty one",

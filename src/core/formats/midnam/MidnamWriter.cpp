@@ -105,9 +105,10 @@ private:
                  "CC32 only");
         }
         if (m_rpns > 0)
-            warn(std::to_string(m_rpns) + (m_rpns == 1 ? " RPN name is" : " RPN names are") +
-                 " written as MIDNAM RPN controls, which Ardour shows as the names of the unnamed controllers "
-                 "of the same numbers");
+            warn(
+                std::to_string(m_rpns) + (m_rpns == 1 ? " RPN name is" : " RPN names are") +
+                " written as MIDNAM RPN controls, which Ardour shows as the names of the unnamed controllers "
+                "of the same numbers");
     }
 
     /// A name of the set as UTF-8: as it is when it is (ASCII is the same in every encoding of the set),
@@ -370,7 +371,7 @@ private:
     XmlStream m_out;
     Diagnostics& m_warnings;
     midnam::DocumentPlan m_plan;
-    std::string m_converted; ///< the last name utf8() converted
+    std::string m_converted;                 ///< the last name utf8() converted
     std::vector<std::string> m_programBanks; ///< banks selected with a program change
     std::size_t m_rpns = 0;                  ///< RPN names written
 };
