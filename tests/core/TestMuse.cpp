@@ -133,6 +133,13 @@ TEST(Muse, ReadsPatchesDrumMapsAndControllersAsMuseDoes)
         else
             EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
     }
+    const ReadResult both =
+        readMuse(instrument("<Patch name=\"P\" prog=\"0\"/><Controller name=\"Pan\" l=\"10\"/>"
+                            "<Controller name=\"Mod\" type=\"Control14\" h=\"1\" l=\"33\"/>"));
+    EXPECT_NE(warningsOf(both.warnings)
+                  .find("names both 7-bit and 14-bit controllers; the 14-bit ones are left out"),
+              std::string::npos);
+    EXPECT_EQ(both.set.controlLists.size(), 1u) << "no list of the left-out ones stays behind";
     EXPECT_EQ(detectFormat(instrument("")), FileFormat::Muse);
     EXPECT_EQ(readMuse("<x><y/></x>").error->message,
               "the file holds no <muse> element: this is no MusE instrument definition");

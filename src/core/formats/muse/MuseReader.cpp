@@ -425,21 +425,21 @@ void MuseEvents::addControlLists()
     for (std::size_t kind = 0; kind < m_controls.size(); ++kind) {
         if (m_controls[kind].empty())
             continue;
-        ControlList list;
-        list.kind = static_cast<ControlKind>(kind);
-        for (const auto& [number, name] : m_controls[kind])
-            list.controls.push_back(NameEntry{static_cast<std::uint16_t>(number), name});
-        const auto index = static_cast<std::int32_t>(m_set.controlLists.size());
-        m_set.controlLists.push_back(std::move(list));
         std::int32_t& slot = kind <= static_cast<std::size_t>(ControlKind::Controller14)
                                  ? m_instrument.controllers
                              : kind == static_cast<std::size_t>(ControlKind::Rpn) ? m_instrument.rpns
                                                                                   : m_instrument.nrpns;
-        if (slot == kNoList)
-            slot = index;
-        else
+        if (slot != kNoList) {
             warn(m_at, "instrument " + inQuotes(m_name) +
                            " names both 7-bit and 14-bit controllers; the 14-bit ones are left out");
+            continue;
+        }
+        ControlList list;
+        list.kind = static_cast<ControlKind>(kind);
+        for (const auto& [number, name] : m_controls[kind])
+            list.controls.push_back(NameEntry{static_cast<std::uint16_t>(number), name});
+        slot = static_cast<std::int32_t>(m_set.controlLists.size());
+        m_set.controlLists.push_back(std::move(list));
     }
 }
 
