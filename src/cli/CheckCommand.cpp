@@ -21,17 +21,10 @@ struct CheckOptions
     CLI::Option* forOption = nullptr;
 };
 
-/// "ardour, cakewalk, ... or hapax": every program check knows, in the table's order.
+/// "cakewalk, cubase, ... or hapax": every program check knows, in the table's order.
 std::string programList()
 {
-    std::vector<std::string> names;
-    for (const FormatRow& row : formatTable())
-        if (!row.program.empty())
-            names.emplace_back(row.program);
-    std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
-    return text;
+    return listedFormats(&FormatRow::program);
 }
 
 /// The row of the program --for names, or without --for the one of the file's own format.
@@ -55,10 +48,7 @@ void printProblems(const std::string& path, Diagnostics& problems, const FormatR
         problem.at.column = 0; // lines only: the form every program's messages share
         out += formatDiagnostic(shownPath(path), problem, "problem") + '\n';
     }
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
-        printError("standard output: cannot be written");
-        throw CommandExit{kExitFailure};
-    }
+    printOutput(out);
     if (!problems.empty())
         printNote(std::to_string(problems.list().size()) +
                   (problems.list().size() == 1 ? " problem" : " problems") + " for " +

@@ -66,6 +66,14 @@ private:
 
 } // namespace
 
+void printOutput(std::string_view text)
+{
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        printError("standard output: cannot be written");
+        throw CommandExit{kExitFailure};
+    }
+}
+
 std::string shownPath(std::string_view path)
 {
     return path.empty() ? std::string("''") : std::string(path);

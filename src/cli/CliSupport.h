@@ -42,6 +42,9 @@ std::string errorLine(std::string_view text);
 void printWarning(std::string_view path, std::string_view message);
 /// Prints "quorvix-convert: note: TEXT": something done that the user did not name.
 void printNote(std::string_view text);
+/// Writes `text` to standard output as it is; ends the command with "standard output: cannot be written"
+/// when it cannot.
+void printOutput(std::string_view text);
 
 /// An input file read once, with its format.
 struct Input

@@ -19,10 +19,7 @@ void runList(const std::string& path)
         out += std::to_string(i) + '\t' + std::string(set.text(instrument.name)) + '\t' +
                std::to_string(set.voiceCount(instrument)) + '\n';
     }
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
-        printError("standard output: cannot be written");
-        throw CommandExit{kExitFailure};
-    }
+    printOutput(out);
 }
 
 } // namespace

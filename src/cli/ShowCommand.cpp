@@ -200,10 +200,7 @@ void runShow(ShowOptions& options)
         for (const std::size_t index : chosen)
             out += (out.empty() ? "" : "\n") + Shown(set, set.instruments[index]).toText(index);
     }
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
-        printError("standard output: cannot be written");
-        throw CommandExit{kExitFailure};
-    }
+    printOutput(out);
 }
 
 } // namespace
